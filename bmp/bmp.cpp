@@ -1,0 +1,419 @@
+// BMP files, as this codec reads and writes them
+//
+// All integers are little-endian. A file starts with a 14-byte file header:
+//
+//   0  2  signature "BM" (0x4D42 read as one 16-bit number)
+//   2  4  size of the whole file          (read, not used)
+//   6  2  reserved, 8  2  reserved        (read, not used)
+//  10  4  offset of the pixel data        (read, not used: the pixels are
+//                                          taken to follow the palette directly)
+//
+// A bitmap header follows at offset 14. Its first 4 bytes give its size: 12 for
+// the core header, 40 for the info header; any other size is refused.
+//
+//   core header (12)                      info header (40)
+//  18  2  width, unsigned                18  4  width, signed
+//  20  2  height, unsigned               22  4  height, signed (positive: bottom-up)
+//  22  2  planes (any)                   26  2  planes (any)
+//  24  2  bits per pixel: 8 or 24        28  2  bits per pixel: 8 or 24
+//                                        30  4  compression: must be 0
+//                                        34  4  image size, 38/42 resolutions (unused)
+//                                        46  4  colours used: palette entries, 0 = default
+//                                        50  4  important colours (unused)
+//
+// The palette follows the bitmap header: 3 bytes per entry (blue, green, red)
+// after a core header, 4 bytes (blue, green, red, reserved) after an info
+// header. Its length is the colours-used field, or when that is 0 the default
+// for the depth: 256 entries for 8 bits, none for 24. A core header has no
+// such field and always uses the default.
+//
+// The pixel rows follow the palette, bottom row first. Each row holds its
+// pixels left to right, then zero to three padding bytes up to a multiple of 4.
+// An 8-bit pixel is a palette index; a 24-bit pixel is blue, green, red. An
+// 8-bit picture keeps the red component of its palette colours, which is the
+// grey level for a grey palette.
+//
+// The reader never trusts a count from the file to index memory: the palette
+// table has 256 entries and longer palettes are refused; entries the file does
+// not hold read as black. The writer always writes the info header, a 256-step
+// grey palette for 8 bits (entry i is the byte i four times), and rows
+// bottom-up.
+#include "bmp.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cerrno>
+#include <climits>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#if defined(_WIN32)
+#define ONDA_GETC _fgetc_nolock
+#define ONDA_PUTC _fputc_nolock
+#else
+#define ONDA_GETC getc_unlocked
+#define ONDA_PUTC putc_unlocked
+#endif
+
+namespace {
+
+constexpr std::uint16_t BMP_SIGNATURE = 0x4D42;
+constexpr std::int32_t CORE_HEADER_SIZE = 12;
+constexpr std::int32_t INFO_HEADER_SIZE = 40;
+constexpr std::int32_t FILE_HEADER_SIZE = 14;
+constexpr int PALETTE_CAPACITY = 256;
+constexpr std::int32_t WRITTEN_RESOLUTION = 300;  // pixels per metre
+
+// Pixels move between file and image through a small stack buffer, a few
+// thousand pixels at a time, so no row of any width is ever held whole.
+constexpr int CHUNK_PIXELS = 4096;
+using Chunk = std::array<unsigned char, CHUNK_PIXELS * 3>;
+
+struct Header {
+    std::int32_t headerSize = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint16_t bitsPerPixel = 0;
+    std::int32_t compression = 0;
+    std::int32_t colorsUsed = 0;
+};
+
+using Palette = std::array<Pixel, PALETTE_CAPACITY>;
+
+struct FileCloser {
+    void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads n bytes and drops them.
+bool skipBytes(std::FILE* stream, std::int64_t n) {
+    for (; n > 0; --n) {
+        if (ONDA_GETC(stream) == EOF) return false;
+    }
+    return true;
+}
+
+// The file header after the signature, and the bitmap header's size.
+bool readFileHeader(std::FILE* stream, Header& header) {
+    std::int32_t fileSize = 0;
+    std::int32_t pixelOffset = 0;
+    std::uint16_t reserved = 0;
+    return freadDWORD(&fileSize, stream) && freadWORD(&reserved, stream) &&
+           freadWORD(&reserved, stream) && freadDWORD(&pixelOffset, stream) &&
+           freadDWORD(&header.headerSize, stream);
+}
+
+bool readCoreHeader(std::FILE* stream, Header& header) {
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    std::uint16_t planes = 0;
+    if (!(freadWORD(&width, stream) && freadWORD(&height, stream) &&
+          freadWORD(&planes, stream) && freadWORD(&header.bitsPerPixel, stream))) {
+        return false;
+    }
+    header.width = width;
+    header.height = height;
+    return true;
+}
+
+bool readInfoHeader(std::FILE* stream, Header& header) {
+    std::uint16_t planes = 0;
+    std::int32_t unused = 0;
+    return freadDWORD(&header.width, stream) && freadDWORD(&header.height, stream) &&
+           freadWORD(&planes, stream) && freadWORD(&header.bitsPerPixel, stream) &&
+           freadDWORD(&header.compression, stream) &&
+           freadDWORD(&unused, stream) &&  // image size
+           freadDWORD(&unused, stream) &&  // horizontal resolution
+           freadDWORD(&unused, stream) &&  // vertical resolution
+           freadDWORD(&header.colorsUsed, stream) &&
+           freadDWORD(&unused, stream);  // important colours
+}
+
+// Palette entries are stored blue, green, red (and a reserved byte after an
+// info header). Entries past `length` stay black.
+bool readPalette(std::FILE* stream, int length, int entryBytes, Palette& palette) {
+    for (int i = 0; i < length; ++i) {
+        std::array<unsigned char, 4> entry{};
+        if (std::fread(entry.data(), 1, std::size_t(entryBytes), stream) !=
+            std::size_t(entryBytes)) {
+            return false;
+        }
+        palette[std::size_t(i)] = Pixel{entry[2], entry[1], entry[0]};
+    }
+    return true;
+}
+
+void storePixels(Image* image, int x0, int y, const unsigned char* bytes, int count,
+                 const Palette& palette) {
+    if (image->depth == 8) {
+        for (int k = 0; k < count; ++k) setPixel(image, x0 + k, y, &palette[bytes[k]]);
+        return;
+    }
+    for (int k = 0; k < count; ++k) {
+        const unsigned char* p = bytes + 3 * k;
+        const Pixel pixel{p[2], p[1], p[0]};
+        setPixel(image, x0 + k, y, &pixel);
+    }
+}
+
+// One stored row: its pixels, then its padding. Pixels read before the data
+// ends are kept.
+bool readRow(std::FILE* stream, Image* image, int y, std::int64_t padding,
+             const Palette& palette) {
+    const std::size_t bytesPerPixel = std::size_t(image->depth / 8);
+    Chunk chunk;
+    for (int x = 0; x < image->width;) {
+        const int wanted = std::min(image->width - x, CHUNK_PIXELS);
+        // fread counts whole pixels only: a pixel cut short is not stored.
+        const int got = int(std::fread(chunk.data(), bytesPerPixel, std::size_t(wanted), stream));
+        storePixels(image, x, y, chunk.data(), got, palette);
+        if (got < wanted) return false;
+        x += got;
+    }
+    return skipBytes(stream, padding);
+}
+
+int readPixelRows(std::FILE* stream, Image* image, const Palette& palette) {
+    const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
+    if (rowLength == 0) return BMP_OK;  // zero width: the rows hold no bytes
+    const std::int64_t padding = rowLength - std::int64_t{image->width} * image->depth / 8;
+    for (int y = image->height - 1; y >= 0; --y) {
+        if (!readRow(stream, image, y, padding, palette)) return BMP_BAD_PIXELS;
+    }
+    return BMP_OK;
+}
+
+// The size of the file writeBMPstream makes, or -1 when it would not fit the
+// format's signed 32-bit size field.
+std::int64_t writtenFileSize(const Image* image) {
+    const std::int64_t paletteEntries = image->depth == 8 ? PALETTE_CAPACITY : 0;
+    const std::int64_t pixelOffset = FILE_HEADER_SIZE + INFO_HEADER_SIZE + 4 * paletteEntries;
+    const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
+    if (rowLength != 0 && image->height > (INT32_MAX - pixelOffset) / rowLength) return -1;
+    return rowLength * image->height + pixelOffset;
+}
+
+void writeHeaders(std::FILE* stream, const Image* image, std::int32_t fileSize) {
+    const std::int32_t paletteEntries = image->depth == 8 ? PALETTE_CAPACITY : 0;
+    fwriteWORD(BMP_SIGNATURE, stream);
+    fwriteDWORD(fileSize, stream);
+    fwriteWORD(0, stream);
+    fwriteWORD(0, stream);
+    fwriteDWORD(FILE_HEADER_SIZE + INFO_HEADER_SIZE + 4 * paletteEntries, stream);
+    fwriteDWORD(INFO_HEADER_SIZE, stream);
+    fwriteDWORD(image->width, stream);
+    fwriteDWORD(image->height, stream);
+    fwriteWORD(1, stream);  // planes
+    fwriteWORD(unsigned(image->depth), stream);
+    fwriteDWORD(0, stream);  // compression
+    fwriteDWORD(0, stream);  // image size
+    fwriteDWORD(WRITTEN_RESOLUTION, stream);
+    fwriteDWORD(WRITTEN_RESOLUTION, stream);
+    fwriteDWORD(0, stream);  // colours used
+    fwriteDWORD(0, stream);  // important colours
+    for (int i = 0; i < paletteEntries; ++i) {
+        for (int k = 0; k < 4; ++k) ONDA_PUTC(i, stream);
+    }
+}
+
+void writeRow(std::FILE* stream, const Image* image, int y, std::size_t padding) {
+    Chunk chunk;
+    for (int x0 = 0; x0 < image->width; x0 += CHUNK_PIXELS) {
+        const int count = std::min(image->width - x0, CHUNK_PIXELS);
+        unsigned char* out = chunk.data();
+        Pixel pixel{};
+        for (int k = 0; k < count; ++k) {
+            getPixel(image, x0 + k, y, &pixel);
+            if (image->depth == 8) {
+                *out++ = static_cast<unsigned char>(pixel.r);
+            } else {
+                *out++ = static_cast<unsigned char>(pixel.b);
+                *out++ = static_cast<unsigned char>(pixel.g);
+                *out++ = static_cast<unsigned char>(pixel.r);
+            }
+        }
+        std::fwrite(chunk.data(), 1, std::size_t(out - chunk.data()), stream);
+    }
+    static const unsigned char zeros[4] = {0, 0, 0, 0};
+    std::fwrite(zeros, 1, padding, stream);
+}
+
+// A fresh file beside `target`, opened exclusively so that no existing file is
+// ever reused. Its name is returned through `name`.
+File createFileBeside(const std::filesystem::path& target, std::filesystem::path& name) {
+    auto seed = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        name = target;
+        name += "." + std::to_string(seed >> 40) + ".tmp";
+        File file(std::fopen(name.string().c_str(), "wbx"));
+        if (file) return file;
+        if (errno != EEXIST) break;
+    }
+    return nullptr;
+}
+
+bool closeChecked(File file) {
+    return std::fclose(file.release()) == 0;
+}
+
+// Devices and pipes (an existing path that is not a regular file) take the
+// bytes straight: there is nothing to keep and nothing to rename over.
+int writeInPlace(const char* path, const Image* image) {
+    File file(std::fopen(path, "wb"));
+    if (!file) return BMP_WRITE_FAILED;
+    const int written = writeBMPstream(file.get(), image);
+    const bool closed = closeChecked(std::move(file));
+    return written == BMP_WRITTEN && closed ? BMP_WRITTEN : BMP_WRITE_FAILED;
+}
+
+}  // namespace
+
+const char* bmpStatusName(int status) {
+    switch (status) {
+        case BMP_OK: return "read";
+        case BMP_CANNOT_OPEN: return "cannot be opened";
+        case BMP_NO_SIGNATURE: return "no signature (empty file)";
+        case BMP_UNSUPPORTED_BITS: return "bits per pixel neither 8 nor 24";
+        case BMP_BAD_HEADER: return "not a BMP header, or header or palette cut short";
+        case BMP_BAD_PIXELS: return "compressed, or pixel data cut short";
+        case BMP_NO_IMAGE: return "dimensions the image cannot hold";
+        default: return "unknown status";
+    }
+}
+
+int freadWORD(std::uint16_t* value, std::FILE* stream) {
+    const int b0 = ONDA_GETC(stream);
+    if (b0 == EOF) return 0;
+    const int b1 = ONDA_GETC(stream);
+    if (b1 == EOF) return 0;
+    *value = static_cast<std::uint16_t>(b0 | (b1 << 8));
+    return 1;
+}
+
+int freadDWORD(std::int32_t* value, std::FILE* stream) {
+    std::uint32_t bits = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const int b = ONDA_GETC(stream);
+        if (b == EOF) return 0;
+        bits |= std::uint32_t(b) << shift;
+    }
+    *value = static_cast<std::int32_t>(bits);
+    return 1;
+}
+
+int fwriteWORD(unsigned value, std::FILE* stream) {
+    ONDA_PUTC(int(value & 0xFF), stream);
+    ONDA_PUTC(int((value >> 8) & 0xFF), stream);
+    return 1;
+}
+
+int fwriteDWORD(std::int32_t value, std::FILE* stream) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    for (int shift = 0; shift < 32; shift += 8) ONDA_PUTC(int((bits >> shift) & 0xFF), stream);
+    return 1;
+}
+
+int countOfDIBColorEntries(int bitsPerPixel) {
+    switch (bitsPerPixel) {
+        case 1: return 2;
+        case 4: return 16;
+        case 8: return 256;
+        default: return 0;
+    }
+}
+
+std::int64_t getDIBxmax(std::int64_t width, int bitsPerPixel) {
+    switch (bitsPerPixel) {
+        case 1: return ((width + 7) / 8 + 3) / 4 * 4;
+        case 4: return ((width + 1) / 2 + 3) / 4 * 4;
+        case 8: return (width + 3) / 4 * 4;
+        case 16: return (width + 1) / 2 * 4;
+        case 24: return (3 * width + 3) / 4 * 4;
+        case 32: return 4 * width;
+        default: return width;
+    }
+}
+
+int readBMPfile(const char* path, Image** image) {
+    File file(std::fopen(path, "rb"));
+    if (!file) return BMP_CANNOT_OPEN;
+    return readBMPstream(file.get(), image);
+}
+
+int readBMPstream(std::FILE* stream, Image** image) {
+    std::uint16_t signature = 0;
+    if (!freadWORD(&signature, stream)) return BMP_NO_SIGNATURE;
+    if (signature != BMP_SIGNATURE) return BMP_BAD_HEADER;
+
+    Header header;
+    if (!readFileHeader(stream, header)) return BMP_BAD_HEADER;
+    if (header.headerSize != INFO_HEADER_SIZE && header.headerSize != CORE_HEADER_SIZE) {
+        return BMP_BAD_HEADER;
+    }
+    const bool core = header.headerSize == CORE_HEADER_SIZE;
+    if (!(core ? readCoreHeader(stream, header) : readInfoHeader(stream, header))) {
+        return BMP_BAD_HEADER;
+    }
+    if (header.bitsPerPixel != 8 && header.bitsPerPixel != 24) return BMP_UNSUPPORTED_BITS;
+    if (header.compression != 0) return BMP_BAD_PIXELS;
+    if (header.colorsUsed < 0 || header.colorsUsed > PALETTE_CAPACITY) return BMP_BAD_HEADER;
+
+    const int paletteLength = header.colorsUsed != 0
+                                  ? header.colorsUsed
+                                  : countOfDIBColorEntries(header.bitsPerPixel);
+    Palette palette{};
+    if (!readPalette(stream, paletteLength, core ? 3 : 4, palette)) return BMP_BAD_HEADER;
+
+    Image* created = createImage(header.width, header.height, header.bitsPerPixel);
+    if (created == nullptr) return BMP_NO_IMAGE;
+    *image = created;
+    return readPixelRows(stream, created, palette);
+}
+
+int writeBMPstream(std::FILE* stream, const Image* image) {
+    if (image == nullptr || (image->depth != 8 && image->depth != 24)) return BMP_WRITE_FAILED;
+    const std::int64_t fileSize = writtenFileSize(image);
+    if (fileSize < 0) return BMP_WRITE_FAILED;
+    if (image->width > 0 && image->height > 0 && image->data == nullptr) return BMP_WRITE_FAILED;
+
+    writeHeaders(stream, image, std::int32_t(fileSize));
+    const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
+    if (rowLength > 0) {
+        const auto padding =
+            std::size_t(rowLength - std::int64_t{image->width} * image->depth / 8);
+        for (int y = image->height - 1; y >= 0; --y) writeRow(stream, image, y, padding);
+    }
+    const bool flushed = std::fflush(stream) == 0;
+    return flushed && !std::ferror(stream) ? BMP_WRITTEN : BMP_WRITE_FAILED;
+}
+
+int writeBMPfile(const char* path, const Image* image) {
+    namespace fs = std::filesystem;
+    if (image == nullptr || (image->depth != 8 && image->depth != 24)) return BMP_WRITE_FAILED;
+    if (writtenFileSize(image) < 0) return BMP_WRITE_FAILED;
+
+    std::error_code error;
+    fs::path target(path);
+    const fs::file_status status = fs::status(target, error);
+    if (fs::exists(status) && !fs::is_regular_file(status)) return writeInPlace(path, image);
+    // A link is followed, so that the file it names is replaced, not the link.
+    const fs::path resolved = fs::weakly_canonical(target, error);
+    if (!error) target = resolved;
+
+    fs::path temporary;
+    File file = createFileBeside(target, temporary);
+    if (!file) return BMP_WRITE_FAILED;
+    const int written = writeBMPstream(file.get(), image);
+    const bool closed = closeChecked(std::move(file));
+    if (written == BMP_WRITTEN && closed) {
+        if (fs::exists(status)) fs::permissions(temporary, status.permissions(), error);
+        fs::rename(temporary, target, error);
+        if (!error) return BMP_WRITTEN;
+    }
+    fs::remove(temporary, error);
+    return BMP_WRITE_FAILED;
+}

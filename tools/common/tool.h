@@ -1,0 +1,120 @@
+// The steps every onda program takes, written once.
+//
+// A run is a straight line: banner, argument check, read the input, set the
+// repeat number, check the size, make the output image and the two coefficient
+// buffers, then for each colour channel fill the source buffer, transform, and
+// write the result back; finally write the output file. Each step that can
+// refuse the run prints its own message and returns false (or no image), and
+// the program then ends with EXIT_REFUSED.
+#ifndef ONDA_TOOL_H
+#define ONDA_TOOL_H
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "bmp.h"
+#include "image.h"
+
+// The number of transform levels, set once by main and read by the transform.
+extern int R_Times;
+
+constexpr int EXIT_RUN = 0;      // the output file was written
+constexpr int EXIT_REFUSED = 1;  // the run was refused or the output could not be written
+
+// The detail offset: lifts every detail coefficient so that zero shows mid-grey.
+constexpr double DETAIL_OFFSET = 128.0;
+
+struct ToolBanner {
+    const char* title;    // first banner line
+    const char* product;  // second banner line
+    const char* usage;    // printed under "not enough parameters"
+};
+
+struct ImageDisposer {
+    void operator()(Image* image) const { disposeImage(image); }
+};
+using ImagePtr = std::unique_ptr<Image, ImageDisposer>;
+
+struct BufferFree {
+    void operator()(double* buffer) const { std::free(buffer); }
+};
+// A coefficient buffer: width x height doubles, row-major, never cleared.
+using CoefficientBuffer = std::unique_ptr<double[], BufferFree>;
+
+// What a run owns besides its input image.
+struct Workspace {
+    ImagePtr output;
+    CoefficientBuffer source;  // filled from the pixels; the transform's scratch
+    CoefficientBuffer result;  // the transform's output
+};
+
+// The top-left block whose values keep their detail offset when a plane is
+// filled; every value outside it loses DETAIL_OFFSET.
+struct KeptCorner {
+    int width;
+    int height;
+};
+
+void printBanner(const ToolBanner& banner);
+
+// True when both paths are given; otherwise prints the complaint and usage.
+bool checkArgumentCount(int argc, const ToolBanner& banner);
+
+// The input image, or none after printing that it cannot be read.
+ImagePtr readInputImage(const char* path);
+
+// The atoi rule (leading blanks, a sign, digits up to the first other
+// character, 0 without digits), except that a number beyond int saturates.
+int parseRepeatNumber(const char* text);
+
+// The third argument read by parseRepeatNumber, or defaultValue without one.
+int repeatNumberArgument(int argc, char** argv, int defaultValue);
+
+// The side multiple `levels` halvings need: 2^levels, 1 for levels <= 0,
+// and 2^31 (which no image side can meet) from 31 levels on.
+std::int64_t sideMultipleForLevels(int levels);
+
+// True when width and height are both positive multiples of `multiple`;
+// otherwise prints a one-line refusal naming the size and the requirement.
+bool checkImageSize(const Image& image, std::int64_t multiple);
+
+// Makes the output image (the input's shape), prints the memory size line and
+// takes both buffers. If anything cannot be had, prints "Memory cannot be
+// allocated." and returns false.
+bool prepareWorkspace(const Image& input, Workspace& workspace);
+
+// "Memory has been allocated. The address is %p:%p\n".
+void printBufferAddresses(const Workspace& workspace);
+
+// 3 colour channels for a 24-bit image, 1 for an 8-bit one.
+int channelCount(const Image& image);
+
+// Puts channel `channel` (0 red or grey, 1 green, 2 blue) of every pixel into
+// `source` as a double, row by row from the top; outside `kept` the detail
+// offset is taken off.
+void fillPlane(const Image& input, int channel, double* source, KeptCorner kept);
+
+// Stores every value of `result`, truncated toward zero and clamped to 0..255,
+// into channel `channel` of the image; the other channels are kept.
+void writeBackPlane(Image& output, int channel, const double* result);
+
+// Fills, transforms and writes back every channel of the input in turn.
+// `transform(channel, source, result, height, width)` runs on each plane.
+template <class Transform>
+void transformChannels(const Image& input, Workspace& workspace, KeptCorner kept,
+                       Transform&& transform) {
+    for (int channel = 0; channel < channelCount(input); ++channel) {
+        fillPlane(input, channel, workspace.source.get(), kept);
+        transform(channel, workspace.source.get(), workspace.result.get(), input.height,
+                  input.width);
+        writeBackPlane(*workspace.output, channel, workspace.result.get());
+    }
+}
+
+// Writes the output file; on failure prints a line naming the path. Returns
+// the program's exit status.
+int writeOutputImage(const char* path, const Image& output);
+
+#endif

@@ -1,0 +1,44 @@
+// ondafwd: the multi-level forward Haar transform of a BMP picture.
+//
+//   ondafwd <read image file name> <write image file name> <Repeat Number>
+//
+// Writes a picture of the same size and depth with the averages of the last
+// level top-left and every detail lifted by 128. Each colour channel of a
+// 24-bit picture is transformed on its own. The repeat number defaults to 2.
+#include "messages.h"
+#include "tool.h"
+#include "wavelet_fwd.h"
+
+namespace {
+
+constexpr ToolBanner BANNER = {
+    "Wavelet Function (Ondeline) ",
+    message::FWD_PRODUCT,
+    "ondafwd <read image file name> <write image file name> <Repeat Number>",
+};
+constexpr int DEFAULT_LEVELS = 2;
+
+// The progress line is printed once, for the first channel.
+void transformPlane(int channel, double* source, double* result, int height, int width) {
+    wavelet_process(source, result, height, width, channel == 0 ? stdout : nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    printBanner(BANNER);
+    if (!checkArgumentCount(argc, BANNER)) return EXIT_REFUSED;
+
+    const ImagePtr input = readInputImage(argv[1]);
+    if (!input) return EXIT_REFUSED;
+    R_Times = repeatNumberArgument(argc, argv, DEFAULT_LEVELS);
+    if (!checkImageSize(*input, sideMultipleForLevels(R_Times))) return EXIT_REFUSED;
+
+    Workspace workspace;
+    if (!prepareWorkspace(*input, workspace)) return EXIT_REFUSED;
+    printBufferAddresses(workspace);
+
+    const KeptCorner wholeImage{input->width, input->height};
+    transformChannels(*input, workspace, wholeImage, transformPlane);
+    return writeOutputImage(argv[2], *workspace.output);
+}

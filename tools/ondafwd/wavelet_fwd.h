@@ -1,0 +1,34 @@
+// The multi-level forward Haar transform.
+//
+// Each level works on the top-left region of height / 2^(L-1) rows and
+// width / 2^(L-1) columns: a row pass turns every pair of neighbours into its
+// average (left half of the row) and its half-difference plus 128 (right
+// half), then a column pass does the same down every column (averages in the
+// upper half). The buffers are width x height doubles, row-major, and the row
+// stride is always the full image width.
+//
+// Passes read `source` and write `result`; after each pass the region is
+// copied back into `source`, so both buffers hold the transform on return.
+// Height and width must be divisible by 2^R_Times.
+#ifndef ONDA_WAVELET_FWD_H
+#define ONDA_WAVELET_FWD_H
+
+#include <cstdio>
+
+double w_average(double a, double b);     // (a + b) / 2
+double w_difference(double a, double b);  // 128 + (a - b) / 2
+
+// Row pass over `count` elements of row `row`.
+void wavelet_1d_wide(int row, int count, const double* source, double* result, int stride);
+
+// Column pass over `count` elements of column `column`, and of the `columns` - 1
+// columns to its right, taken row pair by row pair.
+void wavelet_1d_height(int column, int count, const double* source, double* result,
+                       int stride, int columns = 1);
+
+// Runs levels 1 to R_Times and prints the progress line to `progress` (none
+// when it is null). With no level to run, `result` receives `source` as it is.
+void wavelet_process(double* source, double* result, int height, int width,
+                     std::FILE* progress = stdout);
+
+#endif
