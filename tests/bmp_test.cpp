@@ -1,0 +1,395 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "bmp.h"
+#include "test_support.h"
+
+using namespace onda_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Reads bytes as a file; the image, if any, is released by the holder.
+struct ReadResult {
+    int status;
+    ImagePtr image;
+};
+
+ReadResult readBytes(const Bytes& bytes) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("in.bmp"), bytes);
+    Image* image = nullptr;
+    const int status = readBMPfile(dir.path("in.bmp").c_str(), &image);
+    return {status, ImagePtr(image)};
+}
+
+BmpBuilder grey8(int width, int height) {
+    BmpBuilder b;
+    b.width = width;
+    b.height = height;
+    for (int i = 0; i < 256; ++i) b.palette.insert(b.palette.end(), {uint8_t(i), uint8_t(i), uint8_t(i), 0});
+    b.pixels.assign(std::size_t((width + 3) / 4 * 4 * height), 9);
+    return b;
+}
+
+Bytes truncated(Bytes bytes, std::size_t length) {
+    bytes.resize(length);
+    return bytes;
+}
+
+struct StatusCase {
+    const char* name;
+    Bytes bytes;
+    int status;
+    bool handsOverImage = false;  // the partly read image of pixel data cut short
+};
+
+std::vector<StatusCase> statusCases() {
+    const Bytes good = grey8(5, 3).bytes();
+    std::vector<StatusCase> cases = {
+        {"empty file", {}, BMP_NO_SIGNATURE},
+        {"one byte", {'B'}, BMP_NO_SIGNATURE},
+        {"signature only", {'B', 'M'}, BMP_BAD_HEADER},
+        {"signature reversed", [] { BmpBuilder b = grey8(1, 1); b.signature = 0x424D; return b.bytes(); }(), BMP_BAD_HEADER},
+        {"header size 108", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 108; return b.bytes(); }(), BMP_BAD_HEADER},
+        {"header size 124", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; return b.bytes(); }(), BMP_BAD_HEADER},
+        {"header size 0", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 0; return b.bytes(); }(), BMP_BAD_HEADER},
+        {"16 bits, header cut short", truncated([] { BmpBuilder b; b.bitsPerPixel = 16; return b.bytes(); }(), 40), BMP_BAD_HEADER},
+        {"compressed 4 bits", [] { BmpBuilder b; b.bitsPerPixel = 4; b.compression = 2; return b.bytes(); }(), BMP_UNSUPPORTED_BITS},
+        {"8-bit run-length", [] { BmpBuilder b = grey8(4, 1); b.compression = 1; return b.bytes(); }(), BMP_BAD_PIXELS},
+        {"24-bit bitfields", [] { BmpBuilder b; b.bitsPerPixel = 24; b.compression = 3; return b.bytes(); }(), BMP_BAD_PIXELS},
+        {"colours used 257", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 257; return b.bytes(); }(), BMP_BAD_HEADER},
+        {"colours used 300", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 300; return b.bytes(); }(), BMP_BAD_HEADER},
+        {"colours used 2^32-1", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 0xFFFFFFFF; return b.bytes(); }(), BMP_BAD_HEADER},
+        {"colours used 2^31", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 0x80000000; return b.bytes(); }(), BMP_BAD_HEADER},
+        {"palette cut short", truncated(good, 54 + 4 * 255 + 3), BMP_BAD_HEADER},
+        {"pixels cut short", truncated(good, good.size() - 9), BMP_BAD_PIXELS, true},
+        {"last padding byte missing", truncated(good, good.size() - 1), BMP_BAD_PIXELS, true},
+        {"negative width", [] { BmpBuilder b = grey8(1, 1); b.width = -4; return b.bytes(); }(), BMP_NO_IMAGE},
+        {"top-down (negative height)", [] { BmpBuilder b = grey8(4, 1); b.height = -1; return b.bytes(); }(), BMP_NO_IMAGE},
+        {"50000 x 50000", [] { BmpBuilder b = grey8(0, 0); b.width = 50000; b.height = 50000; return b.bytes(); }(), BMP_NO_IMAGE},
+        {"65535 x 65535 core header", [] { BmpBuilder b; b.headerSize = 12; b.width = 65535; b.height = 65535; b.palette.assign(768, 0); return b.bytes(); }(), BMP_NO_IMAGE},
+        {"width 2^30, 24 bits", [] { BmpBuilder b; b.bitsPerPixel = 24; b.width = 1 << 30; b.height = 1; return b.bytes(); }(), BMP_NO_IMAGE},
+        {"well formed", good, BMP_OK},
+        {"256 colours used", [] { BmpBuilder b = grey8(5, 3); b.colorsUsed = 256; return b.bytes(); }(), BMP_OK},
+    };
+    for (int bits : {1, 4, 16, 32, 0, 2}) {
+        BmpBuilder b = grey8(1, 1);
+        b.bitsPerPixel = uint16_t(bits);
+        cases.push_back({"unsupported bits per pixel", b.bytes(), BMP_UNSUPPORTED_BITS});
+    }
+    // Every cut inside the file and bitmap headers is a header fault.
+    for (std::size_t cut = 3; cut < 54; ++cut) {
+        cases.push_back({"header cut short", truncated(good, cut), BMP_BAD_HEADER});
+    }
+    return cases;
+}
+
+TEST(ReadBMP, GivesTheStatusOfEachFault) {
+    for (const auto& c : statusCases()) {
+        const ReadResult r = readBytes(c.bytes);
+        EXPECT_EQ(r.status, c.status) << c.name << " (" << c.bytes.size() << " bytes)";
+        // An image is handed over on success and on pixel data cut short only.
+        EXPECT_EQ(r.image != nullptr, c.status == BMP_OK || c.handsOverImage) << c.name;
+    }
+}
+
+TEST(ReadBMP, MissingPathCannotBeOpened) {
+    Image* image = nullptr;
+    EXPECT_EQ(readBMPfile("/nonexistent/onda/in.bmp", &image), BMP_CANNOT_OPEN);
+    EXPECT_EQ(image, nullptr);
+}
+
+TEST(ReadBMP, RowsAreStoredBottomUpAndPaddingIsSkipped) {
+    // 24-bit, width 3: 9 pixel bytes and 3 padding bytes (garbage) per row.
+    BmpBuilder b;
+    b.bitsPerPixel = 24;
+    b.width = 3;
+    b.height = 2;
+    b.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0xEE, 0xEE, 0xEE,
+                11, 12, 13, 14, 15, 16, 17, 18, 19, 0xEE, 0xEE, 0xEE};
+    const ReadResult r = readBytes(b.bytes());
+    ASSERT_EQ(r.status, BMP_OK);
+    // First stored row is the bottom row (y = 1); blue comes first in the file.
+    EXPECT_EQ(channelAt(*r.image, 0, 1, 0), 3);
+    EXPECT_EQ(channelAt(*r.image, 0, 1, 2), 1);
+    EXPECT_EQ(channelAt(*r.image, 2, 1, 0), 9);
+    EXPECT_EQ(channelAt(*r.image, 0, 0, 0), 13);
+    EXPECT_EQ(channelAt(*r.image, 2, 0, 1), 18);
+}
+
+TEST(ReadBMP, EightBitPixelsTakeTheRedOfTheirPaletteEntry) {
+    BmpBuilder b;
+    b.width = 4;
+    b.height = 1;
+    b.colorsUsed = 6;
+    b.palette.assign(6 * 4, 0);
+    b.palette[5 * 4 + 0] = 10;  // blue
+    b.palette[5 * 4 + 1] = 20;  // green
+    b.palette[5 * 4 + 2] = 30;  // red
+    b.palette[1 * 4 + 2] = 99;
+    b.pixels = {5, 1, 6, 255};  // 6 and 255 lie beyond the palette: black
+    const ReadResult r = readBytes(b.bytes());
+    ASSERT_EQ(r.status, BMP_OK);
+    EXPECT_EQ(channelAt(*r.image, 0, 0, 0), 30);
+    EXPECT_EQ(channelAt(*r.image, 1, 0, 0), 99);
+    EXPECT_EQ(channelAt(*r.image, 2, 0, 0), 0);
+    EXPECT_EQ(channelAt(*r.image, 3, 0, 0), 0);
+}
+
+TEST(ReadBMP, CoreHeaderHasThreeBytePaletteEntries) {
+    BmpBuilder b;
+    b.headerSize = 12;
+    b.width = 2;
+    b.height = 1;
+    for (int i = 0; i < 256; ++i) b.palette.insert(b.palette.end(), {0, 0, uint8_t(255 - i)});
+    b.pixels = {0, 7, 0, 0};
+    const ReadResult r = readBytes(b.bytes());
+    ASSERT_EQ(r.status, BMP_OK);
+    EXPECT_EQ(channelAt(*r.image, 0, 0, 0), 255);
+    EXPECT_EQ(channelAt(*r.image, 1, 0, 0), 248);
+}
+
+TEST(ReadBMP, ColourFileSetsAsideTheEntriesItsColourCountNames) {
+    BmpBuilder b;
+    b.bitsPerPixel = 24;
+    b.width = 1;
+    b.height = 1;
+    b.colorsUsed = 2;
+    b.palette.assign(8, 0x55);
+    b.pixels = {1, 2, 3, 0};
+    const ReadResult r = readBytes(b.bytes());
+    ASSERT_EQ(r.status, BMP_OK);
+    EXPECT_EQ(channelAt(*r.image, 0, 0, 0), 3);
+    EXPECT_EQ(channelAt(*r.image, 0, 0, 1), 2);
+    EXPECT_EQ(channelAt(*r.image, 0, 0, 2), 1);
+}
+
+TEST(ReadBMP, PixelsFollowThePaletteWhateverTheOffsetField) {
+    BmpBuilder b = grey8(1, 1);
+    b.pixelOffset = 5000;
+    b.pixels = {42, 0, 0, 0};
+    const ReadResult r = readBytes(b.bytes());
+    ASSERT_EQ(r.status, BMP_OK);
+    EXPECT_EQ(channelAt(*r.image, 0, 0, 0), 42);
+}
+
+TEST(ReadBMP, PixelsReadBeforeTheDataEndsAreKept) {
+    Bytes bytes = colourBmp(3, 2, [](int x, int y, int c) { return 10 * y + x + 100 * c; });
+    bytes.pop_back();  // the last row's last padding byte
+    ReadResult r = readBytes(bytes);
+    EXPECT_EQ(r.status, BMP_BAD_PIXELS);
+    ASSERT_NE(r.image, nullptr);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(channelAt(*r.image, x, y, 2), 10 * y + x + 200);
+
+    // Cut inside the bottom row's second pixel: the first is kept, the rest are 0.
+    bytes.resize(54 + 3 + 2);
+    r = readBytes(bytes);
+    EXPECT_EQ(r.status, BMP_BAD_PIXELS);
+    ASSERT_NE(r.image, nullptr);
+    EXPECT_EQ(channelAt(*r.image, 0, 1, 0), 10);
+    EXPECT_EQ(channelAt(*r.image, 1, 1, 0), 0);
+    EXPECT_EQ(channelAt(*r.image, 2, 0, 0), 0);
+}
+
+TEST(ReadBMP, ZeroWidthGivesAnImageWithoutPixels) {
+    BmpBuilder b = grey8(0, 70000);
+    const ReadResult r = readBytes(b.bytes());
+    ASSERT_EQ(r.status, BMP_OK);
+    EXPECT_EQ(r.image->height, 70000);
+    EXPECT_EQ(r.image->data, nullptr);
+}
+
+TEST(ReadBMP, StreamEntryReadsFromTheCurrentStream) {
+    const Bytes bytes = greyBmp(2, 2, [](int x, int y) { return 50 * y + x; });
+    std::FILE* stream = std::tmpfile();
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    std::rewind(stream);
+    Image* image = nullptr;
+    EXPECT_EQ(readBMPstream(stream, &image), BMP_OK);
+    std::fclose(stream);
+    const ImagePtr owned(image);
+    EXPECT_EQ(channelAt(*owned, 1, 1, 0), 51);
+}
+
+TEST(Tables, PaletteLengthAndRowLength) {
+    EXPECT_EQ(countOfDIBColorEntries(1), 2);
+    EXPECT_EQ(countOfDIBColorEntries(4), 16);
+    EXPECT_EQ(countOfDIBColorEntries(8), 256);
+    EXPECT_EQ(countOfDIBColorEntries(24), 0);
+    const struct { int width, bits; std::int64_t bytes; } rows[] = {
+        {5, 8, 8},   {1, 24, 4},  {3, 24, 12}, {4, 24, 12}, {33, 1, 8}, {9, 4, 8},
+        {3, 16, 8},  {3, 32, 12}, {7, 5, 7},   {0, 24, 0},  {4, 8, 4},
+        {715827882, 24, 2147483648LL},  // wider than an int can count
+    };
+    for (const auto& r : rows) EXPECT_EQ(getDIBxmax(r.width, r.bits), r.bytes) << r.width << "@" << r.bits;
+}
+
+TEST(Fields, LittleEndianWordsAndDoubleWords) {
+    std::FILE* stream = std::tmpfile();
+    fwriteWORD(0x12345, stream);  // the low 16 bits only
+    fwriteDWORD(-2, stream);
+    fwriteDWORD(0x01020304, stream);
+    std::rewind(stream);
+    std::uint16_t word = 0;
+    std::int32_t dword = 0;
+    EXPECT_EQ(freadWORD(&word, stream), 1);
+    EXPECT_EQ(word, 0x2345);
+    EXPECT_EQ(freadDWORD(&dword, stream), 1);
+    EXPECT_EQ(dword, -2);
+    EXPECT_EQ(freadDWORD(&dword, stream), 1);
+    EXPECT_EQ(dword, 0x01020304);
+    dword = 77;
+    EXPECT_EQ(freadDWORD(&dword, stream), 0);  // end of file: target kept
+    EXPECT_EQ(dword, 77);
+    std::fclose(stream);
+}
+
+// The 54 header bytes writeBMPfile must produce.
+Bytes expectedHeader(int width, int height, int depth, std::uint32_t fileSize) {
+    Bytes h;
+    putWord(h, 0x4D42);
+    putDword(h, fileSize);
+    putWord(h, 0);
+    putWord(h, 0);
+    putDword(h, depth == 8 ? 1078 : 54);
+    putDword(h, 40);
+    putDword(h, std::uint32_t(width));
+    putDword(h, std::uint32_t(height));
+    putWord(h, 1);
+    putWord(h, unsigned(depth));
+    for (std::uint32_t v : {0u, 0u, 300u, 300u, 0u, 0u}) putDword(h, v);
+    return h;
+}
+
+Bytes writeToBytes(const Image& image) {
+    ScratchDir dir;
+    EXPECT_EQ(writeBMPfile(dir.path("out.bmp").c_str(), &image), BMP_WRITTEN);
+    return readFileBytes(dir.path("out.bmp"));
+}
+
+TEST(WriteBMP, EightBitFileIsExact) {
+    const ImagePtr image = makeImage(3, 2, 8, [](int x, int y, int) { return 1 + x + 10 * y; });
+    const Bytes file = writeToBytes(*image);
+    ASSERT_EQ(file.size(), 1086u);
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + 54), expectedHeader(3, 2, 8, 1086));
+    for (int i = 0; i < 256; ++i) {
+        for (int k = 0; k < 4; ++k) ASSERT_EQ(file[std::size_t(54 + 4 * i + k)], i);
+    }
+    // Bottom row first, one zero padding byte per row.
+    EXPECT_EQ(Bytes(file.begin() + 1078, file.end()), (Bytes{11, 12, 13, 0, 1, 2, 3, 0}));
+}
+
+TEST(WriteBMP, ColourFilesAreExact) {
+    const ImagePtr image = makeImage(3, 2, 24, [](int x, int y, int c) {
+        return c == 0 ? 200 : c == 1 ? 100 + x : 50 + y;
+    });
+    const Bytes file = writeToBytes(*image);
+    ASSERT_EQ(file.size(), 78u);
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + 54), expectedHeader(3, 2, 24, 78));
+    EXPECT_EQ(Bytes(file.begin() + 54, file.end()),
+              (Bytes{51, 100, 200, 51, 101, 200, 51, 102, 200, 0, 0, 0,
+                     50, 100, 200, 50, 101, 200, 50, 102, 200, 0, 0, 0}));
+
+    const ImagePtr row = makeImage(4, 1, 24, [](int, int, int) { return 1; });
+    const Bytes unpadded = writeToBytes(*row);
+    EXPECT_EQ(unpadded.size(), 66u);
+    EXPECT_EQ(Bytes(unpadded.begin(), unpadded.begin() + 54), expectedHeader(4, 1, 24, 66));
+}
+
+TEST(WriteBMP, ZeroWidthWritesHeadersOnly) {
+    for (int depth : {8, 24}) {
+        Image* image = createImage(0, 7, depth);
+        const Bytes file = writeToBytes(*image);
+        const std::uint32_t size = depth == 8 ? 1078 : 54;
+        EXPECT_EQ(file.size(), size);
+        EXPECT_EQ(Bytes(file.begin(), file.begin() + 54), expectedHeader(0, 7, depth, size));
+        disposeImage(image);
+    }
+}
+
+TEST(WriteBMP, WrittenFilesReadBackUnchanged) {
+    for (int depth : {8, 24}) {
+        for (int width = 1; width <= 9; ++width) {
+            const ImagePtr image = makeImage(width, 3, depth, [](int x, int y, int c) {
+                return (37 * x + 91 * y + 53 * c) % 256;
+            });
+            const ReadResult back = readBytes(writeToBytes(*image));
+            ASSERT_EQ(back.status, BMP_OK);
+            const std::size_t bytes = std::size_t(width) * 3 * std::size_t(depth / 8);
+            EXPECT_EQ(Bytes(back.image->data, back.image->data + bytes),
+                      Bytes(image->data, image->data + bytes))
+                << depth << " bits, width " << width;
+        }
+    }
+}
+
+TEST(WriteBMP, RefusesDepthsItCannotWriteAndCreatesNothing) {
+    ScratchDir dir;
+    unsigned char byte = 0;
+    Image odd{1, 1, 16, &byte};
+    EXPECT_EQ(writeBMPfile(dir.path("out.bmp").c_str(), &odd), BMP_WRITE_FAILED);
+    EXPECT_EQ(writeBMPfile(dir.path("out.bmp").c_str(), nullptr), BMP_WRITE_FAILED);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST(WriteBMP, FailuresLeaveNoFileBehind) {
+    ScratchDir dir;
+    const ImagePtr image = makeImage(4, 4, 8, [](int, int, int) { return 3; });
+    EXPECT_EQ(writeBMPfile(dir.path("missing/out.bmp").c_str(), image.get()), BMP_WRITE_FAILED);
+    EXPECT_EQ(writeBMPfile(dir.root().c_str(), image.get()), BMP_WRITE_FAILED);  // a folder
+    if (fs::exists("/dev/full")) {
+        EXPECT_EQ(writeBMPfile("/dev/full", image.get()), BMP_WRITE_FAILED);
+    }
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST(WriteBMP, StreamWriteErrorsAreReported) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("ro.bmp"), {});
+    std::FILE* readOnly = std::fopen(dir.path("ro.bmp").c_str(), "rb");
+    const ImagePtr image = makeImage(64, 64, 24, [](int, int, int) { return 3; });
+    EXPECT_EQ(writeBMPstream(readOnly, image.get()), BMP_WRITE_FAILED);
+    std::fclose(readOnly);
+}
+
+TEST(WriteBMP, ReplacesAnExistingFileKeepingItsModeAndLeavesNoTemporary) {
+    ScratchDir dir;
+    const fs::path out = dir.path("out.bmp");
+    writeFileBytes(out, Bytes(5000, 0xAB));
+    fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write);
+    const ImagePtr image = makeImage(2, 2, 8, [](int, int, int) { return 1; });
+    ASSERT_EQ(writeBMPfile(out.c_str(), image.get()), BMP_WRITTEN);
+    EXPECT_EQ(readFileBytes(out).size(), 1078u + 8u);
+    EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.bmp"});
+}
+
+TEST(WriteBMP, WritesThroughALinkToItsFile) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("real.bmp"), Bytes(10, 0));
+    fs::create_symlink(dir.path("real.bmp"), dir.path("link.bmp"));
+    const ImagePtr image = makeImage(2, 2, 8, [](int, int, int) { return 1; });
+    ASSERT_EQ(writeBMPfile(dir.path("link.bmp").c_str(), image.get()), BMP_WRITTEN);
+    EXPECT_TRUE(fs::is_symlink(dir.path("link.bmp")));
+    EXPECT_EQ(readFileBytes(dir.path("real.bmp")).size(), 1086u);
+}
+
+TEST(WriteBMP, RefusesAFileTooLargeForTheSizeField) {
+    // 46341 x 46340 grey pixels: under 2^31 bytes in memory, over it with the
+    // headers and row padding on disk. The image is never touched, so its
+    // pages are never really allocated.
+    ScratchDir dir;
+    Image* image = createImage(46341, 46340, 8);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(writeBMPfile(dir.path("big.bmp").c_str(), image), BMP_WRITE_FAILED);
+    disposeImage(image);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+}  // namespace

@@ -1,0 +1,226 @@
+// ondafwd as a user runs it: the built program on files written here, judged
+// by its standard output, its exit status and the bytes of what it writes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "messages.h"
+#include "test_support.h"
+
+using namespace onda_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string BANNER = bannerOf("Wavelet Function (Ondeline) ", message::FWD_PRODUCT);
+
+std::string ranLine(long long bufferBytes, const std::string& progress) {
+    return "Memory size -> " + std::to_string(bufferBytes) + "\n" +
+           "Memory has been allocated. The address is *\n" + progress;
+}
+
+RunResult ondafwd(const std::vector<std::string>& args, RunLimits limits = {}) {
+    RunResult r = runProgram(ONDAFWD_PATH, args, limits);
+    r.out = maskAddresses(r.out);
+    return r;
+}
+
+Bytes fileOf(const Image& image) {
+    ScratchDir dir;
+    EXPECT_EQ(writeBMPfile(dir.path("x.bmp").c_str(), &image), BMP_WRITTEN);
+    return readFileBytes(dir.path("x.bmp"));
+}
+
+ImagePtr randomImage(int width, int height, int depth, unsigned seed) {
+    std::mt19937 random(seed);
+    return makeImage(width, height, depth, [&](int, int, int) { return int(random() % 256); });
+}
+
+TEST(Ondafwd, TooFewArgumentsShowTheUsage) {
+    for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"in.bmp"}}) {
+        const RunResult r = ondafwd(args);
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(r.out, BANNER + message::NOT_ENOUGH_PARAMETERS + "\n" +
+                             "ondafwd <read image file name> <write image file name> <Repeat Number>\n");
+    }
+}
+
+TEST(Ondafwd, UnreadableInputIsRefusedWithoutANewline) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("text.bmp"), {'h', 'e', 'l', 'l', 'o'});
+    for (const char* input : {"missing.bmp", "text.bmp"}) {
+        const RunResult r = ondafwd({dir.path(input), dir.path("out.bmp"), "1"});
+        EXPECT_EQ(r.exitStatus, 1) << input;
+        EXPECT_EQ(r.out, BANNER + message::CANNOT_READ_IMAGE);
+        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+    }
+}
+
+TEST(Ondafwd, TwoByTwoGreyPictureAtOneLevel) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("in.bmp"), greyBmp(2, 2, [](int x, int y) { return 10 + 10 * x + 20 * y; }));
+    const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), "1"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, BANNER + ranLine(32, "Wavelet Transfer -- 1 Times --\n"));
+    const ImagePtr expected = makeImage(2, 2, 8, [](int x, int y, int) {
+        const int values[2][2] = {{25, 123}, {118, 128}};
+        return values[y][x];
+    });
+    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*expected));
+}
+
+// How the repeat number argument is read, judged by the levels that run and
+// the file that comes out.
+TEST(Ondafwd, RepeatNumberArgument) {
+    const struct { std::vector<std::string> extra; int levels; std::string progress; } cases[] = {
+        {{}, 2, "Wavelet Transfer -- 1 Times -- 2 Times --\n"},
+        {{"3"}, 3, "Wavelet Transfer -- 1 Times -- 2 Times -- 3 Times --\n"},
+        {{"3abc"}, 3, "Wavelet Transfer -- 1 Times -- 2 Times -- 3 Times --\n"},
+        {{" +1"}, 1, "Wavelet Transfer -- 1 Times --\n"},
+        {{"1", "5", "x"}, 1, "Wavelet Transfer -- 1 Times --\n"},  // later arguments change nothing
+        {{"abc"}, 0, "Wavelet Transfer --\n"},
+        {{"0"}, 0, "Wavelet Transfer --\n"},
+        {{"-1"}, 0, "Wavelet Transfer --\n"},
+        {{"-99999999999999"}, 0, "Wavelet Transfer --\n"},
+    };
+    ScratchDir dir;
+    const ImagePtr input = randomImage(16, 8, 8, 1);
+    writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {dir.path("in.bmp"), dir.path("out.bmp")};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const RunResult r = ondafwd(args);
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.out, BANNER + ranLine(16 * 8 * 8, c.progress));
+        // No level: the picture comes out as it went in.
+        const ImagePtr expected = referenceForwardImage(*input, std::max(c.levels, 0));
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*expected)) << c.levels;
+    }
+}
+
+TEST(Ondafwd, RandomPicturesMatchTheReferenceTransform) {
+    ScratchDir dir;
+    const struct { int width, height, depth, levels; } cases[] = {
+        {8, 8, 8, 3}, {32, 16, 8, 2}, {12, 20, 8, 2}, {6, 10, 24, 1}, {16, 32, 24, 2}, {40, 8, 24, 3},
+    };
+    unsigned seed = 10;
+    for (const auto& c : cases) {
+        const ImagePtr input = randomImage(c.width, c.height, c.depth, seed++);
+        writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+        const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), std::to_string(c.levels)});
+        ASSERT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*referenceForwardImage(*input, c.levels)))
+            << c.width << "x" << c.height << "x" << c.depth << " R=" << c.levels;
+    }
+}
+
+TEST(Ondafwd, ColourPictureTransformsEveryChannelAndReportsOnce) {
+    ScratchDir dir;
+    // Red rises to the right, green downward, blue is flat: three different
+    // wavelet pictures, none of them a copy of another.
+    const ImagePtr input = makeImage(4, 4, 24, [](int x, int y, int c) {
+        return c == 0 ? 60 * x : c == 1 ? 60 * y : 90;
+    });
+    writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+    const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), "1"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, BANNER + ranLine(4 * 4 * 8, "Wavelet Transfer -- 1 Times --\n"));
+    Image* output = nullptr;
+    ASSERT_EQ(readBMPfile(dir.path("out.bmp").c_str(), &output), BMP_OK);
+    const ImagePtr owned(output);
+    // Top-left average, top-right row detail, bottom-left column detail.
+    EXPECT_EQ(channelAt(*owned, 0, 0, 0), 30);
+    EXPECT_EQ(channelAt(*owned, 2, 0, 0), 98);
+    EXPECT_EQ(channelAt(*owned, 0, 2, 0), 128);
+    EXPECT_EQ(channelAt(*owned, 0, 0, 1), 30);
+    EXPECT_EQ(channelAt(*owned, 2, 0, 1), 128);
+    EXPECT_EQ(channelAt(*owned, 0, 2, 1), 98);
+    EXPECT_EQ(channelAt(*owned, 0, 0, 2), 90);
+    EXPECT_EQ(channelAt(*owned, 3, 3, 2), 128);
+}
+
+// Sizes the levels cannot halve are refused before anything is made.
+TEST(Ondafwd, SizesTheLevelsCannotHalveAreRefused) {
+    const struct { int width, height; std::string levels; std::string requirement; } cases[] = {
+        {6, 4, "2", "4"},    {8, 4, "3", "8"},   {3, 4, "1", "2"},   {2, 2, "31", "2147483648"},
+        {2, 2, "99999999999", "2147483648"},     {0, 4, "1", "2"},   {4, 0, "0", "1"},
+        {0, 0, "-3", "1"},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        writeFileBytes(dir.path("in.bmp"), greyBmp(c.width, c.height, [](int, int) { return 5; }));
+        const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), c.levels});
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(r.out, BANNER + "Image size " + std::to_string(c.width) + "x" + std::to_string(c.height) +
+                             " cannot be transformed: width and height must be positive multiples of " +
+                             c.requirement + ".\n");
+        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+    }
+}
+
+TEST(Ondafwd, WriteFailureNamesTheOutputAndLeavesNoFile) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("in.bmp"), greyBmp(4, 4, [](int x, int) { return x; }));
+    const std::string progress = "Wavelet Transfer -- 1 Times -- 2 Times --\n";
+    for (const std::string& out : {dir.path("missing/out.bmp").string(), dir.root().string(),
+                                  std::string("/dev/full")}) {
+        if (out == "/dev/full" && !fs::exists(out)) continue;
+        const RunResult r = ondafwd({dir.path("in.bmp"), out});
+        EXPECT_EQ(r.exitStatus, 1) << out;
+        EXPECT_EQ(r.out, BANNER + ranLine(128, progress) + "Cannot write the output file " + out + "\n");
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"});
+}
+
+TEST(Ondafwd, FailedWriteOverAnExistingFileKeepsIt) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("in.bmp"), greyBmp(64, 64, [](int x, int y) { return x ^ y; }));
+    const Bytes old(100, 0x5A);
+    writeFileBytes(dir.path("out.bmp"), old);
+    RunLimits limits;
+    limits.fileSizeBytes = 2000;  // the new file needs 1078 + 64 * 64 bytes
+    const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp")}, limits);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_NE(r.out.find("Cannot write the output file " + dir.path("out.bmp").string() + "\n"),
+              std::string::npos);
+    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), old);
+    EXPECT_EQ(dir.entries().size(), 2u);  // no temporary left behind
+}
+
+TEST(Ondafwd, OutputMayReplaceTheInput) {
+    ScratchDir dir;
+    const ImagePtr input = randomImage(8, 8, 8, 3);
+    writeFileBytes(dir.path("pic.bmp"), fileOf(*input));
+    const RunResult r = ondafwd({dir.path("pic.bmp"), dir.path("pic.bmp"), "2"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(readFileBytes(dir.path("pic.bmp")), fileOf(*referenceForwardImage(*input, 2)));
+}
+
+// A header-only file of the given size whose pixel bytes are a hole: the
+// file system stores nothing, the reader sees zeros.
+void writeSparseGreyFile(const fs::path& path, int width, int height) {
+    BmpBuilder b;
+    b.width = width;
+    b.height = height;
+    b.palette.assign(1024, 0);
+    writeFileBytes(path, b.bytes());
+    fs::resize_file(path, 1078 + std::uintmax_t(width + 3) / 4 * 4 * std::uintmax_t(height));
+}
+
+TEST(Ondafwd, BuffersThatCannotBeHadEndTheRun) {
+    if (underAddressSanitizer()) GTEST_SKIP() << "the sanitizer needs more address space than the limit";
+    ScratchDir dir;
+    // 16384 x 16384: each buffer is 2^31 bytes, beyond what a 32-bit count
+    // prints, and beyond the 1.5 GiB of address space given to the run.
+    writeSparseGreyFile(dir.path("big.bmp"), 16384, 16384);
+    RunLimits limits;
+    limits.addressSpaceBytes = 1536ull << 20;
+    const RunResult r = ondafwd({dir.path("big.bmp"), dir.path("out.bmp")}, limits);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.out, BANNER + "Memory size -> 2147483648\n" + message::MEMORY_CANNOT_BE_ALLOCATED);
+    EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "test_support.h"
+#include "tool.h"
+#include "wavelet_fwd.h"
+
+namespace {
+
+using Plane = std::vector<double>;
+
+// Runs the transform with R_Times set to `levels`; returns the result buffer
+// and leaves the progress text in `progress`.
+Plane forward(Plane source, int height, int width, int levels, std::string* progress = nullptr) {
+    Plane result(source.size(), -999.0);
+    R_Times = levels;
+    std::FILE* text = std::tmpfile();
+    wavelet_process(source.data(), result.data(), height, width, text);
+    std::rewind(text);
+    std::string printed;
+    for (int c; (c = std::fgetc(text)) != EOF;) printed.push_back(char(c));
+    std::fclose(text);
+    if (progress) *progress = printed;
+    EXPECT_EQ(source, result) << "both buffers hold the transform on return";
+    return result;
+}
+
+Plane fromFormula(int width, int height, double (*value)(int x, int y)) {
+    Plane plane;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) plane.push_back(value(x, y));
+    return plane;
+}
+
+struct Example {
+    const char* name;
+    int width, height, levels;
+    Plane input, expected;
+};
+
+TEST(ForwardTransform, WorkedExamples) {
+    const Plane ramp4 = fromFormula(4, 4, [](int x, int y) { return 2.0 * x + 8.0 * y; });
+    const Plane ramp8x4 = fromFormula(8, 4, [](int x, int y) { return x + 10.0 * y; });
+    const Example examples[] = {
+        {"2x2", 2, 2, 1, {10, 20, 30, 40}, {25, 123, 118, 128}},
+        {"4x4 one level", 4, 4, 1, ramp4,
+         {5, 9, 127, 127, 21, 25, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128}},
+        {"4x4 two levels", 4, 4, 2, ramp4,
+         {15, 126, 127, 127, 120, 128, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128}},
+        {"8x4 two levels, stride is the image width", 8, 4, 2, ramp8x4,
+         {16.5, 20.5, 127, 127, 127.5, 127.5, 127.5, 127.5,
+          118, 118, 128, 128, 127.5, 127.5, 127.5, 127.5,
+          123, 123, 123, 123, 128, 128, 128, 128,
+          123, 123, 123, 123, 128, 128, 128, 128}},
+        {"detail high extreme", 2, 2, 1, {255, 0, 0, 255}, {127.5, 128, 128, 255.5}},
+        {"detail low extreme", 2, 2, 1, {0, 255, 255, 0}, {127.5, 128, 128, 0.5}},
+        {"no level for 0", 2, 2, 0, {1, 2, 3, 4}, {1, 2, 3, 4}},
+        {"no level for -1", 2, 2, -1, {1, 2, 3, 4}, {1, 2, 3, 4}},
+    };
+    for (const auto& e : examples) {
+        EXPECT_EQ(forward(e.input, e.height, e.width, e.levels), e.expected) << e.name;
+    }
+}
+
+TEST(ForwardTransform, UniformPictureKeepsItsValueTopLeftAndMidGreyElsewhere) {
+    for (int levels = 1; levels <= 4; ++levels) {
+        const Plane result = forward(Plane(16 * 32, 77.0), 16, 32, levels);
+        const int cornerHeight = 16 >> levels, cornerWidth = 32 >> levels;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const bool corner = y < cornerHeight && x < cornerWidth;
+                ASSERT_EQ(result[std::size_t(32 * y + x)], corner ? 77.0 : 128.0) << levels << " " << x << "," << y;
+            }
+    }
+}
+
+TEST(ForwardTransform, ProgressLineCountsTheLevels) {
+    std::string progress;
+    forward(Plane(64, 1.0), 8, 8, 3, &progress);
+    EXPECT_EQ(progress, "Wavelet Transfer -- 1 Times -- 2 Times -- 3 Times --\n");
+    forward(Plane(4, 1.0), 2, 2, 0, &progress);
+    EXPECT_EQ(progress, "Wavelet Transfer --\n");
+}
+
+TEST(ForwardTransform, DeepestLevelLeavesOneAverage) {
+    Plane input = fromFormula(8, 8, [](int x, int y) { return double((x * 7 + y * 13) % 256); });
+    double sum = 0;
+    for (double v : input) sum += v;
+    const Plane result = forward(input, 8, 8, 3);
+    EXPECT_EQ(result[0], sum / 64);
+}
+
+// The column pass over many adjacent columns at once is the single-column
+// pass repeated, bit for bit, on any shape the size rule lets through.
+TEST(ForwardTransform, ManyColumnsAtOnceEqualOneColumnAtATime) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> value(-300.0, 300.0);
+    const struct { int width, height, column, columns, count; } regions[] = {
+        {16, 8, 0, 16, 8}, {16, 8, 3, 5, 4}, {6, 10, 1, 5, 10}, {2, 2, 0, 2, 2}, {24, 6, 7, 1, 6},
+    };
+    for (const auto& r : regions) {
+        Plane source(std::size_t(r.width * r.height));
+        for (double& v : source) v = value(random);
+        Plane many(source.size(), 0.0), single(source.size(), 0.0);
+        wavelet_1d_height(r.column, r.count, source.data(), many.data(), r.width, r.columns);
+        for (int c = r.column; c < r.column + r.columns; ++c) {
+            wavelet_1d_height(c, r.count, source.data(), single.data(), r.width);
+        }
+        EXPECT_EQ(many, single) << r.width << "x" << r.height;
+    }
+}
+
+}  // namespace

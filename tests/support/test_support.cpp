@@ -1,0 +1,269 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <stdexcept>
+
+#include "messages.h"
+
+namespace onda_test {
+
+void putWord(Bytes& out, unsigned value) {
+    out.push_back(std::uint8_t(value & 0xFF));
+    out.push_back(std::uint8_t((value >> 8) & 0xFF));
+}
+
+void putDword(Bytes& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(std::uint8_t((value >> shift) & 0xFF));
+}
+
+Bytes BmpBuilder::bytes() const {
+    Bytes out;
+    putWord(out, signature);
+    putDword(out, fileSize);
+    putWord(out, 0);
+    putWord(out, 0);
+    putDword(out, pixelOffset);
+    putDword(out, headerSize);
+    if (headerSize == 12) {
+        putWord(out, std::uint16_t(width));
+        putWord(out, std::uint16_t(height));
+        putWord(out, planes);
+        putWord(out, bitsPerPixel);
+    } else {
+        putDword(out, std::uint32_t(width));
+        putDword(out, std::uint32_t(height));
+        putWord(out, planes);
+        putWord(out, bitsPerPixel);
+        putDword(out, compression);
+        putDword(out, 0);  // image size
+        putDword(out, 2835);
+        putDword(out, 2835);
+        putDword(out, colorsUsed);
+        putDword(out, 0);
+        // Larger headers (108, 124 bytes) get zeros for their extra fields.
+        for (std::uint32_t i = 40; i < headerSize; ++i) out.push_back(0);
+    }
+    out.insert(out.end(), palette.begin(), palette.end());
+    out.insert(out.end(), pixels.begin(), pixels.end());
+    return out;
+}
+
+namespace {
+
+Bytes greyPalette() {
+    Bytes palette;
+    for (int i = 0; i < 256; ++i) palette.insert(palette.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
+    return palette;
+}
+
+Bytes rows(int width, int height, int bytesPerPixel,
+           const std::function<int(int x, int y, int c)>& value) {
+    const int rowLength = (width * bytesPerPixel + 3) / 4 * 4;
+    Bytes pixels;
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            if (bytesPerPixel == 1) {
+                pixels.push_back(std::uint8_t(value(x, y, 0)));
+            } else {
+                for (int c = 2; c >= 0; --c) pixels.push_back(std::uint8_t(value(x, y, c)));
+            }
+        }
+        for (int p = width * bytesPerPixel; p < rowLength; ++p) pixels.push_back(0);
+    }
+    return pixels;
+}
+
+}  // namespace
+
+Bytes greyBmp(int width, int height, const std::function<int(int x, int y)>& value) {
+    BmpBuilder b;
+    b.width = width;
+    b.height = height;
+    b.bitsPerPixel = 8;
+    b.pixelOffset = 1078;
+    b.palette = greyPalette();
+    b.pixels = rows(width, height, 1, [&](int x, int y, int) { return value(x, y); });
+    b.fileSize = std::uint32_t(1078 + b.pixels.size());
+    return b.bytes();
+}
+
+Bytes colourBmp(int width, int height, const std::function<int(int x, int y, int c)>& value) {
+    BmpBuilder b;
+    b.width = width;
+    b.height = height;
+    b.bitsPerPixel = 24;
+    b.pixelOffset = 54;
+    b.pixels = rows(width, height, 3, value);
+    b.fileSize = std::uint32_t(54 + b.pixels.size());
+    return b.bytes();
+}
+
+ImagePtr makeImage(int width, int height, int depth,
+                   const std::function<int(int x, int y, int c)>& value) {
+    ImagePtr image(createImage(width, height, depth));
+    if (!image) throw std::runtime_error("createImage refused a test image");
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Pixel pixel{value(x, y, 0), value(x, y, 1), value(x, y, 2)};
+            setPixel(image.get(), x, y, &pixel);
+        }
+    }
+    return image;
+}
+
+int channelAt(const Image& image, int x, int y, int c) {
+    Pixel pixel{-1, -1, -1};
+    getPixel(&image, x, y, &pixel);
+    return c == 0 ? pixel.r : c == 1 ? pixel.g : pixel.b;
+}
+
+Bytes readFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFileBytes(const std::filesystem::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write test file " + path.string());
+}
+
+std::string asString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+ScratchDir::ScratchDir() {
+    static std::atomic<int> counter{0};
+    root_ = std::filesystem::temp_directory_path() /
+            ("onda-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directories(root_);
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+std::vector<std::string> ScratchDir::entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(root_)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     RunLimits limits) {
+    std::FILE* captured = std::tmpfile();
+    if (captured == nullptr) throw std::runtime_error("no temporary file for the output");
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(::fileno(captured), STDOUT_FILENO);
+        if (limits.addressSpaceBytes != 0) {
+            const rlimit limit{limits.addressSpaceBytes, limits.addressSpaceBytes};
+            ::setrlimit(RLIMIT_AS, &limit);
+        }
+        if (limits.fileSizeBytes != 0) {
+            ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+            const rlimit limit{limits.fileSizeBytes, limits.fileSizeBytes};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    RunResult result;
+    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    std::rewind(captured);
+    for (int c; (c = std::fgetc(captured)) != EOF;) result.out.push_back(char(c));
+    std::fclose(captured);
+    return result;
+}
+
+std::vector<double> referenceForward(std::vector<double> plane, int width, int height,
+                                     int levels) {
+    for (int level = 0; level < levels; ++level) {
+        const int rows = height >> level, cols = width >> level;
+        std::vector<double> line;
+        for (int y = 0; y < rows; ++y) {  // rows of the region
+            line.assign(std::size_t(cols), 0);
+            for (int k = 0; k < cols / 2; ++k) {
+                const double a = plane[std::size_t(y * width + 2 * k)];
+                const double b = plane[std::size_t(y * width + 2 * k + 1)];
+                line[std::size_t(k)] = (a + b) / 2.0;
+                line[std::size_t(cols / 2 + k)] = 128.0 + (a - b) / 2.0;
+            }
+            for (int x = 0; x < cols; ++x) plane[std::size_t(y * width + x)] = line[std::size_t(x)];
+        }
+        for (int x = 0; x < cols; ++x) {  // then its columns
+            line.assign(std::size_t(rows), 0);
+            for (int k = 0; k < rows / 2; ++k) {
+                const double a = plane[std::size_t(2 * k * width + x)];
+                const double b = plane[std::size_t((2 * k + 1) * width + x)];
+                line[std::size_t(k)] = (a + b) / 2.0;
+                line[std::size_t(rows / 2 + k)] = 128.0 + (a - b) / 2.0;
+            }
+            for (int y = 0; y < rows; ++y) plane[std::size_t(y * width + x)] = line[std::size_t(y)];
+        }
+    }
+    return plane;
+}
+
+std::vector<double> planeOf(const Image& image, int c) {
+    std::vector<double> plane;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) plane.push_back(channelAt(image, x, y, c));
+    return plane;
+}
+
+ImagePtr referenceForwardImage(const Image& input, int levels) {
+    std::vector<std::vector<double>> planes;
+    for (int c = 0; c < 3; ++c) {
+        planes.push_back(referenceForward(planeOf(input, input.depth == 8 ? 0 : c), input.width,
+                                          input.height, levels));
+    }
+    return makeImage(input.width, input.height, input.depth, [&](int x, int y, int c) {
+        return int(planes[std::size_t(c)][std::size_t(y * input.width + x)]);
+    });
+}
+
+std::string maskAddresses(const std::string& out) {
+    static const std::regex line("The address is [^\n]*\n");
+    return std::regex_replace(out, line, "The address is *\n");
+}
+
+std::string bannerOf(const char* title, const char* product) {
+    return std::string(title) + "\n" + product + "\n" + message::MAKERS_NOTICE + "\n";
+}
+
+bool underAddressSanitizer() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#else
+    return false;
+#endif
+#else
+    return false;
+#endif
+}
+
+}  // namespace onda_test

@@ -1,0 +1,113 @@
+// Helpers shared by the tests: crafted BMP bytes, scratch folders, pictures
+// made from a formula, and running a built program as a user does.
+#ifndef ONDA_TEST_SUPPORT_H
+#define ONDA_TEST_SUPPORT_H
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tool.h"
+
+namespace onda_test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void putWord(Bytes& out, unsigned value);
+void putDword(Bytes& out, std::uint32_t value);
+
+// The fields of a BMP file, written as they stand (nothing is made
+// consistent), so that tests can craft any header. By default a valid 8-bit
+// info-header file of 0 x 0 pixels.
+struct BmpBuilder {
+    std::uint16_t signature = 0x4D42;
+    std::uint32_t fileSize = 0;
+    std::uint32_t pixelOffset = 0;
+    std::uint32_t headerSize = 40;
+    std::int32_t width = 0;   // written as 16 bits after a 12-byte header
+    std::int32_t height = 0;  // likewise
+    std::uint16_t planes = 1;
+    std::uint16_t bitsPerPixel = 8;
+    std::uint32_t compression = 0;
+    std::uint32_t colorsUsed = 0;
+    Bytes palette;  // raw entry bytes
+    Bytes pixels;   // raw row bytes, padding included
+
+    Bytes bytes() const;
+};
+
+// A well-formed file with a grey palette (8-bit) or none (24-bit), rows
+// bottom-up and padded; value(x, y) gives the grey level or, for 24 bits,
+// the channel `c` of pixel (x, y).
+Bytes greyBmp(int width, int height, const std::function<int(int x, int y)>& value);
+Bytes colourBmp(int width, int height, const std::function<int(int x, int y, int c)>& value);
+
+// An image made by createImage and filled from a formula.
+ImagePtr makeImage(int width, int height, int depth,
+                   const std::function<int(int x, int y, int c)>& value);
+
+// Reads a channel back (c = 0 red or grey, 1 green, 2 blue).
+int channelAt(const Image& image, int x, int y, int c);
+
+Bytes readFileBytes(const std::filesystem::path& path);
+void writeFileBytes(const std::filesystem::path& path, const Bytes& bytes);
+std::string asString(const Bytes& bytes);
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    std::filesystem::path path(const std::string& name) const { return root_ / name; }
+    const std::filesystem::path& root() const { return root_; }
+    // Every entry of the folder, by name.
+    std::vector<std::string> entries() const;
+
+private:
+    std::filesystem::path root_;
+};
+
+struct RunResult {
+    int exitStatus = -1;  // -1 when the program did not exit normally
+    int signal = 0;       // the signal that ended it, if any
+    std::string out;      // everything it wrote to standard output
+};
+
+struct RunLimits {
+    std::uint64_t addressSpaceBytes = 0;  // 0: no limit
+    std::uint64_t fileSizeBytes = 0;      // 0: no limit
+};
+
+// Runs `program` with `args` (argv[1] on), standard output captured.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     RunLimits limits = {});
+
+// The forward transform as a textbook writes it: per level, pair averages and
+// half-differences plus 128 along each row of the region, then down each
+// column. `plane` is row-major, width x height.
+std::vector<double> referenceForward(std::vector<double> plane, int width, int height, int levels);
+
+// An image holding, in every channel, the reference forward transform of the
+// same channel of `input`, truncated toward zero and clamped to 0..255.
+ImagePtr referenceForwardImage(const Image& input, int levels);
+
+// The plane of channel c of an image, as doubles.
+std::vector<double> planeOf(const Image& image, int c);
+
+// Standard output with the buffer addresses of the allocation line masked.
+std::string maskAddresses(const std::string& out);
+
+// The texts every program prints; the Japanese ones in their CP932 bytes.
+std::string bannerOf(const char* title, const char* product);
+
+// True when this build runs under AddressSanitizer, which cannot work inside
+// an address-space limit.
+bool underAddressSanitizer();
+
+}  // namespace onda_test
+
+#endif

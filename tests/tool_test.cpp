@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
+
+#include "test_support.h"
+#include "tool.h"
+
+using onda_test::channelAt;
+using onda_test::makeImage;
+
+namespace {
+
+TEST(RepeatNumber, FollowsTheAtoiRuleAndSaturates) {
+    const struct { const char* text; int value; } cases[] = {
+        {"3", 3},           {"  2", 2},         {"\t\n 7", 7},     {"+4", 4},
+        {"-1", -1},         {"2abc", 2},        {"3 levels", 3},   {"abc", 0},
+        {"", 0},            {"-", 0},           {"+-2", 0},        {" - 2", 0},
+        {"007", 7},         {"2147483647", INT_MAX},               {"-2147483648", INT_MIN},
+        {"2147483648", INT_MAX},                {"99999999999999999999999", INT_MAX},
+        {"-99999999999999999999999", INT_MIN},  {"00000000000000000000002", 2},
+    };
+    for (const auto& c : cases) EXPECT_EQ(parseRepeatNumber(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(RepeatNumber, ComesFromTheThirdArgumentOrTheDefault) {
+    char program[] = "p", in[] = "in", out[] = "out", three[] = "3", extra[] = "9";
+    char* two[] = {program, in, out, nullptr};
+    char* four[] = {program, in, out, three, extra, nullptr};
+    EXPECT_EQ(repeatNumberArgument(3, two, 2), 2);
+    EXPECT_EQ(repeatNumberArgument(5, four, 2), 3);
+}
+
+TEST(SizeRule, MultipleOfTwoToTheLevels) {
+    EXPECT_EQ(sideMultipleForLevels(INT_MIN), 1);
+    EXPECT_EQ(sideMultipleForLevels(0), 1);
+    EXPECT_EQ(sideMultipleForLevels(1), 2);
+    EXPECT_EQ(sideMultipleForLevels(30), 1 << 30);
+    EXPECT_EQ(sideMultipleForLevels(31), std::int64_t{1} << 31);
+    EXPECT_EQ(sideMultipleForLevels(INT_MAX), std::int64_t{1} << 31);
+}
+
+TEST(SizeRule, RefusesZeroAndIndivisibleSides) {
+    const struct { int width, height; std::int64_t multiple; bool ok; } cases[] = {
+        {8, 4, 4, true},   {8, 4, 8, false},  {6, 8, 4, false}, {0, 8, 1, false},
+        {8, 0, 2, false},  {1, 1, 1, true},   {2, 2, std::int64_t{1} << 31, false},
+    };
+    for (const auto& c : cases) {
+        Image image{c.width, c.height, 8, nullptr};
+        EXPECT_EQ(checkImageSize(image, c.multiple), c.ok) << c.width << "x" << c.height;
+    }
+}
+
+TEST(Planes, FillKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
+    const ImagePtr image = makeImage(4, 2, 24, [](int x, int y, int c) { return 10 * y + x + 100 * c; });
+    std::vector<double> plane(8);
+    fillPlane(*image, 1, plane.data(), KeptCorner{2, 1});
+    EXPECT_EQ(plane, (std::vector<double>{100, 101, 102 - 128, 103 - 128,
+                                          110 - 128, 111 - 128, 112 - 128, 113 - 128}));
+    fillPlane(*image, 2, plane.data(), KeptCorner{4, 2});
+    EXPECT_EQ(plane, (std::vector<double>{200, 201, 202, 203, 210, 211, 212, 213}));
+}
+
+TEST(Planes, WriteBackTruncatesClampsAndKeepsOtherChannels) {
+    const ImagePtr image = makeImage(4, 2, 24, [](int, int, int c) { return 40 + c; });
+    const std::vector<double> values = {255.5, 0.5, 127.75, -0.75, 300, -5, 1e300, -1e300};
+    writeBackPlane(*image, 1, values.data());
+    const int expected[] = {255, 0, 127, 0, 255, 0, 255, 0};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(channelAt(*image, i % 4, i / 4, 1), expected[i]) << values[std::size_t(i)];
+        EXPECT_EQ(channelAt(*image, i % 4, i / 4, 0), 40);
+        EXPECT_EQ(channelAt(*image, i % 4, i / 4, 2), 42);
+    }
+}
+
+TEST(Planes, EveryChannelOfAColourImageIsTransformedOnItsOwn) {
+    const ImagePtr input = makeImage(2, 2, 24, [](int x, int y, int c) { return x + 2 * y + 10 * c; });
+    Workspace workspace;
+    ASSERT_TRUE(prepareWorkspace(*input, workspace));
+    std::vector<int> seen;
+    // A stand-in transform: doubles every value of the plane.
+    transformChannels(*input, workspace, KeptCorner{2, 2},
+                      [&](int channel, double* source, double* result, int height, int width) {
+                          seen.push_back(channel);
+                          for (int i = 0; i < height * width; ++i) result[i] = 2 * source[i];
+                      });
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2}));
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(channelAt(*workspace.output, 1, 1, c), 2 * (3 + 10 * c));
+    }
+}
+
+}  // namespace
