@@ -1,0 +1,50 @@
+// onda_make_picture WIDTH HEIGHT DEPTH OUT.bmp
+//
+// Writes a photograph-like test picture (smooth shading plus fine noise) of the
+// given size and depth (8 or 24) with the project's BMP writer.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "bmp.h"
+
+namespace {
+
+struct ImageDisposer {
+    void operator()(Image* image) const { disposeImage(image); }
+};
+
+int shade(int x, int y, int c, unsigned& noise) {
+    noise = noise * 1103515245u + 12345u;
+    const int smooth = (x * (3 + c) + y * (5 - c)) / 16;
+    return (smooth + int((noise >> 16) % 24)) % 256;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: onda_make_picture WIDTH HEIGHT DEPTH OUT.bmp\n");
+        return 1;
+    }
+    const int width = std::atoi(argv[1]);
+    const int height = std::atoi(argv[2]);
+    const int depth = std::atoi(argv[3]);
+    const std::unique_ptr<Image, ImageDisposer> image(createImage(width, height, depth));
+    if (!image) {
+        std::fprintf(stderr, "cannot make a %dx%d %d-bit picture\n", width, height, depth);
+        return 1;
+    }
+    unsigned noise = 1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Pixel pixel{shade(x, y, 0, noise), shade(x, y, 1, noise), shade(x, y, 2, noise)};
+            setPixel(image.get(), x, y, &pixel);
+        }
+    }
+    if (writeBMPfile(argv[4], image.get()) != BMP_WRITTEN) {
+        std::fprintf(stderr, "cannot write %s\n", argv[4]);
+        return 1;
+    }
+    return 0;
+}

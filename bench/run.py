@@ -1,0 +1,165 @@
+#!/usr/bin/env python3
+"""Whole-process benchmark of the onda programs.
+
+Makes large test pictures with the project's own writer, then times each
+program in alternating pairs against a peer and prints the median ratio of
+each pairing with the spread of the pairs (the machine's noise):
+
+- ondafwd against the numpy script a user might write instead (8-bit only:
+  the script transforms the first channel only);
+- ondainv and ondasplit against ondafwd on the same picture;
+- every program against the copy floor (read the file, write both
+  coefficient buffers once, write the file).
+
+Then counts, under valgrind's cache simulator, the instructions and the
+first-level data-cache misses per pixel of ondafwd at 2048^2, and measures
+each program's peak memory. Each figure with a target is marked ok or MISSED;
+the exit status is 1 when any target is missed.
+
+usage: run.py BUILD_DIR [--pairs N] [--peer PATH] [--quick]
+"""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+MIB = 1 << 20
+
+
+def wall_and_rss(command):
+    """Runs a command; returns its wall time in seconds and peak RSS in bytes."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    elapsed = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit("failed: " + " ".join(command))
+    return elapsed, usage.ru_maxrss * 1024
+
+
+def paired_ratio(command, peer, pairs):
+    """Median and range of time(command) / time(peer) over alternating pairs."""
+    wall_and_rss(command)  # warm the file cache and the binaries
+    wall_and_rss(peer)
+    ratios = []
+    for i in range(pairs):
+        if i % 2 == 0:
+            a, _ = wall_and_rss(command)
+            b, _ = wall_and_rss(peer)
+        else:
+            b, _ = wall_and_rss(peer)
+            a, _ = wall_and_rss(command)
+        ratios.append(a / b)
+    return statistics.median(ratios), min(ratios), max(ratios)
+
+
+class Report:
+    def __init__(self):
+        self.missed = 0
+
+    def line(self, label, value, target=None, fmt="{:.3f}", note=""):
+        text = fmt.format(value)
+        if target is None:
+            verdict = ""
+        elif value <= target:
+            verdict = "ok (target <= " + fmt.format(target) + ")"
+        else:
+            verdict = "MISSED (target <= " + fmt.format(target) + ")"
+            self.missed += 1
+        print(f"  {label:<46} {text:>10}  {verdict} {note}".rstrip())
+
+
+def cachegrind(command, pixels):
+    out = tempfile.NamedTemporaryFile(suffix=".cg", delete=False).name
+    result = subprocess.run(
+        ["valgrind", "--tool=cachegrind", "--cache-sim=yes", "--cachegrind-out-file=" + out] + command,
+        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, check=True)
+    os.unlink(out)
+    counts = {}
+    for line in result.stderr.splitlines():
+        parts = line.split()
+        if "refs:" in parts and parts[1] == "I":
+            counts["I"] = int(parts[3].replace(",", ""))
+        if "misses:" in parts and parts[1] == "D1":
+            counts["D1"] = int(parts[3].replace(",", ""))
+    return counts["I"] / pixels, counts["D1"] / pixels
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build")
+    parser.add_argument("--pairs", type=int, default=9)
+    parser.add_argument("--peer", default=os.path.join(os.path.dirname(__file__), "haar_numpy.py"))
+    parser.add_argument("--python", default="/usr/bin/python3")
+    parser.add_argument("--quick", action="store_true", help="2048^2 only, no valgrind")
+    args = parser.parse_args()
+
+    tools = os.path.join(args.build, "tools")
+    program = {name: os.path.join(tools, name, name) for name in ("ondafwd", "ondainv", "ondasplit")}
+    make = os.path.join(args.build, "bench", "onda_make_picture")
+    floor = os.path.join(args.build, "bench", "onda_copy_floor")
+    work = tempfile.mkdtemp(prefix="onda-bench-")
+    report = Report()
+    try:
+        sides = [2048] if args.quick else [2048, 4096]
+        pictures = {}
+        for side in sides:
+            for depth in (8, 24):
+                path = os.path.join(work, f"pic{side}-{depth}.bmp")
+                subprocess.run([make, str(side), str(side), str(depth), path], check=True)
+                pictures[side, depth] = path
+        out = os.path.join(work, "out.bmp")
+        peer_out = os.path.join(work, "peer.bmp")
+
+        def run(name, picture):
+            return [program[name], picture, out, "2"]
+
+        have_peer = os.path.exists(args.peer) and subprocess.run(
+            [args.python, "-c", "import numpy, PIL"], capture_output=True).returncode == 0
+        print(f"Paired whole-process ratios, 2 levels, median of {args.pairs} pairs (min-max):")
+        for side in sides:
+            grey = pictures[side, 8]
+            if have_peer:
+                median, low, high = paired_ratio(run("ondafwd", grey),
+                                                 [args.python, args.peer, grey, peer_out, "2"], args.pairs)
+                report.line(f"ondafwd / numpy script, {side}^2 8-bit", median,
+                            0.30 if side == 2048 else 0.35, note=f"({low:.3f}-{high:.3f})")
+            for name in ("ondainv", "ondasplit"):
+                median, low, high = paired_ratio(run(name, grey), run("ondafwd", grey), args.pairs)
+                report.line(f"{name} / ondafwd, {side}^2 8-bit", median, 1.05,
+                            note=f"({low:.3f}-{high:.3f})")
+            for depth in (8, 24):
+                picture = pictures[side, depth]
+                for name in ("ondafwd", "ondainv", "ondasplit"):
+                    median, low, high = paired_ratio(run(name, picture), [floor, picture, out], args.pairs)
+                    report.line(f"{name} / copy floor, {side}^2 {depth}-bit", median,
+                                note=f"({low:.3f}-{high:.3f})")
+        if not have_peer:
+            print("  (numpy script skipped: needs /usr/bin/python3 with numpy and PIL:"
+                  " apt-get install python3-numpy python3-pil)")
+
+        if not args.quick and shutil.which("valgrind"):
+            print("Counted under valgrind's cache simulator, ondafwd, 2048^2 8-bit:")
+            instructions, misses = cachegrind(run("ondafwd", pictures[2048, 8]), 2048 * 2048)
+            report.line("instructions per pixel", instructions, 60, fmt="{:.1f}")
+            report.line("first-level data-cache misses per pixel", misses, 2, fmt="{:.2f}")
+
+        print("Peak memory, bytes per pixel beyond 8 MiB:")
+        side = sides[-1]
+        for depth, budget in ((8, 18), (24, 22)):
+            for name in ("ondafwd", "ondainv", "ondasplit"):
+                _, rss = wall_and_rss(run(name, pictures[side, depth]))
+                report.line(f"{name}, {side}^2 {depth}-bit", (rss - 8 * MIB) / (side * side), budget,
+                            fmt="{:.2f}", note=f"({rss / MIB:.0f} MiB)")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("All targets met." if report.missed == 0 else f"{report.missed} target(s) missed.")
+    return 1 if report.missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
