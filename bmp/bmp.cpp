@@ -81,7 +81,11 @@ struct Header {
     std::int32_t colorsUsed = 0;
 };
 
-using Palette = std::array<Pixel, PALETTE_CAPACITY>;
+// Palette colours are kept as bytes, which is all they can be.
+struct PaletteEntry {
+    unsigned char r, g, b;
+};
+using Palette = std::array<PaletteEntry, PALETTE_CAPACITY>;
 
 struct FileCloser {
     void operator()(std::FILE* stream) const { std::fclose(stream); }
@@ -141,21 +145,28 @@ bool readPalette(std::FILE* stream, int length, int entryBytes, Palette& palette
             std::size_t(entryBytes)) {
             return false;
         }
-        palette[std::size_t(i)] = Pixel{entry[2], entry[1], entry[0]};
+        palette[std::size_t(i)] = PaletteEntry{entry[2], entry[1], entry[0]};
     }
     return true;
 }
 
-void storePixels(Image* image, int x0, int y, const unsigned char* bytes, int count,
+// Works on a local copy of the image record: the byte stores then cannot alias
+// its fields, and the compiler keeps them in registers.
+void storePixels(Image* target, int x0, int y, const unsigned char* bytes, int count,
                  const Palette& palette) {
-    if (image->depth == 8) {
-        for (int k = 0; k < count; ++k) setPixel(image, x0 + k, y, &palette[bytes[k]]);
+    Image image = *target;
+    if (image.depth == 8) {
+        for (int k = 0; k < count; ++k) {
+            const PaletteEntry& colour = palette[bytes[k]];
+            const Pixel pixel{colour.r, colour.g, colour.b};
+            setPixel(&image, x0 + k, y, &pixel);
+        }
         return;
     }
     for (int k = 0; k < count; ++k) {
         const unsigned char* p = bytes + 3 * k;
         const Pixel pixel{p[2], p[1], p[0]};
-        setPixel(image, x0 + k, y, &pixel);
+        setPixel(&image, x0 + k, y, &pixel);
     }
 }
 
@@ -219,15 +230,16 @@ void writeHeaders(std::FILE* stream, const Image* image, std::int32_t fileSize) 
     }
 }
 
-void writeRow(std::FILE* stream, const Image* image, int y, std::size_t padding) {
+void writeRow(std::FILE* stream, const Image* source, int y, std::size_t padding) {
+    const Image image = *source;  // see storePixels
     Chunk chunk;
-    for (int x0 = 0; x0 < image->width; x0 += CHUNK_PIXELS) {
-        const int count = std::min(image->width - x0, CHUNK_PIXELS);
+    for (int x0 = 0; x0 < image.width; x0 += CHUNK_PIXELS) {
+        const int count = std::min(image.width - x0, CHUNK_PIXELS);
         unsigned char* out = chunk.data();
         Pixel pixel{};
         for (int k = 0; k < count; ++k) {
-            getPixel(image, x0 + k, y, &pixel);
-            if (image->depth == 8) {
+            getPixel(&image, x0 + k, y, &pixel);
+            if (image.depth == 8) {
                 *out++ = static_cast<unsigned char>(pixel.r);
             } else {
                 *out++ = static_cast<unsigned char>(pixel.b);

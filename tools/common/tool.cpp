@@ -9,16 +9,14 @@ int R_Times = 0;
 
 namespace {
 
-// Truncation toward zero, with values beyond int held at its limits so that
-// the conversion is always defined.
+// Truncation toward zero, with values beyond int (and NaN) held at its limits
+// so that the conversion is always defined. Written as selects, not branches,
+// so that the write-back loop stays straight.
 int truncateToInt(double value) {
-    if (!(value > double(INT_MIN) - 1.0)) return INT_MIN;
-    if (!(value < double(INT_MAX) + 1.0)) return INT_MAX;
-    return static_cast<int>(value);
-}
-
-std::int32_t& channelOf(Pixel& pixel, int channel) {
-    return channel == 0 ? pixel.r : channel == 1 ? pixel.g : pixel.b;
+    constexpr double lowest = double(INT_MIN);
+    constexpr double highest = double(INT_MAX);
+    const double low = value >= lowest ? value : lowest;
+    return static_cast<int>(low <= highest ? low : highest);
 }
 
 }  // namespace
@@ -105,29 +103,57 @@ void printBufferAddresses(const Workspace& workspace) {
 
 int channelCount(const Image& image) { return image.depth == 24 ? 3 : 1; }
 
-void fillPlane(const Image& input, int channel, double* source, KeptCorner kept) {
+namespace {
+
+// The plane loops, one instance per channel so that the channel is chosen once
+// per plane rather than once per pixel. Each works on a local copy of the image
+// record: its pixel stores then cannot alias the record's fields, and the
+// compiler keeps width, height and depth in registers.
+template <std::int32_t Pixel::*Channel>
+void fillChannel(const Image& input, double* source, KeptCorner kept) {
+    const Image image = input;
     Pixel pixel{};
-    for (int y = 0; y < input.height; ++y) {
-        double* row = source + std::size_t(y) * std::size_t(input.width);
+    for (int y = 0; y < image.height; ++y) {
+        double* row = source + std::size_t(y) * std::size_t(image.width);
         const int keptWidth = y < kept.height ? kept.width : 0;
-        for (int x = 0; x < input.width; ++x) {
-            getPixel(&input, x, y, &pixel);
-            const int value = channelOf(pixel, channel);
-            row[x] = x < keptWidth ? double(value) : double(value) - DETAIL_OFFSET;
+        for (int x = 0; x < image.width; ++x) {
+            getPixel(&image, x, y, &pixel);
+            const double value = pixel.*Channel;
+            row[x] = x < keptWidth ? value : value - DETAIL_OFFSET;
         }
     }
 }
 
-void writeBackPlane(Image& output, int channel, const double* result) {
+template <std::int32_t Pixel::*Channel>
+void writeBackChannel(Image& output, const double* result) {
+    Image image = output;
+    const bool carryOtherChannels = image.depth == 24;
     Pixel pixel{};
-    const bool carryOtherChannels = output.depth == 24;
-    for (int y = 0; y < output.height; ++y) {
-        const double* row = result + std::size_t(y) * std::size_t(output.width);
-        for (int x = 0; x < output.width; ++x) {
-            if (carryOtherChannels) getPixel(&output, x, y, &pixel);
-            channelOf(pixel, channel) = truncateToInt(row[x]);
-            setPixel(&output, x, y, &pixel);
+    for (int y = 0; y < image.height; ++y) {
+        const double* row = result + std::size_t(y) * std::size_t(image.width);
+        for (int x = 0; x < image.width; ++x) {
+            if (carryOtherChannels) getPixel(&image, x, y, &pixel);
+            pixel.*Channel = truncateToInt(row[x]);
+            setPixel(&image, x, y, &pixel);
         }
+    }
+}
+
+}  // namespace
+
+void fillPlane(const Image& input, int channel, double* source, KeptCorner kept) {
+    switch (channel) {
+        case 0: return fillChannel<&Pixel::r>(input, source, kept);
+        case 1: return fillChannel<&Pixel::g>(input, source, kept);
+        default: return fillChannel<&Pixel::b>(input, source, kept);
+    }
+}
+
+void writeBackPlane(Image& output, int channel, const double* result) {
+    switch (channel) {
+        case 0: return writeBackChannel<&Pixel::r>(output, result);
+        case 1: return writeBackChannel<&Pixel::g>(output, result);
+        default: return writeBackChannel<&Pixel::b>(output, result);
     }
 }
 

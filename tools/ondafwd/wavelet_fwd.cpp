@@ -9,10 +9,6 @@ namespace {
 
 std::size_t at(int x, int y, int stride) { return std::size_t(y) * std::size_t(stride) + std::size_t(x); }
 
-void copyRowPart(const double* from, double* to, int row, int count, int stride) {
-    std::copy_n(from + at(0, row, stride), count, to + at(0, row, stride));
-}
-
 }  // namespace
 
 double w_average(double a, double b) { return (a + b) / 2.0; }
@@ -23,9 +19,9 @@ void wavelet_1d_wide(int row, int count, const double* source, double* result, i
     const double* in = source + at(0, row, stride);
     double* averages = result + at(0, row, stride);
     double* details = averages + count / 2;
-    for (int i = 0; i < count; i += 2) {
-        averages[i / 2] = w_average(in[i], in[i + 1]);
-        details[i / 2] = w_difference(in[i], in[i + 1]);
+    for (int k = 0; k < count / 2; ++k) {
+        averages[k] = w_average(in[2 * k], in[2 * k + 1]);
+        details[k] = w_difference(in[2 * k], in[2 * k + 1]);
     }
 }
 
@@ -44,21 +40,24 @@ void wavelet_1d_height(int column, int count, const double* source, double* resu
     }
 }
 
+// Each level's row pass reads the source buffer and writes the result buffer;
+// its column pass then reads the row pass's output from the result buffer and
+// writes the level's output back into the source buffer, where the next level
+// reads it. The values are those of passes that always read the source buffer
+// with a copy-back after each, without the copies. One copy at the end makes
+// the result buffer equal to the source buffer: level 1 covers the whole
+// picture, so it is a single sweep.
 void wavelet_process(double* source, double* result, int height, int width,
                      std::FILE* progress) {
     if (progress) std::fputs("Wavelet Transfer --", progress);
-    if (R_Times <= 0) std::copy_n(source, std::size_t(height) * std::size_t(width), result);
     for (int level = 1; level <= R_Times; ++level) {
         if (progress) std::fprintf(progress, " %d Times --", level);
         const int shift = std::min(level - 1, 31);
         const int rows = int(height >> shift);
         const int cols = int(width >> shift);
-        for (int j = 0; j < rows; ++j) {
-            wavelet_1d_wide(j, cols, source, result, width);
-            copyRowPart(result, source, j, cols, width);
-        }
-        wavelet_1d_height(0, rows, source, result, width, cols);
-        for (int j = 0; j < rows; ++j) copyRowPart(result, source, j, cols, width);
+        for (int j = 0; j < rows; ++j) wavelet_1d_wide(j, cols, source, result, width);
+        wavelet_1d_height(0, rows, result, source, width, cols);
     }
+    std::copy_n(source, std::size_t(height) * std::size_t(width), result);
     if (progress) std::fputc('\n', progress);
 }
