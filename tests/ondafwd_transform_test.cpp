@@ -112,4 +112,37 @@ TEST(ForwardTransform, ManyColumnsAtOnceEqualOneColumnAtATime) {
     }
 }
 
+// The transform as first described: every pass reads the source buffer and
+// writes the result buffer, and the region is copied back after each pass.
+Plane plainForward(Plane source, int height, int width, int levels) {
+    Plane result(source.size());
+    for (int level = 1; level <= levels; ++level) {
+        const int rows = height >> (level - 1), cols = width >> (level - 1);
+        const auto copyBack = [&] {
+            for (int y = 0; y < rows; ++y)
+                for (int x = 0; x < cols; ++x) source[std::size_t(y * width + x)] = result[std::size_t(y * width + x)];
+        };
+        for (int j = 0; j < rows; ++j) wavelet_1d_wide(j, cols, source.data(), result.data(), width);
+        copyBack();
+        for (int j = 0; j < cols; ++j) wavelet_1d_height(j, rows, source.data(), result.data(), width);
+        copyBack();
+    }
+    return result;
+}
+
+TEST(ForwardTransform, BitForBitTheTransformOfPlainPassesWithCopyBacks) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> value(-1000.0, 1000.0);
+    const struct { int width, height, levels; } shapes[] = {
+        {2, 2, 1}, {8, 8, 3}, {24, 8, 3}, {6, 18, 1}, {40, 12, 2}, {64, 32, 5}, {12, 4, 2},
+    };
+    for (const auto& shape : shapes) {
+        Plane input(std::size_t(shape.width * shape.height));
+        for (double& v : input) v = value(random);
+        EXPECT_EQ(forward(input, shape.height, shape.width, shape.levels),
+                  plainForward(input, shape.height, shape.width, shape.levels))
+            << shape.width << "x" << shape.height << " R=" << shape.levels;
+    }
+}
+
 }  // namespace
