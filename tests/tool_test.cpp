@@ -3,6 +3,7 @@
 #include <climits>
 #include <vector>
 
+#include "messages.h"
 #include "test_support.h"
 #include "tool.h"
 
@@ -48,6 +49,24 @@ TEST(SizeRule, RefusesZeroAndIndivisibleSides) {
     for (const auto& c : cases) {
         Image image{c.width, c.height, 8, nullptr};
         EXPECT_EQ(checkImageSize(image, c.multiple), c.ok) << c.width << "x" << c.height;
+    }
+}
+
+TEST(ImageKind, ColourMonochromeOrNeither) {
+    const struct { int depth; const char* format; bool ok; } cases[] = {
+        {24, message::FILE_IS_COLOUR, true},
+        {8, message::FILE_IS_MONO, true},
+        {16, message::FILE_NEITHER_COLOUR_NOR_MONO, false},
+    };
+    for (const auto& c : cases) {
+        const Image image{2, 2, c.depth, nullptr};
+        testing::internal::CaptureStdout();
+        const bool ok = reportImageKind(image, "a%d.bmp");
+        std::fflush(stdout);
+        char expected[256];
+        std::snprintf(expected, sizeof expected, c.format, "a%d.bmp");
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), expected) << c.depth;
+        EXPECT_EQ(ok, c.ok) << c.depth;
     }
 }
 

@@ -45,6 +45,14 @@ ImagePtr readInputImage(const char* path) {
     return owned;
 }
 
+bool reportImageKind(const Image& image, const char* path) {
+    const char* line = image.depth == 24  ? message::FILE_IS_COLOUR
+                       : image.depth == 8 ? message::FILE_IS_MONO
+                                          : message::FILE_NEITHER_COLOUR_NOR_MONO;
+    std::printf(line, path);
+    return image.depth == 24 || image.depth == 8;
+}
+
 int parseRepeatNumber(const char* text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     while (std::isspace(*p)) ++p;

@@ -65,6 +65,10 @@ bool checkArgumentCount(int argc, const ToolBanner& banner);
 // The input image, or none after printing that it cannot be read.
 ImagePtr readInputImage(const char* path);
 
+// Prints whether the image at `path` is colour (24-bit) or monochrome (8-bit);
+// for any other depth says it is neither and returns false.
+bool reportImageKind(const Image& image, const char* path);
+
 // The atoi rule (leading blanks, a sign, digits up to the first other
 // character, 0 without digits), except that a number beyond int saturates.
 int parseRepeatNumber(const char* text);

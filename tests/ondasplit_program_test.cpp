@@ -1,0 +1,263 @@
+// ondasplit as a user runs it: the built program on files written here, judged
+// by its standard output, its exit status and the bytes of what it writes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "messages.h"
+#include "test_support.h"
+
+using namespace onda_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string BANNER = bannerOf("Wavelet Function (ondasplit 3) ", message::SPLIT_PRODUCT);
+
+RunResult ondasplit(const std::vector<std::string>& args, RunLimits limits = {}) {
+    RunResult r = runProgram(ONDASPLIT_PATH, args, limits);
+    r.out = maskAddresses(r.out);
+    return r;
+}
+
+// "File <path> is colour" or "... is monochrome", in CP932.
+std::string kindLine(int depth, const fs::path& path) {
+    char line[512];
+    std::snprintf(line, sizeof line, depth == 24 ? message::FILE_IS_COLOUR : message::FILE_IS_MONO,
+                  path.c_str());
+    return line;
+}
+std::string kindLine(const Image& input, const fs::path& path) { return kindLine(input.depth, path); }
+
+// What a run that reaches the transform prints after the kind line.
+std::string ranText(const Image& input, const std::string& repeat) {
+    const int w = input.width, h = input.height;
+    std::string text = "Memory size -> " + std::to_string(8LL * w * h) + "\n" +
+                       "Memory has been allocated. The address is *\n";
+    char sizes[160];
+    std::snprintf(sizes, sizeof sizes, "v:%d, h:%d, ysize:%d, xsize:%d, hm:%d, hn:%d, qm:%d, qn:%d\n",
+                  h, w, h, w, w / 2, h / 2, w / 4, h / 4);
+    for (int plane = 0; plane < (input.depth == 24 ? 3 : 1); ++plane) {
+        text += "Plane : " + std::to_string(plane) + "\n" + "Wavelet Transfer -- " + repeat +
+                " Times --\n" + sizes + "\n";
+    }
+    return text;
+}
+
+Bytes fileOf(const Image& image) {
+    ScratchDir dir;
+    EXPECT_EQ(writeBMPfile(dir.path("x.bmp").c_str(), &image), BMP_WRITTEN);
+    return readFileBytes(dir.path("x.bmp"));
+}
+
+ImagePtr randomImage(int width, int height, int depth, unsigned seed) {
+    std::mt19937 random(seed);
+    return makeImage(width, height, depth, [&](int, int, int) { return int(random() % 256); });
+}
+
+TEST(Ondasplit, TooFewArgumentsShowTheUsage) {
+    for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"in.bmp"}}) {
+        const RunResult r = ondasplit(args);
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(r.out, BANNER + message::NOT_ENOUGH_PARAMETERS + "\n" +
+                             "ondasplit <read image file name> <write image file name> <Repeat Number>\n");
+    }
+}
+
+TEST(Ondasplit, UnreadableInputIsRefusedWithoutANewline) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("text.bmp"), {'h', 'e', 'l', 'l', 'o'});
+    for (const char* input : {"missing.bmp", "text.bmp"}) {
+        const RunResult r = ondasplit({dir.path(input), dir.path("out.bmp"), "1"});
+        EXPECT_EQ(r.exitStatus, 1) << input;
+        EXPECT_EQ(r.out, BANNER + message::CANNOT_READ_IMAGE);
+        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+    }
+}
+
+// 0.25, 127.75, 128.25, 127.75 truncate to 0, 127, 128, 127; one level by default.
+TEST(Ondasplit, TwoByTwoGreyPictureAtTheDefaultRepeatNumber) {
+    ScratchDir dir;
+    const ImagePtr input = makeImage(2, 2, 8, [](int x, int y, int) { return x == 1 && y == 0 ? 1 : 0; });
+    writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+    const RunResult r = ondasplit({dir.path("in.bmp"), dir.path("out.bmp")});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + ranText(*input, "1"));
+    const ImagePtr expected = makeImage(2, 2, 8, [](int x, int y, int) {
+        const int values[2][2] = {{0, 127}, {128, 127}};
+        return values[y][x];
+    });
+    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*expected));
+}
+
+// How the repeat number argument is read, judged by the console and by the
+// levels the written file holds: any number but 1 gives two.
+TEST(Ondasplit, RepeatNumberArgument) {
+    const struct { std::vector<std::string> extra; std::string shown; int levels; } cases[] = {
+        {{}, "1", 1},        {{"1"}, "1", 1},     {{" +1"}, "1", 1},   {{"1", "5", "x"}, "1", 1},
+        {{"2"}, "2", 2},     {{"2abc"}, "2", 2},  {{"0"}, "0", 2},     {{"abc"}, "0", 2},
+        {{"-1"}, "-1", 2},   {{"-99999999999"}, "-2147483648", 2},
+    };
+    ScratchDir dir;
+    for (int depth : {8, 24}) {
+        const ImagePtr input = randomImage(16, 8, depth, unsigned(depth));
+        writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+        for (const auto& c : cases) {
+            std::vector<std::string> args = {dir.path("in.bmp"), dir.path("out.bmp")};
+            args.insert(args.end(), c.extra.begin(), c.extra.end());
+            const RunResult r = ondasplit(args);
+            EXPECT_EQ(r.exitStatus, 0);
+            EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + ranText(*input, c.shown));
+            EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*referenceForwardImage(*input, c.levels)))
+                << depth << " " << c.shown;
+        }
+    }
+}
+
+// A repeat number above 2 is refused after the kind line, before the size is
+// looked at; digits beyond int saturate and are refused too.
+TEST(Ondasplit, RepeatNumberAboveTwoIsRefused) {
+    const struct { int width, height, depth; std::string repeat; } cases[] = {
+        {4, 4, 8, "3"}, {4, 4, 24, "3"}, {4, 4, 8, "2147483648"}, {4, 4, 8, "99999999999999999999"},
+        {3, 5, 8, "3"}, {0, 0, 24, "7"},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        const ImagePtr input = randomImage(c.width, c.height, c.depth, 5);
+        writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+        const RunResult r = ondasplit({dir.path("in.bmp"), dir.path("out.bmp"), c.repeat});
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + "Repeat Number input error\n");
+        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+    }
+}
+
+// One level needs even sides, two levels (and 0 or less) multiples of 4.
+TEST(Ondasplit, SizesTheBlocksCannotCoverAreRefused) {
+    const struct { int width, height, depth; std::string repeat, multiple; } cases[] = {
+        {3, 4, 8, "1", "2"},  {4, 5, 24, "1", "2"}, {6, 4, 8, "2", "4"},  {4, 6, 24, "2", "4"},
+        {2, 2, 8, "2", "4"},  {2, 4, 8, "0", "4"},  {6, 8, 8, "-1", "4"}, {0, 4, 8, "1", "2"},
+        {4, 0, 24, "2", "4"}, {0, 0, 8, "1", "2"},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        const ImagePtr input = randomImage(c.width, c.height, c.depth, 6);
+        writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+        const RunResult r = ondasplit({dir.path("in.bmp"), dir.path("out.bmp"), c.repeat});
+        EXPECT_EQ(r.signal, 0);
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + "Image size " +
+                             std::to_string(c.width) + "x" + std::to_string(c.height) +
+                             " cannot be transformed: width and height must be positive multiples of " +
+                             c.multiple + ".\n");
+        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+    }
+}
+
+TEST(Ondasplit, ColourPictureTransformsEveryChannelOnItsOwn) {
+    ScratchDir dir;
+    // Red rises to the right, green downward, blue is flat: three different
+    // transforms, none a copy of another.
+    const ImagePtr input = makeImage(4, 4, 24, [](int x, int y, int c) {
+        return c == 0 ? 60 * x : c == 1 ? 60 * y : 90;
+    });
+    writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+    const RunResult r = ondasplit({dir.path("in.bmp"), dir.path("out.bmp"), "1"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + ranText(*input, "1"));
+    Image* output = nullptr;
+    ASSERT_EQ(readBMPfile(dir.path("out.bmp").c_str(), &output), BMP_OK);
+    const ImagePtr owned(output);
+    ASSERT_EQ(owned->depth, 24);
+    // Top-left average, top-right row detail, bottom-left column detail.
+    const struct { int x, y, c, value; } samples[] = {
+        {0, 0, 0, 30}, {2, 0, 0, 98},  {0, 2, 0, 128}, {0, 0, 1, 30},  {2, 0, 1, 128},
+        {0, 2, 1, 98}, {0, 0, 2, 90},  {2, 0, 2, 128}, {3, 3, 2, 128}, {1, 1, 0, 150},
+    };
+    for (const auto& s : samples) {
+        EXPECT_EQ(channelAt(*owned, s.x, s.y, s.c), s.value) << s.x << "," << s.y << " channel " << s.c;
+    }
+}
+
+// The two programs reach the same coefficients by different routes.
+TEST(Ondasplit, WritesWhatOndafwdWritesForOneAndTwoLevels) {
+    ScratchDir dir;
+    const struct { int width, height, depth; } shapes[] = {
+        {2, 6, 8}, {8, 8, 8}, {36, 20, 8}, {4, 4, 24}, {12, 16, 24}, {64, 8, 24},
+    };
+    unsigned seed = 100;
+    for (const auto& s : shapes) {
+        const ImagePtr input = randomImage(s.width, s.height, s.depth, seed++);
+        writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+        for (const std::string repeat : {"1", "2"}) {
+            if (repeat == "2" && (s.width % 4 != 0 || s.height % 4 != 0)) continue;
+            ASSERT_EQ(ondasplit({dir.path("in.bmp"), dir.path("split.bmp"), repeat}).exitStatus, 0);
+            ASSERT_EQ(runProgram(ONDAFWD_PATH, {dir.path("in.bmp"), dir.path("fwd.bmp"), repeat}).exitStatus, 0);
+            EXPECT_EQ(readFileBytes(dir.path("split.bmp")), readFileBytes(dir.path("fwd.bmp")))
+                << s.width << "x" << s.height << "x" << s.depth << " R=" << repeat;
+        }
+    }
+}
+
+TEST(Ondasplit, WriteFailureNamesTheOutputAndLeavesNoFile) {
+    ScratchDir dir;
+    const ImagePtr input = randomImage(4, 4, 8, 9);
+    writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+    for (const std::string& out : {dir.path("missing/out.bmp").string(), dir.root().string(),
+                                  std::string("/dev/full")}) {
+        if (out == "/dev/full" && !fs::exists(out)) continue;
+        const RunResult r = ondasplit({dir.path("in.bmp"), out, "2"});
+        EXPECT_EQ(r.exitStatus, 1) << out;
+        EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + ranText(*input, "2") +
+                             "Cannot write the output file " + out + "\n");
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"});
+}
+
+TEST(Ondasplit, FailedWriteOverAnExistingFileKeepsIt) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("in.bmp"), greyBmp(64, 64, [](int x, int y) { return x ^ y; }));
+    const Bytes old(100, 0x5A);
+    writeFileBytes(dir.path("out.bmp"), old);
+    RunLimits limits;
+    limits.fileSizeBytes = 2000;  // the new file needs 1078 + 64 * 64 bytes
+    const RunResult r = ondasplit({dir.path("in.bmp"), dir.path("out.bmp")}, limits);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_NE(r.out.find("Cannot write the output file " + dir.path("out.bmp").string() + "\n"),
+              std::string::npos);
+    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), old);
+    EXPECT_EQ(dir.entries().size(), 2u);  // no temporary left behind
+}
+
+// A header-only file of the given size whose pixel bytes are a hole: the
+// file system stores nothing, the reader sees zeros.
+void writeSparseGreyFile(const fs::path& path, int width, int height) {
+    BmpBuilder b;
+    b.width = width;
+    b.height = height;
+    b.palette.assign(1024, 0);
+    writeFileBytes(path, b.bytes());
+    fs::resize_file(path, 1078 + std::uintmax_t(width + 3) / 4 * 4 * std::uintmax_t(height));
+}
+
+// 16384 x 16384 grey: 256 MiB for each image, 2^31 bytes for each buffer
+// (more than a 32-bit count prints). Within 400 MiB of address space the
+// output image cannot be had; within 1.5 GiB the buffers cannot.
+TEST(Ondasplit, OutputImageOrBuffersThatCannotBeHadEndTheRun) {
+    if (underAddressSanitizer()) GTEST_SKIP() << "the sanitizer needs more address space than the limits";
+    ScratchDir dir;
+    writeSparseGreyFile(dir.path("big.bmp"), 16384, 16384);
+    const std::string kind = kindLine(8, dir.path("big.bmp"));
+    for (std::uint64_t megabytes : {400u, 1536u}) {
+        RunLimits limits;
+        limits.addressSpaceBytes = megabytes << 20;
+        const RunResult r = ondasplit({dir.path("big.bmp"), dir.path("out.bmp"), "2"}, limits);
+        EXPECT_EQ(r.signal, 0) << megabytes;
+        EXPECT_EQ(r.exitStatus, 1) << megabytes;
+        EXPECT_EQ(r.out, BANNER + kind + "Memory size -> 2147483648\n" + message::MEMORY_CANNOT_BE_ALLOCATED);
+        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+    }
+}
+
+}  // namespace

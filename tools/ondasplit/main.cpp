@@ -1,0 +1,56 @@
+// ondasplit: the one-pass block Haar transform of a BMP picture.
+//
+//   ondasplit <read image file name> <write image file name> <Repeat Number>
+//
+// Writes a picture of the same size and depth holding one level (repeat
+// number 1, the default) or two levels of the transform, every detail lifted
+// by 128. A repeat number above 2 is refused; 0 or less gives the two levels
+// of 2. Each colour channel of a 24-bit picture is transformed on its own.
+#include "messages.h"
+#include "tool.h"
+#include "wavelet_split.h"
+
+namespace {
+
+constexpr ToolBanner BANNER = {
+    "Wavelet Function (ondasplit 3) ",
+    message::SPLIT_PRODUCT,
+    "ondasplit <read image file name> <write image file name> <Repeat Number>",
+};
+constexpr int DEFAULT_REPEAT = 1;
+constexpr int LARGEST_REPEAT = 2;
+
+// True when the transform takes the repeat number; otherwise says it does not.
+bool checkRepeatNumber(int repeat) {
+    if (repeat <= LARGEST_REPEAT) return true;
+    std::puts("Repeat Number input error");
+    return false;
+}
+
+// Every plane is announced, and the transform prints its progress each time.
+void transformPlane(int channel, double* source, double* result, int height, int width) {
+    std::printf("Plane : %d\n", channel);
+    wavelet_process(source, result, height, width);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    printBanner(BANNER);
+    if (!checkArgumentCount(argc, BANNER)) return EXIT_REFUSED;
+
+    const ImagePtr input = readInputImage(argv[1]);
+    if (!input) return EXIT_REFUSED;
+    if (!reportImageKind(*input, argv[1])) return EXIT_REFUSED;
+    R_Times = repeatNumberArgument(argc, argv, DEFAULT_REPEAT);
+    if (!checkRepeatNumber(R_Times)) return EXIT_REFUSED;
+    if (!checkImageSize(*input, splitSideMultiple(R_Times))) return EXIT_REFUSED;
+
+    Workspace workspace;
+    if (!prepareWorkspace(*input, workspace)) return EXIT_REFUSED;
+    printBufferAddresses(workspace);
+
+    const KeptCorner wholeImage{input->width, input->height};
+    transformChannels(*input, workspace, wholeImage, transformPlane);
+    return writeOutputImage(argv[2], *workspace.output);
+}
