@@ -51,6 +51,18 @@ TEST(SizeRule, RefusesZeroAndIndivisibleSides) {
     }
 }
 
+TEST(SizeRule, ApproximationCornerOfTheLevels) {
+    const struct { int levels, width, height; } cases[] = {
+        {1, 8, 4}, {3, 2, 1}, {4, 1, 0}, {0, 16, 8}, {-5, 16, 8}, {31, 0, 0}, {INT_MAX, 0, 0},
+    };
+    const Image image{16, 8, 8, nullptr};
+    for (const auto& c : cases) {
+        const KeptCorner corner = approximationCorner(image, c.levels);
+        EXPECT_EQ(corner.width, c.width) << c.levels;
+        EXPECT_EQ(corner.height, c.height) << c.levels;
+    }
+}
+
 TEST(Planes, FillKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
     const ImagePtr image = makeImage(4, 2, 24, [](int x, int y, int c) { return 10 * y + x + 100 * c; });
     std::vector<double> plane(8);
