@@ -52,6 +52,18 @@ TEST(SizeRule, RefusesZeroAndIndivisibleSides) {
     }
 }
 
+TEST(SizeRule, ApproximationCornerOfTheLevels) {
+    const struct { int levels, width, height; } cases[] = {
+        {1, 8, 4}, {3, 2, 1}, {4, 1, 0}, {0, 16, 8}, {-5, 16, 8}, {31, 0, 0}, {INT_MAX, 0, 0},
+    };
+    const Image image{16, 8, 8, nullptr};
+    for (const auto& c : cases) {
+        const KeptCorner corner = approximationCorner(image, c.levels);
+        EXPECT_EQ(corner.width, c.width) << c.levels;
+        EXPECT_EQ(corner.height, c.height) << c.levels;
+    }
+}
+
 TEST(ImageKind, ColourMonochromeOrNeither) {
     const struct { int depth; const char* format; bool ok; } cases[] = {
         {24, message::FILE_IS_COLOUR, true},

@@ -225,6 +225,40 @@ std::vector<double> referenceForward(std::vector<double> plane, int width, int h
     return plane;
 }
 
+std::vector<double> referenceInverse(std::vector<double> plane, int width, int height,
+                                     int levels) {
+    const int cornerWidth = levels > 0 ? width >> levels : width;
+    const int cornerHeight = levels > 0 ? height >> levels : height;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (x >= cornerWidth || y >= cornerHeight) plane[std::size_t(y * width + x)] -= 128.0;
+    for (int level = levels - 1; level >= 0; --level) {
+        const int rows = height >> level, cols = width >> level;
+        std::vector<double> line;
+        for (int x = 0; x < cols; ++x) {  // columns of the region
+            line.assign(std::size_t(rows), 0);
+            for (int k = 0; k < rows / 2; ++k) {
+                const double a = plane[std::size_t(k * width + x)];
+                const double d = plane[std::size_t((rows / 2 + k) * width + x)];
+                line[std::size_t(2 * k)] = a + d;
+                line[std::size_t(2 * k + 1)] = a - d;
+            }
+            for (int y = 0; y < rows; ++y) plane[std::size_t(y * width + x)] = line[std::size_t(y)];
+        }
+        for (int y = 0; y < rows; ++y) {  // then its rows
+            line.assign(std::size_t(cols), 0);
+            for (int k = 0; k < cols / 2; ++k) {
+                const double a = plane[std::size_t(y * width + k)];
+                const double d = plane[std::size_t(y * width + cols / 2 + k)];
+                line[std::size_t(2 * k)] = a + d;
+                line[std::size_t(2 * k + 1)] = a - d;
+            }
+            for (int x = 0; x < cols; ++x) plane[std::size_t(y * width + x)] = line[std::size_t(x)];
+        }
+    }
+    return plane;
+}
+
 std::vector<double> planeOf(const Image& image, int c) {
     std::vector<double> plane;
     for (int y = 0; y < image.height; ++y)
@@ -236,6 +270,17 @@ ImagePtr referenceForwardImage(const Image& input, int levels) {
     std::vector<std::vector<double>> planes;
     for (int c = 0; c < 3; ++c) {
         planes.push_back(referenceForward(planeOf(input, input.depth == 8 ? 0 : c), input.width,
+                                          input.height, levels));
+    }
+    return makeImage(input.width, input.height, input.depth, [&](int x, int y, int c) {
+        return int(planes[std::size_t(c)][std::size_t(y * input.width + x)]);
+    });
+}
+
+ImagePtr referenceInverseImage(const Image& input, int levels) {
+    std::vector<std::vector<double>> planes;
+    for (int c = 0; c < 3; ++c) {
+        planes.push_back(referenceInverse(planeOf(input, input.depth == 8 ? 0 : c), input.width,
                                           input.height, levels));
     }
     return makeImage(input.width, input.height, input.depth, [&](int x, int y, int c) {

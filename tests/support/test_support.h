@@ -95,6 +95,17 @@ std::vector<double> referenceForward(std::vector<double> plane, int width, int h
 // same channel of `input`, truncated toward zero and clamped to 0..255.
 ImagePtr referenceForwardImage(const Image& input, int levels);
 
+// The inverse as a textbook writes it, from coefficients laid out as the
+// forward transform leaves them: 128 taken off every value outside the top-left
+// (width / 2^levels) x (height / 2^levels) corner, then from the deepest level
+// up, each column of the region rebuilt from its averages a and
+// half-differences d as the pairs a + d, a - d, then each row likewise.
+std::vector<double> referenceInverse(std::vector<double> plane, int width, int height, int levels);
+
+// An image holding, in every channel, the reference inverse of the same
+// channel of `input`, truncated toward zero and clamped to 0..255.
+ImagePtr referenceInverseImage(const Image& input, int levels);
+
 // The plane of channel c of an image, as doubles.
 std::vector<double> planeOf(const Image& image, int c);
 

@@ -77,6 +77,12 @@ std::int64_t sideMultipleForLevels(int levels) {
     return std::int64_t{1} << (levels < 31 ? levels : 31);
 }
 
+KeptCorner approximationCorner(const Image& image, int levels) {
+    if (levels <= 0) return KeptCorner{image.width, image.height};
+    const int shift = levels < 31 ? levels : 31;
+    return KeptCorner{image.width >> shift, image.height >> shift};
+}
+
 bool checkImageSize(const Image& image, std::int64_t multiple) {
     if (image.width > 0 && image.height > 0 && image.width % multiple == 0 &&
         image.height % multiple == 0) {

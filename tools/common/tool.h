@@ -57,6 +57,10 @@ struct KeptCorner {
     int height;
 };
 
+// The approximation corner that `levels` levels leave: the top-left block of
+// width / 2^levels by height / 2^levels; the whole image for levels <= 0.
+KeptCorner approximationCorner(const Image& image, int levels);
+
 void printBanner(const ToolBanner& banner);
 
 // True when both paths are given; otherwise prints the complaint and usage.

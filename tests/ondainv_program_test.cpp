@@ -1,0 +1,273 @@
+// ondainv as a user runs it: the built program on files written here (some of
+// them by the built ondafwd), judged by its standard output, its exit status
+// and the bytes of what it writes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "messages.h"
+#include "test_support.h"
+
+using namespace onda_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string BANNER = bannerOf("Wavelet Inv. Function (Ondeline) ", message::INV_PRODUCT);
+
+std::string progressLine(int levels) {
+    std::string line = "Wavelet Inverse Transfer --";
+    for (int level = levels; level >= 1; --level) line += " " + std::to_string(level) + " times --";
+    return line + "\n";
+}
+
+std::string ranLine(long long bufferBytes, int levels) {
+    return "Memory size -> " + std::to_string(bufferBytes) + "\n" + message::INV_CONVERTING + "\n" +
+           progressLine(levels);
+}
+
+RunResult ondainv(const std::vector<std::string>& args, RunLimits limits = {}) {
+    return runProgram(ONDAINV_PATH, args, limits);
+}
+
+Bytes fileOf(const Image& image) {
+    ScratchDir dir;
+    EXPECT_EQ(writeBMPfile(dir.path("x.bmp").c_str(), &image), BMP_WRITTEN);
+    return readFileBytes(dir.path("x.bmp"));
+}
+
+ImagePtr randomImage(int width, int height, int depth, unsigned seed) {
+    std::mt19937 random(seed);
+    return makeImage(width, height, depth, [&](int, int, int) { return int(random() % 256); });
+}
+
+ImagePtr greyImage(int width, int height, const std::vector<int>& values) {
+    return makeImage(width, height, 8, [&](int x, int y, int) { return values[std::size_t(y * width + x)]; });
+}
+
+TEST(Ondainv, TooFewArgumentsShowTheUsage) {
+    for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"in.bmp"}}) {
+        const RunResult r = ondainv(args);
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(r.out, BANNER + message::NOT_ENOUGH_PARAMETERS + "\n" +
+                             "ondainv <read image file name> <write image file name>  <Repeat Number>\n");
+    }
+}
+
+TEST(Ondainv, UnreadableInputIsRefusedWithoutANewline) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("text.bmp"), {'h', 'e', 'l', 'l', 'o'});
+    for (const char* input : {"missing.bmp", "text.bmp"}) {
+        const RunResult r = ondainv({dir.path(input), dir.path("out.bmp"), "1"});
+        EXPECT_EQ(r.exitStatus, 1) << input;
+        EXPECT_EQ(r.out, BANNER + message::CANNOT_READ_IMAGE);
+        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+    }
+}
+
+TEST(Ondainv, WorkedExamples) {
+    std::vector<int> flat8x4(32, 128);
+    flat8x4[0] = flat8x4[1] = 77;  // the corner of two levels: 2 x 1
+    const struct {
+        const char* name;
+        int width, height, levels;
+        std::vector<int> input, expected;
+    } examples[] = {
+        {"2x2 forward example", 2, 2, 1, {25, 123, 118, 128}, {10, 20, 30, 40}},
+        {"2x2", 2, 2, 1, {100, 138, 128, 128}, {110, 90, 110, 90}},
+        {"4x4 forward example", 4, 4, 2,
+         {15, 126, 127, 127, 120, 128, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128},
+         {0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30}},
+        {"270 clamps to 255", 4, 4, 2,
+         {250, 148, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128},
+         {255, 255, 230, 230, 255, 255, 230, 230, 255, 255, 230, 230, 255, 255, 230, 230}},
+        {"no detail", 8, 4, 2, flat8x4, std::vector<int>(32, 77)},
+    };
+    ScratchDir dir;
+    for (const auto& e : examples) {
+        writeFileBytes(dir.path("in.bmp"), fileOf(*greyImage(e.width, e.height, e.input)));
+        const RunResult r = ondainv({dir.path("in.bmp"), dir.path("out.bmp"), std::to_string(e.levels)});
+        EXPECT_EQ(r.exitStatus, 0) << e.name;
+        EXPECT_EQ(r.out, BANNER + ranLine(e.width * e.height * 8, e.levels)) << e.name;
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*greyImage(e.width, e.height, e.expected)))
+            << e.name;
+    }
+}
+
+// How the repeat number argument is read, judged by the levels that run and
+// the file that comes out.
+TEST(Ondainv, RepeatNumberArgument) {
+    const struct { std::vector<std::string> extra; int levels; } cases[] = {
+        {{}, 2},         {{"3"}, 3},  {{"3abc"}, 3}, {{" +1"}, 1},
+        {{"1", "5", "x"}, 1},  // later arguments change nothing
+        {{"abc"}, 0},    {{"0"}, 0},  {{"-1"}, 0},   {{"-99999999999999"}, 0},
+    };
+    ScratchDir dir;
+    const ImagePtr input = randomImage(16, 8, 8, 1);
+    writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {dir.path("in.bmp"), dir.path("out.bmp")};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const RunResult r = ondainv(args);
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.out, BANNER + ranLine(16 * 8 * 8, c.levels));
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*referenceInverseImage(*input, c.levels)))
+            << c.levels;
+    }
+}
+
+// With no level to run nothing loses the offset and the picture comes out as
+// it went in, whatever its size.
+TEST(Ondainv, NoLevelGivesThePictureBack) {
+    const struct { int width, height, depth; const char* levels; } cases[] = {
+        {3, 5, 8, "0"}, {5, 3, 24, "-2"}, {16, 8, 24, "none"}, {1, 1, 8, "0"},
+    };
+    ScratchDir dir;
+    unsigned seed = 20;
+    for (const auto& c : cases) {
+        const Bytes in = fileOf(*randomImage(c.width, c.height, c.depth, seed++));
+        writeFileBytes(dir.path("in.bmp"), in);
+        const RunResult r = ondainv({dir.path("in.bmp"), dir.path("out.bmp"), c.levels});
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.out, BANNER + ranLine(c.width * c.height * 8, 0));
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), in) << c.width << "x" << c.height;
+    }
+}
+
+// Sizes the levels cannot halve are refused before anything is made.
+TEST(Ondainv, SizesTheLevelsCannotHalveAreRefused) {
+    const struct { int width, height; std::vector<std::string> levels; std::string requirement; } cases[] = {
+        {6, 4, {"2"}, "4"},   {6, 6, {}, "4"},     {8, 4, {"3"}, "8"},   {3, 4, {"1"}, "2"},
+        {2, 2, {"31"}, "2147483648"},              {2, 2, {"99999999999"}, "2147483648"},
+        {0, 4, {"1"}, "2"},   {4, 0, {"0"}, "1"},  {0, 0, {"-3"}, "1"},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        writeFileBytes(dir.path("in.bmp"), greyBmp(c.width, c.height, [](int, int) { return 5; }));
+        std::vector<std::string> args = {dir.path("in.bmp"), dir.path("out.bmp")};
+        args.insert(args.end(), c.levels.begin(), c.levels.end());
+        const RunResult r = ondainv(args);
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(r.out, BANNER + "Image size " + std::to_string(c.width) + "x" + std::to_string(c.height) +
+                             " cannot be transformed: width and height must be positive multiples of " +
+                             c.requirement + ".\n");
+        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+    }
+}
+
+TEST(Ondainv, ColourPictureRebuildsEveryChannelAndReportsOnce) {
+    ScratchDir dir;
+    // Red rises to the right, green downward, blue is flat: one level of the
+    // forward transform is exact on them, so the inverse gives them back.
+    const ImagePtr picture = makeImage(4, 4, 24, [](int x, int y, int c) {
+        return c == 0 ? 60 * x : c == 1 ? 60 * y : 90;
+    });
+    writeFileBytes(dir.path("in.bmp"), fileOf(*referenceForwardImage(*picture, 1)));
+    const RunResult r = ondainv({dir.path("in.bmp"), dir.path("out.bmp"), "1"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, BANNER + ranLine(4 * 4 * 8, 1));
+    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*picture));
+}
+
+// What a user meets: ondafwd then ondainv with the same repeat number give
+// the inverse of the forward program's truncated coefficients.
+TEST(Ondainv, RoundTripThroughBothPrograms) {
+    const struct { int width, height; } sizes[] = {{8, 8}, {16, 8}, {8, 24}, {40, 16}};
+    ScratchDir dir;
+    unsigned seed = 30;
+    for (int depth : {8, 24}) {
+        for (int levels = 1; levels <= 3; ++levels) {
+            for (const auto& s : sizes) {
+                const ImagePtr picture = randomImage(s.width, s.height, depth, seed++);
+                writeFileBytes(dir.path("in.bmp"), fileOf(*picture));
+                const std::string r = std::to_string(levels);
+                ASSERT_EQ(runProgram(ONDAFWD_PATH, {dir.path("in.bmp"), dir.path("fwd.bmp"), r}).exitStatus, 0);
+                ASSERT_EQ(ondainv({dir.path("fwd.bmp"), dir.path("inv.bmp"), r}).exitStatus, 0);
+                const ImagePtr predicted = referenceInverseImage(*referenceForwardImage(*picture, levels), levels);
+                EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), fileOf(*predicted))
+                    << s.width << "x" << s.height << "x" << depth << " R=" << levels;
+            }
+        }
+    }
+}
+
+TEST(Ondainv, NonSquareRoundTripThroughBothPrograms) {
+    ScratchDir dir;
+    const ImagePtr picture = makeImage(8, 4, 8, [](int x, int y, int) { return x + 10 * y; });
+    writeFileBytes(dir.path("in.bmp"), fileOf(*picture));
+    ASSERT_EQ(runProgram(ONDAFWD_PATH, {dir.path("in.bmp"), dir.path("fwd.bmp"), "2"}).exitStatus, 0);
+    ASSERT_EQ(ondainv({dir.path("fwd.bmp"), dir.path("inv.bmp"), "2"}).exitStatus, 0);
+    // ondafwd writes 16.5 and 20.5 as 16 and 20, and each row detail 127.5
+    // as 127, so neighbouring pixels come back 2 apart instead of 1; the
+    // first would be -1 and is stored as 0.
+    const std::vector<int> expected = {0,  1,  1,  3,  3,  5,  5,  7,  9,  11, 11, 13, 13, 15, 15, 17,
+                                       19, 21, 21, 23, 23, 25, 25, 27, 29, 31, 31, 33, 33, 35, 35, 37};
+    EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), fileOf(*greyImage(8, 4, expected)));
+    EXPECT_EQ(readFileBytes(dir.path("inv.bmp")),
+              fileOf(*referenceInverseImage(*referenceForwardImage(*picture, 2), 2)));
+}
+
+TEST(Ondainv, WriteFailureNamesTheOutputAndLeavesNoFile) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("in.bmp"), greyBmp(4, 4, [](int x, int) { return 120 + x; }));
+    for (const std::string& out : {dir.path("missing/out.bmp").string(), dir.root().string(),
+                                  std::string("/dev/full")}) {
+        if (out == "/dev/full" && !fs::exists(out)) continue;
+        const RunResult r = ondainv({dir.path("in.bmp"), out});
+        EXPECT_EQ(r.exitStatus, 1) << out;
+        EXPECT_EQ(r.out, BANNER + ranLine(128, 2) + "Cannot write the output file " + out + "\n");
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"});
+}
+
+TEST(Ondainv, FailedWriteOverAnExistingFileKeepsIt) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("in.bmp"), greyBmp(64, 64, [](int x, int y) { return x ^ y; }));
+    const Bytes old(100, 0x5A);
+    writeFileBytes(dir.path("out.bmp"), old);
+    RunLimits limits;
+    limits.fileSizeBytes = 2000;  // the new file needs 1078 + 64 * 64 bytes
+    const RunResult r = ondainv({dir.path("in.bmp"), dir.path("out.bmp")}, limits);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.out, BANNER + ranLine(64 * 64 * 8, 2) + "Cannot write the output file " +
+                         dir.path("out.bmp").string() + "\n");
+    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), old);
+    EXPECT_EQ(dir.entries().size(), 2u);  // no temporary left behind
+}
+
+// A header-only file of the given size whose pixel bytes are a hole: the
+// file system stores nothing, the reader sees zeros.
+void writeSparseGreyFile(const fs::path& path, int width, int height) {
+    BmpBuilder b;
+    b.width = width;
+    b.height = height;
+    b.palette.assign(1024, 0);
+    writeFileBytes(path, b.bytes());
+    fs::resize_file(path, 1078 + std::uintmax_t(width + 3) / 4 * 4 * std::uintmax_t(height));
+}
+
+// Each thing the run needs, in turn, out of reach: the output image, the
+// second buffer, the first buffer (2^31 bytes, beyond a 32-bit count).
+TEST(Ondainv, MemoryThatCannotBeHadEndsTheRun) {
+    if (underAddressSanitizer()) GTEST_SKIP() << "the sanitizer needs more address space than the limit";
+    const struct { int side; std::uint64_t limitMiB; const char* bufferBytes; } cases[] = {
+        {8192, 100, "536870912"},     // input 64 MiB, no room for a second image
+        {8192, 900, "536870912"},     // two images and one buffer of 512 MiB
+        {16384, 1536, "2147483648"},  // no buffer of 2 GiB
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        writeSparseGreyFile(dir.path("big.bmp"), c.side, c.side);
+        RunLimits limits;
+        limits.addressSpaceBytes = c.limitMiB << 20;
+        const RunResult r = ondainv({dir.path("big.bmp"), dir.path("out.bmp")}, limits);
+        EXPECT_EQ(r.signal, 0) << c.limitMiB;
+        EXPECT_EQ(r.exitStatus, 1) << c.limitMiB;
+        EXPECT_EQ(r.out, BANNER + "Memory size -> " + c.bufferBytes + "\n" + message::MEMORY_CANNOT_BE_ALLOCATED)
+            << c.limitMiB;
+        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+    }
+}
+
+}  // namespace

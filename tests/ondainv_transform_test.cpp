@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "tool.h"
+#include "wavelet_fwd.h"
+#include "wavelet_inv.h"
+
+namespace {
+
+using Plane = std::vector<double>;
+
+std::string readBack(std::FILE* text) {
+    std::rewind(text);
+    std::string printed;
+    for (int c; (c = std::fgetc(text)) != EOF;) printed.push_back(char(c));
+    std::fclose(text);
+    return printed;
+}
+
+// Runs the inverse with R_Times set to `levels`; returns the result buffer
+// and leaves the progress text in `progress`.
+Plane inverse(Plane source, int height, int width, int levels, std::string* progress = nullptr) {
+    Plane result(source.size(), -999.0);
+    R_Times = levels;
+    std::FILE* text = std::tmpfile();
+    wavelet_inv_process(source.data(), result.data(), height, width, text);
+    const std::string printed = readBack(text);
+    if (progress) *progress = printed;
+    EXPECT_EQ(source, result) << "both buffers hold the rebuilt values on return";
+    return result;
+}
+
+Plane forward(Plane source, int height, int width, int levels) {
+    Plane result(source.size());
+    R_Times = levels;
+    wavelet_process(source.data(), result.data(), height, width, nullptr);
+    return result;
+}
+
+// The detail offset taken off outside the corner that `levels` levels leave.
+Plane withoutOffset(Plane plane, int width, int height, int levels) {
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (x >= width >> levels || y >= height >> levels) plane[std::size_t(y * width + x)] -= 128.0;
+    return plane;
+}
+
+Plane fromFormula(int width, int height, double (*value)(int x, int y)) {
+    Plane plane;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) plane.push_back(value(x, y));
+    return plane;
+}
+
+Plane randomPlane(std::mt19937& random, int width, int height, double low, double high) {
+    std::uniform_real_distribution<double> value(low, high);
+    Plane plane(std::size_t(width * height));
+    for (double& v : plane) v = value(random);
+    return plane;
+}
+
+struct Example {
+    const char* name;
+    int width, height, levels;
+    Plane input, expected;  // the input has its detail offset taken off already
+};
+
+TEST(InverseTransform, WorkedExamples) {
+    const Plane ramp4 = fromFormula(4, 4, [](int x, int y) { return 2.0 * x + 8.0 * y; });
+    const Plane ramp8x4 = fromFormula(8, 4, [](int x, int y) { return x + 10.0 * y; });
+    const Example examples[] = {
+        {"2x2", 2, 2, 1, {100, 10, 0, 0}, {110, 90, 110, 90}},
+        {"2x2 forward example", 2, 2, 1, withoutOffset({25, 123, 118, 128}, 2, 2, 1), {10, 20, 30, 40}},
+        {"4x4 one average", 4, 4, 2, {100, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, Plane(16, 100.0)},
+        {"4x4 forward example, two levels", 4, 4, 2,
+         withoutOffset({15, 126, 127, 127, 120, 128, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128}, 4, 4, 2),
+         ramp4},
+        {"8x4 two levels, stride is the image width", 8, 4, 2,
+         withoutOffset({16.5, 20.5, 127, 127, 127.5, 127.5, 127.5, 127.5,
+                        118, 118, 128, 128, 127.5, 127.5, 127.5, 127.5,
+                        123, 123, 123, 123, 128, 128, 128, 128,
+                        123, 123, 123, 123, 128, 128, 128, 128}, 8, 4, 2),
+         ramp8x4},
+        {"beyond the pixel range", 4, 4, 2, {250, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+         {270, 270, 230, 230, 270, 270, 230, 230, 270, 270, 230, 230, 270, 270, 230, 230}},
+        {"no level for 0", 2, 2, 0, {1, 2, 3, 4}, {1, 2, 3, 4}},
+        {"no level for -1", 2, 2, -1, {1, 2, 3, 4}, {1, 2, 3, 4}},
+        {"no level, odd size", 3, 1, 0, {7, -8, 9.5}, {7, -8, 9.5}},
+    };
+    for (const auto& e : examples) {
+        EXPECT_EQ(inverse(e.input, e.height, e.width, e.levels), e.expected) << e.name;
+    }
+}
+
+// A corner of one value and no detail anywhere rebuilds a flat picture.
+TEST(InverseTransform, ZeroDetailGivesAFlatPicture) {
+    const struct { int width, height, levels; } shapes[] = {{2, 2, 1}, {16, 16, 4}, {32, 8, 3}, {8, 24, 2}};
+    for (const auto& s : shapes) {
+        Plane plane(std::size_t(s.width * s.height), 0.0);
+        for (int y = 0; y < s.height >> s.levels; ++y)
+            for (int x = 0; x < s.width >> s.levels; ++x) plane[std::size_t(y * s.width + x)] = 77;
+        EXPECT_EQ(inverse(plane, s.height, s.width, s.levels), Plane(plane.size(), 77.0))
+            << s.width << "x" << s.height << " R=" << s.levels;
+    }
+}
+
+TEST(InverseTransform, ProgressLineCountsTheLevelsDown) {
+    std::string progress;
+    inverse(Plane(64, 1.0), 8, 8, 3, &progress);
+    EXPECT_EQ(progress, "Wavelet Inverse Transfer -- 3 times -- 2 times -- 1 times --\n");
+    inverse(Plane(4, 1.0), 2, 2, 0, &progress);
+    EXPECT_EQ(progress, "Wavelet Inverse Transfer --\n");
+}
+
+// The forward transform of whole numbers, offset taken off, comes back exactly.
+TEST(InverseTransform, UndoesTheForwardTransform) {
+    std::mt19937 random(11);
+    const struct { int width, height, levels; } shapes[] = {
+        {2, 2, 1}, {8, 8, 3}, {16, 8, 2}, {8, 16, 3}, {12, 20, 2}, {32, 4, 2}, {64, 64, 6}, {6, 10, 1},
+    };
+    for (const auto& s : shapes) {
+        Plane picture = randomPlane(random, s.width, s.height, 0, 256);
+        for (double& v : picture) v = double(int(v));
+        const Plane coefficients = forward(picture, s.height, s.width, s.levels);
+        EXPECT_EQ(inverse(withoutOffset(coefficients, s.width, s.height, s.levels), s.height, s.width,
+                          s.levels),
+                  picture)
+            << s.width << "x" << s.height << " R=" << s.levels;
+    }
+}
+
+// On values whose sums round, any change in the order of the arithmetic shows.
+TEST(InverseTransform, MatchesTheTextbookInverseBitForBit) {
+    std::mt19937 random(12);
+    const struct { int width, height, levels; } shapes[] = {
+        {2, 2, 1}, {8, 8, 3}, {16, 8, 2}, {8, 32, 3}, {24, 12, 2}, {64, 32, 5},
+    };
+    for (const auto& s : shapes) {
+        const Plane coefficients = randomPlane(random, s.width, s.height, -100.0, 400.0);
+        EXPECT_EQ(inverse(withoutOffset(coefficients, s.width, s.height, s.levels), s.height, s.width,
+                          s.levels),
+                  onda_test::referenceInverse(coefficients, s.width, s.height, s.levels))
+            << s.width << "x" << s.height << " R=" << s.levels;
+    }
+}
+
+TEST(InverseTransform, ManyColumnsAtOnceEqualOneColumnAtATime) {
+    std::mt19937 random(13);
+    const struct { int width, height, column, columns, count; } regions[] = {
+        {16, 8, 0, 16, 8}, {16, 8, 3, 5, 4}, {6, 10, 1, 5, 10}, {2, 2, 0, 2, 2}, {24, 6, 7, 1, 6},
+    };
+    for (const auto& r : regions) {
+        const Plane source = randomPlane(random, r.width, r.height, -300.0, 300.0);
+        Plane many(source.size(), 0.0), single(source.size(), 0.0);
+        wavelet_1d_inv_height(r.column, r.count, source.data(), many.data(), r.width, r.columns);
+        for (int c = r.column; c < r.column + r.columns; ++c) {
+            wavelet_1d_inv_height(c, r.count, source.data(), single.data(), r.width);
+        }
+        EXPECT_EQ(many, single) << r.width << "x" << r.height;
+    }
+}
+
+// The driver as the steps are written: at every level a whole copy of the
+// source into the result, the single-column pass over each column, the region
+// copied back, the row pass over each row, the region copied back.
+void plainInverse(Plane& source, Plane& result, int height, int width, int levels) {
+    for (int level = levels; level >= 1; --level) {
+        std::copy(source.begin(), source.end(), result.begin());
+        const int rows = height >> (level - 1), cols = width >> (level - 1);
+        const auto copyRegionBack = [&] {
+            for (int y = 0; y < rows; ++y)
+                for (int x = 0; x < cols; ++x)
+                    source[std::size_t(y * width + x)] = result[std::size_t(y * width + x)];
+        };
+        for (int x = 0; x < cols; ++x) wavelet_1d_inv_height(x, rows, source.data(), result.data(), width);
+        copyRegionBack();
+        for (int y = 0; y < rows; ++y) wavelet_1d_inv_wide(y, cols, source.data(), result.data(), width);
+        copyRegionBack();
+    }
+}
+
+// Both buffers end as the written steps leave them, although the driver
+// copies the whole buffer only once and passes many columns at a time.
+TEST(InverseTransform, DriverEqualsTheWrittenSteps) {
+    std::mt19937 random(14);
+    const struct { int width, height, levels; } shapes[] = {
+        {2, 2, 1}, {8, 8, 3}, {16, 8, 1}, {16, 8, 2}, {8, 32, 3}, {40, 24, 3},
+    };
+    for (const auto& s : shapes) {
+        const Plane start = randomPlane(random, s.width, s.height, -300.0, 300.0);
+        const Plane junk = randomPlane(random, s.width, s.height, 1000.0, 2000.0);
+        Plane source = start, result = junk, plainSource = start, plainResult = junk;
+        R_Times = s.levels;
+        wavelet_inv_process(source.data(), result.data(), s.height, s.width, nullptr);
+        plainInverse(plainSource, plainResult, s.height, s.width, s.levels);
+        EXPECT_EQ(result, plainResult) << s.width << "x" << s.height << " R=" << s.levels;
+        EXPECT_EQ(source, plainSource) << s.width << "x" << s.height << " R=" << s.levels;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,37 @@
+// The multi-level inverse Haar transform.
+//
+// It undoes the forward transform level by level, from the deepest (R_Times)
+// back to the first. Level L works on the top-left region of height / 2^(L-1)
+// rows and width / 2^(L-1) columns. On entry the region's upper half holds
+// column averages s and its lower half the matching half-differences t; a
+// column pass turns each (s, t) back into the pair s + t, s - t of neighbouring
+// rows. Within every row the left half then holds row averages and the right
+// half row half-differences, and a row pass rebuilds the neighbouring columns
+// the same way. The buffers are width x height doubles, row-major, and the row
+// stride is always the full image width.
+//
+// The detail offset must already be taken off: the transform never adds or
+// removes it. Passes read `source` and write `result`; after each pass the
+// region is copied back into `source`, so both buffers hold the rebuilt values
+// on return. Height and width must be divisible by 2^R_Times.
+#ifndef ONDA_WAVELET_INV_H
+#define ONDA_WAVELET_INV_H
+
+#include <cstdio>
+
+// Column pass over `count` elements of column `column`, and of the `columns` - 1
+// columns to its right, taken row pair by row pair.
+void wavelet_1d_inv_height(int column, int count, const double* source, double* result,
+                           int stride, int columns = 1);
+
+// Row pass over `count` elements of row `row`.
+void wavelet_1d_inv_wide(int row, int count, const double* source, double* result,
+                         int stride);
+
+// Runs levels R_Times down to 1 and prints the progress line to `progress`
+// (none when it is null). With no level to run, `result` receives `source` as
+// it is.
+void wavelet_inv_process(double* source, double* result, int height, int width,
+                         std::FILE* progress = stdout);
+
+#endif
