@@ -26,17 +26,6 @@ RunResult ondafwd(const std::vector<std::string>& args, RunLimits limits = {}) {
     return r;
 }
 
-Bytes fileOf(const Image& image) {
-    ScratchDir dir;
-    EXPECT_EQ(writeBMPfile(dir.path("x.bmp").c_str(), &image), BMP_WRITTEN);
-    return readFileBytes(dir.path("x.bmp"));
-}
-
-ImagePtr randomImage(int width, int height, int depth, unsigned seed) {
-    std::mt19937 random(seed);
-    return makeImage(width, height, depth, [&](int, int, int) { return int(random() % 256); });
-}
-
 TEST(Ondafwd, TooFewArgumentsShowTheUsage) {
     for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"in.bmp"}}) {
         const RunResult r = ondafwd(args);
@@ -67,7 +56,7 @@ TEST(Ondafwd, TwoByTwoGreyPictureAtOneLevel) {
         const int values[2][2] = {{25, 123}, {118, 128}};
         return values[y][x];
     });
-    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*expected));
+    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*expected));
 }
 
 // How the repeat number argument is read, judged by the levels that run and
@@ -86,7 +75,7 @@ TEST(Ondafwd, RepeatNumberArgument) {
     };
     ScratchDir dir;
     const ImagePtr input = randomImage(16, 8, 8, 1);
-    writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+    writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
     for (const auto& c : cases) {
         std::vector<std::string> args = {dir.path("in.bmp"), dir.path("out.bmp")};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
@@ -95,7 +84,7 @@ TEST(Ondafwd, RepeatNumberArgument) {
         EXPECT_EQ(r.out, BANNER + ranLine(16 * 8 * 8, c.progress));
         // No level: the picture comes out as it went in.
         const ImagePtr expected = referenceForwardImage(*input, std::max(c.levels, 0));
-        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*expected)) << c.levels;
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*expected)) << c.levels;
     }
 }
 
@@ -107,10 +96,10 @@ TEST(Ondafwd, RandomPicturesMatchTheReferenceTransform) {
     unsigned seed = 10;
     for (const auto& c : cases) {
         const ImagePtr input = randomImage(c.width, c.height, c.depth, seed++);
-        writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+        writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
         const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), std::to_string(c.levels)});
         ASSERT_EQ(r.exitStatus, 0);
-        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*referenceForwardImage(*input, c.levels)))
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*referenceForwardImage(*input, c.levels)))
             << c.width << "x" << c.height << "x" << c.depth << " R=" << c.levels;
     }
 }
@@ -122,7 +111,7 @@ TEST(Ondafwd, ColourPictureTransformsEveryChannelAndReportsOnce) {
     const ImagePtr input = makeImage(4, 4, 24, [](int x, int y, int c) {
         return c == 0 ? 60 * x : c == 1 ? 60 * y : 90;
     });
-    writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+    writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
     const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), "1"});
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.out, BANNER + ranLine(4 * 4 * 8, "Wavelet Transfer -- 1 Times --\n"));
@@ -191,10 +180,10 @@ TEST(Ondafwd, FailedWriteOverAnExistingFileKeepsIt) {
 TEST(Ondafwd, OutputMayReplaceTheInput) {
     ScratchDir dir;
     const ImagePtr input = randomImage(8, 8, 8, 3);
-    writeFileBytes(dir.path("pic.bmp"), fileOf(*input));
+    writeFileBytes(dir.path("pic.bmp"), bmpFileOf(*input));
     const RunResult r = ondafwd({dir.path("pic.bmp"), dir.path("pic.bmp"), "2"});
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(readFileBytes(dir.path("pic.bmp")), fileOf(*referenceForwardImage(*input, 2)));
+    EXPECT_EQ(readFileBytes(dir.path("pic.bmp")), bmpFileOf(*referenceForwardImage(*input, 2)));
 }
 
 // A header-only file of the given size whose pixel bytes are a hole: the

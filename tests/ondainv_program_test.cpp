@@ -31,17 +31,6 @@ RunResult ondainv(const std::vector<std::string>& args, RunLimits limits = {}) {
     return runProgram(ONDAINV_PATH, args, limits);
 }
 
-Bytes fileOf(const Image& image) {
-    ScratchDir dir;
-    EXPECT_EQ(writeBMPfile(dir.path("x.bmp").c_str(), &image), BMP_WRITTEN);
-    return readFileBytes(dir.path("x.bmp"));
-}
-
-ImagePtr randomImage(int width, int height, int depth, unsigned seed) {
-    std::mt19937 random(seed);
-    return makeImage(width, height, depth, [&](int, int, int) { return int(random() % 256); });
-}
-
 ImagePtr greyImage(int width, int height, const std::vector<int>& values) {
     return makeImage(width, height, 8, [&](int x, int y, int) { return values[std::size_t(y * width + x)]; });
 }
@@ -86,11 +75,11 @@ TEST(Ondainv, WorkedExamples) {
     };
     ScratchDir dir;
     for (const auto& e : examples) {
-        writeFileBytes(dir.path("in.bmp"), fileOf(*greyImage(e.width, e.height, e.input)));
+        writeFileBytes(dir.path("in.bmp"), bmpFileOf(*greyImage(e.width, e.height, e.input)));
         const RunResult r = ondainv({dir.path("in.bmp"), dir.path("out.bmp"), std::to_string(e.levels)});
         EXPECT_EQ(r.exitStatus, 0) << e.name;
         EXPECT_EQ(r.out, BANNER + ranLine(e.width * e.height * 8, e.levels)) << e.name;
-        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*greyImage(e.width, e.height, e.expected)))
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*greyImage(e.width, e.height, e.expected)))
             << e.name;
     }
 }
@@ -105,14 +94,14 @@ TEST(Ondainv, RepeatNumberArgument) {
     };
     ScratchDir dir;
     const ImagePtr input = randomImage(16, 8, 8, 1);
-    writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+    writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
     for (const auto& c : cases) {
         std::vector<std::string> args = {dir.path("in.bmp"), dir.path("out.bmp")};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         const RunResult r = ondainv(args);
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.out, BANNER + ranLine(16 * 8 * 8, c.levels));
-        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*referenceInverseImage(*input, c.levels)))
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*referenceInverseImage(*input, c.levels)))
             << c.levels;
     }
 }
@@ -126,7 +115,7 @@ TEST(Ondainv, NoLevelGivesThePictureBack) {
     ScratchDir dir;
     unsigned seed = 20;
     for (const auto& c : cases) {
-        const Bytes in = fileOf(*randomImage(c.width, c.height, c.depth, seed++));
+        const Bytes in = bmpFileOf(*randomImage(c.width, c.height, c.depth, seed++));
         writeFileBytes(dir.path("in.bmp"), in);
         const RunResult r = ondainv({dir.path("in.bmp"), dir.path("out.bmp"), c.levels});
         EXPECT_EQ(r.exitStatus, 0);
@@ -163,11 +152,11 @@ TEST(Ondainv, ColourPictureRebuildsEveryChannelAndReportsOnce) {
     const ImagePtr picture = makeImage(4, 4, 24, [](int x, int y, int c) {
         return c == 0 ? 60 * x : c == 1 ? 60 * y : 90;
     });
-    writeFileBytes(dir.path("in.bmp"), fileOf(*referenceForwardImage(*picture, 1)));
+    writeFileBytes(dir.path("in.bmp"), bmpFileOf(*referenceForwardImage(*picture, 1)));
     const RunResult r = ondainv({dir.path("in.bmp"), dir.path("out.bmp"), "1"});
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.out, BANNER + ranLine(4 * 4 * 8, 1));
-    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*picture));
+    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*picture));
 }
 
 // What a user meets: ondafwd then ondainv with the same repeat number give
@@ -180,12 +169,12 @@ TEST(Ondainv, RoundTripThroughBothPrograms) {
         for (int levels = 1; levels <= 3; ++levels) {
             for (const auto& s : sizes) {
                 const ImagePtr picture = randomImage(s.width, s.height, depth, seed++);
-                writeFileBytes(dir.path("in.bmp"), fileOf(*picture));
+                writeFileBytes(dir.path("in.bmp"), bmpFileOf(*picture));
                 const std::string r = std::to_string(levels);
                 ASSERT_EQ(runProgram(ONDAFWD_PATH, {dir.path("in.bmp"), dir.path("fwd.bmp"), r}).exitStatus, 0);
                 ASSERT_EQ(ondainv({dir.path("fwd.bmp"), dir.path("inv.bmp"), r}).exitStatus, 0);
                 const ImagePtr predicted = referenceInverseImage(*referenceForwardImage(*picture, levels), levels);
-                EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), fileOf(*predicted))
+                EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), bmpFileOf(*predicted))
                     << s.width << "x" << s.height << "x" << depth << " R=" << levels;
             }
         }
@@ -195,7 +184,7 @@ TEST(Ondainv, RoundTripThroughBothPrograms) {
 TEST(Ondainv, NonSquareRoundTripThroughBothPrograms) {
     ScratchDir dir;
     const ImagePtr picture = makeImage(8, 4, 8, [](int x, int y, int) { return x + 10 * y; });
-    writeFileBytes(dir.path("in.bmp"), fileOf(*picture));
+    writeFileBytes(dir.path("in.bmp"), bmpFileOf(*picture));
     ASSERT_EQ(runProgram(ONDAFWD_PATH, {dir.path("in.bmp"), dir.path("fwd.bmp"), "2"}).exitStatus, 0);
     ASSERT_EQ(ondainv({dir.path("fwd.bmp"), dir.path("inv.bmp"), "2"}).exitStatus, 0);
     // ondafwd writes 16.5 and 20.5 as 16 and 20, and each row detail 127.5
@@ -203,9 +192,9 @@ TEST(Ondainv, NonSquareRoundTripThroughBothPrograms) {
     // first would be -1 and is stored as 0.
     const std::vector<int> expected = {0,  1,  1,  3,  3,  5,  5,  7,  9,  11, 11, 13, 13, 15, 15, 17,
                                        19, 21, 21, 23, 23, 25, 25, 27, 29, 31, 31, 33, 33, 35, 35, 37};
-    EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), fileOf(*greyImage(8, 4, expected)));
+    EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), bmpFileOf(*greyImage(8, 4, expected)));
     EXPECT_EQ(readFileBytes(dir.path("inv.bmp")),
-              fileOf(*referenceInverseImage(*referenceForwardImage(*picture, 2), 2)));
+              bmpFileOf(*referenceInverseImage(*referenceForwardImage(*picture, 2), 2)));
 }
 
 TEST(Ondainv, WriteFailureNamesTheOutputAndLeavesNoFile) {

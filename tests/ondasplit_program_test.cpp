@@ -45,17 +45,6 @@ std::string ranText(const Image& input, const std::string& repeat) {
     return text;
 }
 
-Bytes fileOf(const Image& image) {
-    ScratchDir dir;
-    EXPECT_EQ(writeBMPfile(dir.path("x.bmp").c_str(), &image), BMP_WRITTEN);
-    return readFileBytes(dir.path("x.bmp"));
-}
-
-ImagePtr randomImage(int width, int height, int depth, unsigned seed) {
-    std::mt19937 random(seed);
-    return makeImage(width, height, depth, [&](int, int, int) { return int(random() % 256); });
-}
-
 TEST(Ondasplit, TooFewArgumentsShowTheUsage) {
     for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"in.bmp"}}) {
         const RunResult r = ondasplit(args);
@@ -80,7 +69,7 @@ TEST(Ondasplit, UnreadableInputIsRefusedWithoutANewline) {
 TEST(Ondasplit, TwoByTwoGreyPictureAtTheDefaultRepeatNumber) {
     ScratchDir dir;
     const ImagePtr input = makeImage(2, 2, 8, [](int x, int y, int) { return x == 1 && y == 0 ? 1 : 0; });
-    writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+    writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
     const RunResult r = ondasplit({dir.path("in.bmp"), dir.path("out.bmp")});
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + ranText(*input, "1"));
@@ -88,7 +77,7 @@ TEST(Ondasplit, TwoByTwoGreyPictureAtTheDefaultRepeatNumber) {
         const int values[2][2] = {{0, 127}, {128, 127}};
         return values[y][x];
     });
-    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*expected));
+    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*expected));
 }
 
 // How the repeat number argument is read, judged by the console and by the
@@ -102,14 +91,14 @@ TEST(Ondasplit, RepeatNumberArgument) {
     ScratchDir dir;
     for (int depth : {8, 24}) {
         const ImagePtr input = randomImage(16, 8, depth, unsigned(depth));
-        writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+        writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
         for (const auto& c : cases) {
             std::vector<std::string> args = {dir.path("in.bmp"), dir.path("out.bmp")};
             args.insert(args.end(), c.extra.begin(), c.extra.end());
             const RunResult r = ondasplit(args);
             EXPECT_EQ(r.exitStatus, 0);
             EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + ranText(*input, c.shown));
-            EXPECT_EQ(readFileBytes(dir.path("out.bmp")), fileOf(*referenceForwardImage(*input, c.levels)))
+            EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*referenceForwardImage(*input, c.levels)))
                 << depth << " " << c.shown;
         }
     }
@@ -125,7 +114,7 @@ TEST(Ondasplit, RepeatNumberAboveTwoIsRefused) {
     ScratchDir dir;
     for (const auto& c : cases) {
         const ImagePtr input = randomImage(c.width, c.height, c.depth, 5);
-        writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+        writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
         const RunResult r = ondasplit({dir.path("in.bmp"), dir.path("out.bmp"), c.repeat});
         EXPECT_EQ(r.exitStatus, 1);
         EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + "Repeat Number input error\n");
@@ -143,7 +132,7 @@ TEST(Ondasplit, SizesTheBlocksCannotCoverAreRefused) {
     ScratchDir dir;
     for (const auto& c : cases) {
         const ImagePtr input = randomImage(c.width, c.height, c.depth, 6);
-        writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+        writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
         const RunResult r = ondasplit({dir.path("in.bmp"), dir.path("out.bmp"), c.repeat});
         EXPECT_EQ(r.signal, 0);
         EXPECT_EQ(r.exitStatus, 1);
@@ -162,7 +151,7 @@ TEST(Ondasplit, ColourPictureTransformsEveryChannelOnItsOwn) {
     const ImagePtr input = makeImage(4, 4, 24, [](int x, int y, int c) {
         return c == 0 ? 60 * x : c == 1 ? 60 * y : 90;
     });
-    writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+    writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
     const RunResult r = ondasplit({dir.path("in.bmp"), dir.path("out.bmp"), "1"});
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + ranText(*input, "1"));
@@ -189,7 +178,7 @@ TEST(Ondasplit, WritesWhatOndafwdWritesForOneAndTwoLevels) {
     unsigned seed = 100;
     for (const auto& s : shapes) {
         const ImagePtr input = randomImage(s.width, s.height, s.depth, seed++);
-        writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+        writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
         for (const std::string repeat : {"1", "2"}) {
             if (repeat == "2" && (s.width % 4 != 0 || s.height % 4 != 0)) continue;
             ASSERT_EQ(ondasplit({dir.path("in.bmp"), dir.path("split.bmp"), repeat}).exitStatus, 0);
@@ -200,10 +189,30 @@ TEST(Ondasplit, WritesWhatOndafwdWritesForOneAndTwoLevels) {
     }
 }
 
+// ondainv undoes what ondasplit wrote, as it undoes ondafwd's pictures.
+TEST(Ondasplit, OndainvRebuildsWhatItWrote) {
+    ScratchDir dir;
+    const struct { int width, height, depth, levels; } cases[] = {
+        {8, 8, 8, 1}, {20, 12, 8, 2}, {6, 14, 24, 1}, {16, 32, 24, 2},
+    };
+    unsigned seed = 200;
+    for (const auto& c : cases) {
+        const ImagePtr picture = randomImage(c.width, c.height, c.depth, seed++);
+        writeFileBytes(dir.path("in.bmp"), bmpFileOf(*picture));
+        const std::string repeat = std::to_string(c.levels);
+        ASSERT_EQ(ondasplit({dir.path("in.bmp"), dir.path("split.bmp"), repeat}).exitStatus, 0);
+        ASSERT_EQ(runProgram(ONDAINV_PATH, {dir.path("split.bmp"), dir.path("inv.bmp"), repeat}).exitStatus, 0);
+        const ImagePtr predicted =
+            referenceInverseImage(*referenceForwardImage(*picture, c.levels), c.levels);
+        EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), bmpFileOf(*predicted))
+            << c.width << "x" << c.height << "x" << c.depth << " R=" << c.levels;
+    }
+}
+
 TEST(Ondasplit, WriteFailureNamesTheOutputAndLeavesNoFile) {
     ScratchDir dir;
     const ImagePtr input = randomImage(4, 4, 8, 9);
-    writeFileBytes(dir.path("in.bmp"), fileOf(*input));
+    writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
     for (const std::string& out : {dir.path("missing/out.bmp").string(), dir.root().string(),
                                   std::string("/dev/full")}) {
         if (out == "/dev/full" && !fs::exists(out)) continue;

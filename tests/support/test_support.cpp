@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <regex>
 #include <stdexcept>
 
@@ -119,6 +120,19 @@ ImagePtr makeImage(int width, int height, int depth,
         }
     }
     return image;
+}
+
+ImagePtr randomImage(int width, int height, int depth, unsigned seed) {
+    std::mt19937 random(seed);
+    return makeImage(width, height, depth, [&](int, int, int) { return int(random() % 256); });
+}
+
+Bytes bmpFileOf(const Image& image) {
+    ScratchDir dir;
+    if (writeBMPfile(dir.path("x.bmp").c_str(), &image) != BMP_WRITTEN) {
+        throw std::runtime_error("cannot write a test picture");
+    }
+    return readFileBytes(dir.path("x.bmp"));
 }
 
 int channelAt(const Image& image, int x, int y, int c) {

@@ -48,6 +48,12 @@ Bytes colourBmp(int width, int height, const std::function<int(int x, int y, int
 ImagePtr makeImage(int width, int height, int depth,
                    const std::function<int(int x, int y, int c)>& value);
 
+// A picture of random bytes, the same for the same seed.
+ImagePtr randomImage(int width, int height, int depth, unsigned seed);
+
+// The bytes writeBMPfile writes for an image.
+Bytes bmpFileOf(const Image& image);
+
 // Reads a channel back (c = 0 red or grey, 1 green, 2 blue).
 int channelAt(const Image& image, int x, int y, int c);
 
