@@ -7,9 +7,8 @@
 // upper half). The buffers are width x height doubles, row-major, and the row
 // stride is always the full image width.
 //
-// Passes read `source` and write `result`; after each pass the region is
-// copied back into `source`, so both buffers hold the transform on return.
-// Height and width must be divisible by 2^R_Times.
+// `source` holds the input on entry; both buffers hold the transform on
+// return. Height and width must be divisible by 2^R_Times.
 #ifndef ONDA_WAVELET_FWD_H
 #define ONDA_WAVELET_FWD_H
 

@@ -9,10 +9,6 @@ namespace {
 
 std::size_t at(int x, int y, int stride) { return std::size_t(y) * std::size_t(stride) + std::size_t(x); }
 
-void copyRowPart(const double* from, double* to, int row, int count, int stride) {
-    std::copy_n(from + at(0, row, stride), count, to + at(0, row, stride));
-}
-
 }  // namespace
 
 void wavelet_1d_inv_height(int column, int count, const double* source, double* result,
@@ -35,30 +31,30 @@ void wavelet_1d_inv_wide(int row, int count, const double* source, double* resul
     const double* averages = source + at(0, row, stride);
     const double* details = averages + count / 2;
     double* out = result + at(0, row, stride);
-    for (int i = 0; i < count; i += 2) {
-        out[i] = averages[i / 2] + details[i / 2];
-        out[i + 1] = averages[i / 2] - details[i / 2];
+    for (int k = 0; k < count / 2; ++k) {
+        out[2 * k] = averages[k] + details[k];
+        out[2 * k + 1] = averages[k] - details[k];
     }
 }
 
+// Each level's column pass reads the source buffer and writes the result
+// buffer; its row pass then reads the column pass's output from the result
+// buffer and writes the level's output back into the source buffer, where the
+// next level reads it. The values are those of passes that always read the
+// source buffer with a copy-back after each, without the copies. One copy at
+// the end makes the result buffer equal to the source buffer; values outside
+// every region pass through unchanged.
 void wavelet_inv_process(double* source, double* result, int height, int width,
                          std::FILE* progress) {
     if (progress) std::fputs("Wavelet Inverse Transfer --", progress);
-    // Values outside a level's region pass through unchanged. Every level
-    // copies its region back, so after this one whole copy both buffers agree
-    // outside every later region too.
-    std::copy_n(source, std::size_t(height) * std::size_t(width), result);
     for (int level = R_Times; level >= 1; --level) {
         if (progress) std::fprintf(progress, " %d times --", level);
         const int shift = std::min(level - 1, 31);
         const int rows = int(height >> shift);
         const int cols = int(width >> shift);
         wavelet_1d_inv_height(0, rows, source, result, width, cols);
-        for (int j = 0; j < rows; ++j) copyRowPart(result, source, j, cols, width);
-        for (int j = 0; j < rows; ++j) {
-            wavelet_1d_inv_wide(j, cols, source, result, width);
-            copyRowPart(result, source, j, cols, width);
-        }
+        for (int j = 0; j < rows; ++j) wavelet_1d_inv_wide(j, cols, result, source, width);
     }
+    std::copy_n(source, std::size_t(height) * std::size_t(width), result);
     if (progress) std::fputc('\n', progress);
 }

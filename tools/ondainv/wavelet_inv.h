@@ -11,9 +11,8 @@
 // stride is always the full image width.
 //
 // The detail offset must already be taken off: the transform never adds or
-// removes it. Passes read `source` and write `result`; after each pass the
-// region is copied back into `source`, so both buffers hold the rebuilt values
-// on return. Height and width must be divisible by 2^R_Times.
+// removes it. Both buffers hold the rebuilt values on return. Height and width
+// must be divisible by 2^R_Times.
 #ifndef ONDA_WAVELET_INV_H
 #define ONDA_WAVELET_INV_H
 
