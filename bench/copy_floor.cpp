@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "blocks.h"
+
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: onda_copy_floor IN.bmp OUT.bmp\n");
@@ -28,8 +30,9 @@ int main(int argc, char** argv) {
     std::memcpy(&width, &bytes[18], 4);
     std::memcpy(&height, &bytes[22], 4);
     const std::size_t count = std::size_t(width) * std::size_t(height);
-    auto* source = static_cast<double*>(std::malloc(count * sizeof(double)));
-    auto* result = static_cast<double*>(std::malloc(count * sizeof(double)));
+    // Allocated the way the programs allocate theirs.
+    auto* source = static_cast<double*>(allocateBlock(count * sizeof(double)));
+    auto* result = static_cast<double*>(allocateBlock(count * sizeof(double)));
     if (!source || !result || count == 0 || count > bytes.size()) return 1;
     // Every pixel has at least one byte: the last `count` bytes stand in for them.
     const unsigned char* pixels = bytes.data() + bytes.size() - count;
@@ -40,7 +43,7 @@ int main(int argc, char** argv) {
     std::FILE* out = std::fopen(argv[2], "wb");
     if (!out) return 1;
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    std::free(source);
-    std::free(result);
+    freeBlock(source);
+    freeBlock(result);
     return std::fclose(out) == 0 && ok ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "image.h"
 
-#include <cstdlib>
+#include "blocks.h"
+
 #include <new>
 
 namespace {
@@ -26,7 +27,7 @@ Image* createImage(int width, int height, int depth) {
     if (bytes > 0) {
         // Zeroed so that no byte is ever read undefined; large blocks come from
         // fresh pages, so this costs no extra sweep.
-        image->data = static_cast<unsigned char*>(std::calloc(bytes, 1));
+        image->data = static_cast<unsigned char*>(allocateZeroedBlock(bytes));
         if (image->data == nullptr) {
             delete image;
             return nullptr;
@@ -37,6 +38,6 @@ Image* createImage(int width, int height, int depth) {
 
 void disposeImage(Image* image) {
     if (image == nullptr) return;
-    std::free(image->data);
+    freeBlock(image->data);
     delete image;
 }

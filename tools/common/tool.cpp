@@ -100,8 +100,8 @@ bool prepareWorkspace(const Image& input, Workspace& workspace) {
     const auto bytes = count * sizeof(double);
     std::printf(message::MEMORY_SIZE, static_cast<long long>(bytes));
     if (workspace.output) {
-        workspace.source.reset(static_cast<double*>(std::malloc(bytes)));
-        if (workspace.source) workspace.result.reset(static_cast<double*>(std::malloc(bytes)));
+        workspace.source.reset(static_cast<double*>(allocateBlock(bytes)));
+        if (workspace.source) workspace.result.reset(static_cast<double*>(allocateBlock(bytes)));
     }
     if (!workspace.output || !workspace.source || !workspace.result) {
         std::printf("%s", message::MEMORY_CANNOT_BE_ALLOCATED);

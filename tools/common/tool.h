@@ -11,9 +11,9 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
+#include "blocks.h"
 #include "bmp.h"
 #include "image.h"
 
@@ -38,7 +38,7 @@ struct ImageDisposer {
 using ImagePtr = std::unique_ptr<Image, ImageDisposer>;
 
 struct BufferFree {
-    void operator()(double* buffer) const { std::free(buffer); }
+    void operator()(double* buffer) const { freeBlock(buffer); }
 };
 // A coefficient buffer: width x height doubles, row-major, never cleared.
 using CoefficientBuffer = std::unique_ptr<double[], BufferFree>;
