@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "blocks.h"
@@ -16,14 +17,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: onda_copy_floor IN.bmp OUT.bmp\n");
         return 1;
     }
+    std::error_code error;
+    const auto size = std::filesystem::file_size(argv[1], error);
     std::FILE* in = std::fopen(argv[1], "rb");
-    if (!in) return 1;
-    std::vector<unsigned char> bytes;
-    unsigned char chunk[1 << 16];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, in)) > 0;) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
+    if (error || !in) return 1;
+    std::vector<unsigned char> bytes(size);
+    const bool read = std::fread(bytes.data(), 1, bytes.size(), in) == bytes.size();
     std::fclose(in);
+    if (!read) return 1;
     if (bytes.size() < 26) return 1;
 
     std::int32_t width = 0, height = 0;

@@ -15,7 +15,16 @@ run() {
 }
 
 for picture in camera astronaut; do
-  run "$bin/ondafwd/ondafwd" "samples/$picture.bmp" "$out/$picture-fwd2.bmp" 2
+  original="samples/$picture.bmp"
+  # Two levels forward, then the inverse rebuilds the picture from them.
+  run "$bin/ondafwd/ondafwd" "$original" "$out/$picture-fwd2.bmp" 2
+  run "$bin/ondainv/ondainv" "$out/$picture-fwd2.bmp" "$out/$picture-inv2.bmp" 2
+  # The one-pass block transform: one level, then two levels, which are
+  # byte for byte what ondafwd wrote.
+  run "$bin/ondasplit/ondasplit" "$original" "$out/$picture-split1.bmp" 1
+  run "$bin/ondasplit/ondasplit" "$original" "$out/$picture-split2.bmp" 2
+  cmp "$out/$picture-split2.bmp" "$out/$picture-fwd2.bmp"
+  echo "$picture: ondasplit 2 and ondafwd 2 wrote identical files."
 done
 echo
 echo "Wrote:"
