@@ -3,7 +3,7 @@
 // same bytes.
 #include <cstring>
 
-#include "memory_stream.h"
+#include "fuzz_support.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #   scripts/fuzz.sh [seconds]
 #
 # Memory: the targets skip pictures that the image model could hold but that
-# are larger than 1 MiB (see fuzz/memory_stream.h), so the reader never has a
+# are larger than 1 MiB (see fuzz/fuzz_support.h), so the reader never has a
 # reason to ask for much. -malloc_limit_mb=2048 makes any single request of
 # 2^31 bytes or more a finding: the model never holds that much, and the
 # reader must refuse such claims without asking.

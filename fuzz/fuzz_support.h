@@ -1,7 +1,8 @@
-// Streams over bytes in memory, for the fuzz targets: the codec reads and
-// writes FILE streams, and these keep every input off the disk.
-#ifndef ONDA_FUZZ_MEMORY_STREAM_H
-#define ONDA_FUZZ_MEMORY_STREAM_H
+// What the fuzz targets share: streams over bytes in memory (the codec reads
+// and writes FILE streams, and these keep every input off the disk), and the
+// reader's promises, checked on every input.
+#ifndef ONDA_FUZZ_SUPPORT_H
+#define ONDA_FUZZ_SUPPORT_H
 
 #include <cstddef>
 #include <cstdint>
