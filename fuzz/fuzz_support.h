@@ -36,8 +36,8 @@ using OwnedImage = std::unique_ptr<Image, ImageDisposer>;
 // Pictures between this size and the image model's limit are skipped: the
 // reader would rightly take a block that large before finding the rows
 // missing, which costs the sanitizers a sweep of its shadow memory each time
-// and teaches the fuzzer nothing that a small picture cut short does not. No
-// input here can fill more than a few kilobytes of pixels.
+// and teaches the fuzzer nothing that a small picture cut short does not. A
+// fuzzed input is at most 4 KiB, a replayed one a few tens.
 constexpr double LARGEST_FUZZED_PICTURE = 1 << 20;
 
 inline std::uint32_t le(const std::uint8_t* bytes, int count) {
