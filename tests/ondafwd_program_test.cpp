@@ -20,8 +20,8 @@ std::string ranLine(long long bufferBytes, const std::string& progress) {
            "Memory has been allocated. The address is *\n" + progress;
 }
 
-RunResult ondafwd(const std::vector<std::string>& args, RunLimits limits = {}) {
-    RunResult r = runProgram(ONDAFWD_PATH, args, limits);
+RunResult ondafwd(const std::vector<std::string>& args) {
+    RunResult r = runProgram(ONDAFWD_PATH, args);
     r.out = maskAddresses(r.out);
     return r;
 }
@@ -146,70 +146,6 @@ TEST(Ondafwd, SizesTheLevelsCannotHalveAreRefused) {
                              c.requirement + ".\n");
         EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
     }
-}
-
-TEST(Ondafwd, WriteFailureNamesTheOutputAndLeavesNoFile) {
-    ScratchDir dir;
-    writeFileBytes(dir.path("in.bmp"), greyBmp(4, 4, [](int x, int) { return x; }));
-    const std::string progress = "Wavelet Transfer -- 1 Times -- 2 Times --\n";
-    for (const std::string& out : {dir.path("missing/out.bmp").string(), dir.root().string(),
-                                  std::string("/dev/full")}) {
-        if (out == "/dev/full" && !fs::exists(out)) continue;
-        const RunResult r = ondafwd({dir.path("in.bmp"), out});
-        EXPECT_EQ(r.exitStatus, 1) << out;
-        EXPECT_EQ(r.out, BANNER + ranLine(128, progress) + "Cannot write the output file " + out + "\n");
-    }
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"});
-}
-
-TEST(Ondafwd, FailedWriteOverAnExistingFileKeepsIt) {
-    ScratchDir dir;
-    writeFileBytes(dir.path("in.bmp"), greyBmp(64, 64, [](int x, int y) { return x ^ y; }));
-    const Bytes old(100, 0x5A);
-    writeFileBytes(dir.path("out.bmp"), old);
-    RunLimits limits;
-    limits.fileSizeBytes = 2000;  // the new file needs 1078 + 64 * 64 bytes
-    const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp")}, limits);
-    EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_NE(r.out.find("Cannot write the output file " + dir.path("out.bmp").string() + "\n"),
-              std::string::npos);
-    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), old);
-    EXPECT_EQ(dir.entries().size(), 2u);  // no temporary left behind
-}
-
-TEST(Ondafwd, OutputMayReplaceTheInput) {
-    ScratchDir dir;
-    const ImagePtr input = randomImage(8, 8, 8, 3);
-    writeFileBytes(dir.path("pic.bmp"), bmpFileOf(*input));
-    const RunResult r = ondafwd({dir.path("pic.bmp"), dir.path("pic.bmp"), "2"});
-    EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(readFileBytes(dir.path("pic.bmp")), bmpFileOf(*referenceForwardImage(*input, 2)));
-}
-
-// A header-only file of the given size whose pixel bytes are a hole: the
-// file system stores nothing, the reader sees zeros.
-void writeSparseGreyFile(const fs::path& path, int width, int height) {
-    BmpBuilder b;
-    b.width = width;
-    b.height = height;
-    b.palette.assign(1024, 0);
-    writeFileBytes(path, b.bytes());
-    fs::resize_file(path, 1078 + std::uintmax_t(width + 3) / 4 * 4 * std::uintmax_t(height));
-}
-
-TEST(Ondafwd, BuffersThatCannotBeHadEndTheRun) {
-    if (underAddressSanitizer()) GTEST_SKIP() << "the sanitizer needs more address space than the limit";
-    ScratchDir dir;
-    // 16384 x 16384: each buffer is 2^31 bytes, beyond what a 32-bit count
-    // prints, and beyond the 1.5 GiB of address space given to the run.
-    writeSparseGreyFile(dir.path("big.bmp"), 16384, 16384);
-    RunLimits limits;
-    limits.addressSpaceBytes = 1536ull << 20;
-    const RunResult r = ondafwd({dir.path("big.bmp"), dir.path("out.bmp")}, limits);
-    EXPECT_EQ(r.signal, 0);
-    EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.out, BANNER + "Memory size -> 2147483648\n" + message::MEMORY_CANNOT_BE_ALLOCATED);
-    EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -175,14 +176,34 @@ std::vector<std::string> ScratchDir::entries() const {
     return names;
 }
 
+namespace {
+
+// In the child: sets NAME=VALUE, appending to an existing *_OPTIONS value.
+void setChildVariable(const std::string& setting) {
+    const std::size_t equals = setting.find('=');
+    if (equals == std::string::npos) return;
+    const std::string name = setting.substr(0, equals);
+    std::string value = setting.substr(equals + 1);
+    const char* old = std::getenv(name.c_str());
+    const bool isOptions = name.size() > 8 && name.compare(name.size() - 8, 8, "_OPTIONS") == 0;
+    if (isOptions && old != nullptr && *old != '\0') value = std::string(old) + ":" + value;
+    ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+}  // namespace
+
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     RunLimits limits) {
+                     RunLimits limits, const std::vector<std::string>& environment) {
     std::FILE* captured = std::tmpfile();
     if (captured == nullptr) throw std::runtime_error("no temporary file for the output");
     std::fflush(nullptr);
     const pid_t child = ::fork();
     if (child == 0) {
         ::dup2(::fileno(captured), STDOUT_FILENO);
+        const std::string exitCode = "exitcode=" + std::to_string(SANITIZER_EXIT_STATUS);
+        setChildVariable("ASAN_OPTIONS=" + exitCode);
+        setChildVariable("UBSAN_OPTIONS=" + exitCode);
+        for (const auto& setting : environment) setChildVariable(setting);
         if (limits.addressSpaceBytes != 0) {
             const rlimit limit{limits.addressSpaceBytes, limits.addressSpaceBytes};
             ::setrlimit(RLIMIT_AS, &limit);

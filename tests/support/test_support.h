@@ -88,9 +88,15 @@ struct RunLimits {
     std::uint64_t fileSizeBytes = 0;      // 0: no limit
 };
 
+// The exit status a sanitizer report gives a program run by runProgram, so
+// that it can never pass for a refusal (1).
+constexpr int SANITIZER_EXIT_STATUS = 86;
+
 // Runs `program` with `args` (argv[1] on), standard output captured.
+// `environment` holds NAME=VALUE settings for the child; a sanitizer's
+// *_OPTIONS value is added after the options already set, which it overrides.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     RunLimits limits = {});
+                     RunLimits limits = {}, const std::vector<std::string>& environment = {});
 
 // The forward transform as a textbook writes it: per level, pair averages and
 // half-differences plus 128 along each row of the region, then down each

@@ -1,0 +1,349 @@
+// Every built program on hostile input, scarce memory and failing output.
+// Each program is judged only on what all of them share: the exit status,
+// ending without a signal, no output file after a refusal, and the last
+// words of standard output (the read failure text, the size refusal line,
+// the memory refusal, the write failure line). Under AddressSanitizer the
+// programs run with a 2 GiB cap on any single request, so a reader that asked
+// for more than the image model's limit would end with a report.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "messages.h"
+#include "test_support.h"
+
+using namespace onda_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Program {
+    const char* name;
+    const char* path;
+};
+
+void PrintTo(const Program& program, std::ostream* out) { *out << program.name; }
+
+std::vector<Program> builtPrograms() {
+    std::vector<Program> programs = {{"ondafwd", ONDAFWD_PATH}};
+#ifdef ONDAINV_PATH
+    programs.push_back({"ondainv", ONDAINV_PATH});
+#endif
+#ifdef ONDASPLIT_PATH
+    programs.push_back({"ondasplit", ONDASPLIT_PATH});
+#endif
+    return programs;
+}
+
+// Under ASan: a single request above 2 GiB is a report, not a refusal.
+std::vector<std::string> sanitizerSettings() {
+    if (!underAddressSanitizer()) return {};
+    return {"ASAN_OPTIONS=max_allocation_size_mb=2048:allocator_may_return_null=0"};
+}
+
+bool endsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The last line of the output, its newline included.
+std::string lastLine(const std::string& out) {
+    if (out.size() < 2) return out;
+    const std::size_t start = out.rfind('\n', out.size() - 2);
+    return start == std::string::npos ? out : out.substr(start + 1);
+}
+
+std::string sizeRefusal(int width, int height) {
+    return "Image size " + std::to_string(width) + "x" + std::to_string(height) +
+           " cannot be transformed: ";
+}
+
+// ---------------------------------------------------------------------------
+// Crafted inputs
+
+BmpBuilder greyInfo(int width, int height) {
+    BmpBuilder b;
+    b.width = width;
+    b.height = height;
+    for (int i = 0; i < 256; ++i) b.palette.insert(b.palette.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
+    b.pixels.assign(std::size_t((width + 3) / 4 * 4 * std::max(height, 0)), 77);
+    return b;
+}
+
+BmpBuilder colourInfo(int width, int height) {
+    BmpBuilder b;
+    b.bitsPerPixel = 24;
+    b.width = width;
+    b.height = height;
+    b.pixels.assign(std::size_t((3 * width + 3) / 4 * 4 * std::max(height, 0)), 150);
+    return b;
+}
+
+BmpBuilder core(int width, int height, int bits) {
+    BmpBuilder b;
+    b.headerSize = 12;
+    b.bitsPerPixel = std::uint16_t(bits);
+    b.width = width;
+    b.height = height;
+    if (bits == 8) b.palette.assign(3 * 256, 40);
+    const int bytes = bits / 8;
+    b.pixels.assign(std::size_t((bytes * width + 3) / 4 * 4 * height), 90);
+    return b;
+}
+
+template <class Change>
+Bytes changed(BmpBuilder b, Change change) {
+    change(b);
+    return b.bytes();
+}
+
+Bytes cut(const Bytes& bytes, std::size_t length) { return Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(length)); }
+
+enum class Outcome { CannotRead, SizeRefused, Runs };
+
+struct HostileCase {
+    std::string name;
+    Bytes bytes;
+    Outcome outcome;
+    int width = 0, height = 0;  // named in a size refusal; of the output of a run
+};
+
+std::vector<HostileCase> hostileCases() {
+    std::vector<HostileCase> cases;
+    const auto cannotRead = [&](std::string name, Bytes bytes) {
+        cases.push_back({std::move(name), std::move(bytes), Outcome::CannotRead});
+    };
+
+    // Cuts: every byte of the file and info headers, inside the palette, in
+    // the pixels, and inside the last row's padding. 5 x 3 grey rows are 8
+    // bytes (3 of padding); 3 x 2 colour rows are 12 (3 of padding).
+    const Bytes grey = greyInfo(5, 3).bytes();
+    for (std::size_t length = 0; length < 54; ++length) cannotRead("info header cut at " + std::to_string(length), cut(grey, length));
+    for (std::size_t length : {55, 54 + 4 * 100 + 2, 1077}) cannotRead("palette cut at " + std::to_string(length), cut(grey, length));
+    for (std::size_t length : {1078 + 2, 1078 + 16 + 3, 1078 + 24 - 3, 1078 + 24 - 1}) {
+        cannotRead("grey pixels cut at " + std::to_string(length), cut(grey, length));
+    }
+    const Bytes colour = colourInfo(3, 2).bytes();
+    for (std::size_t length : {54 + 4, 54 + 12 + 5, 54 + 24 - 3, 54 + 24 - 1}) {
+        cannotRead("colour pixels cut at " + std::to_string(length), cut(colour, length));
+    }
+    const Bytes coreGrey = core(6, 2, 8).bytes();
+    for (std::size_t length = 14; length < 26; ++length) cannotRead("core header cut at " + std::to_string(length), cut(coreGrey, length));
+    for (std::size_t length : {27, 26 + 767}) cannotRead("core palette cut at " + std::to_string(length), cut(coreGrey, length));
+
+    // Fields the reader refuses.
+    cannotRead("colours used 300", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.colorsUsed = 300; }));
+    cannotRead("65535 x 65535 core header, 8 bits", changed(core(0, 0, 8), [](BmpBuilder& b) { b.width = b.height = 65535; }));
+    cannotRead("65535 x 65535 core header, 24 bits", changed(core(0, 0, 24), [](BmpBuilder& b) { b.width = b.height = 65535; }));
+    cannotRead("50000 x 50000", changed(greyInfo(0, 0), [](BmpBuilder& b) { b.width = b.height = 50000; }));
+    cannotRead("width 2^30, 8 bits", changed(greyInfo(0, 0), [](BmpBuilder& b) { b.width = 1 << 30; b.height = 1; }));
+    cannotRead("width 2^30, 24 bits", changed(colourInfo(0, 0), [](BmpBuilder& b) { b.width = 1 << 30; b.height = 1; }));
+    cannotRead("height 2^30, 8 bits", changed(greyInfo(0, 0), [](BmpBuilder& b) { b.width = 1; b.height = 1 << 30; }));
+    cannotRead("negative width", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.width = -4; }));
+    cannotRead("top-down grey", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.height = -4; }));
+    cannotRead("top-down colour", changed(colourInfo(4, 4), [](BmpBuilder& b) { b.height = -4; }));
+    for (int bits : {1, 4, 16, 32}) {
+        cannotRead(std::to_string(bits) + " bits per pixel",
+                   changed(colourInfo(4, 4), [bits](BmpBuilder& b) { b.bitsPerPixel = std::uint16_t(bits); }));
+    }
+    cannotRead("8-bit run-length", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.compression = 1; }));
+    cannotRead("4-bit run-length", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.bitsPerPixel = 4; b.compression = 2; }));
+    cannotRead("108-byte header", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.headerSize = 108; }));
+    cannotRead("PNG renamed .bmp", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                    0, 0, 0, 4, 0, 0, 0, 4, 8, 0, 0, 0, 0, 0xB5, 0x1C, 0x0C, 0x02});
+
+    // Read, then refused for their size (zero sizes and odd widths).
+    const struct { int width, height, bits; } sizes[] = {{0, 0, 8}, {0, 4, 8}, {4, 0, 24}, {0, 70000, 24}, {5, 3, 8}};
+    for (const auto& s : sizes) {
+        const Bytes bytes = s.bits == 8 ? greyInfo(s.width, s.height).bytes() : colourInfo(s.width, s.height).bytes();
+        cases.push_back({"size " + std::to_string(s.width) + "x" + std::to_string(s.height), bytes,
+                         Outcome::SizeRefused, s.width, s.height});
+    }
+
+    // Unusual but sound files run.
+    cases.push_back({"core header, 8 bits", core(8, 4, 8).bytes(), Outcome::Runs, 8, 4});
+    cases.push_back({"core header, 24 bits", core(4, 8, 24).bytes(), Outcome::Runs, 4, 8});
+    cases.push_back({"colours used 2", changed(greyInfo(8, 8), [](BmpBuilder& b) { b.colorsUsed = 2; b.palette.resize(8); }),
+                     Outcome::Runs, 8, 8});
+    cases.push_back({"24 bits with a palette",
+                     changed(colourInfo(4, 4), [](BmpBuilder& b) { b.colorsUsed = 3; b.palette.assign(12, 1); }),
+                     Outcome::Runs, 4, 4});
+    return cases;
+}
+
+class EveryProgram : public testing::TestWithParam<Program> {
+protected:
+    RunResult run(const std::vector<std::string>& args, RunLimits limits = {},
+                  std::vector<std::string> environment = sanitizerSettings()) const {
+        return runProgram(GetParam().path, args, limits, environment);
+    }
+};
+
+void expectCannotRead(const RunResult& r, const std::string& what) {
+    EXPECT_EQ(r.signal, 0) << what;
+    EXPECT_EQ(r.exitStatus, 1) << what;
+    EXPECT_TRUE(endsWith(r.out, message::CANNOT_READ_IMAGE)) << what << ": " << r.out;
+}
+
+TEST_P(EveryProgram, CraftedFilesEndWithTheRightMessageAndStatus) {
+    ScratchDir dir;
+    const fs::path in = dir.path("in.bmp"), out = dir.path("out.bmp");
+    for (const HostileCase& c : hostileCases()) {
+        writeFileBytes(in, c.bytes);
+        const RunResult r = run({in, out});
+        switch (c.outcome) {
+            case Outcome::CannotRead:
+                expectCannotRead(r, c.name);
+                break;
+            case Outcome::SizeRefused:
+                EXPECT_EQ(r.signal, 0) << c.name;
+                EXPECT_EQ(r.exitStatus, 1) << c.name;
+                EXPECT_EQ(lastLine(r.out).rfind(sizeRefusal(c.width, c.height), 0), 0u) << c.name << ": " << r.out;
+                EXPECT_TRUE(endsWith(r.out, ".\n")) << c.name;
+                break;
+            case Outcome::Runs: {
+                EXPECT_EQ(r.signal, 0) << c.name;
+                EXPECT_EQ(r.exitStatus, 0) << c.name << ": " << r.out;
+                Image* written = nullptr;
+                EXPECT_EQ(readBMPfile(out.c_str(), &written), BMP_OK) << c.name;
+                const ImagePtr owned(written);
+                if (owned) {
+                    EXPECT_EQ(owned->width, c.width) << c.name;
+                    EXPECT_EQ(owned->height, c.height) << c.name;
+                }
+                break;
+            }
+        }
+        if (c.outcome != Outcome::Runs) {
+            EXPECT_FALSE(fs::exists(out)) << c.name;
+        }
+        fs::remove(out);
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"}) << c.name;
+    }
+}
+
+TEST_P(EveryProgram, AFolderOrAMissingPathAsInputCannotBeRead) {
+    ScratchDir dir;
+    fs::create_directory(dir.path("folder.bmp"));
+    for (const char* input : {"folder.bmp", "missing.bmp"}) {
+        expectCannotRead(run({dir.path(input), dir.path("out.bmp")}), input);
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"folder.bmp"});
+}
+
+// Every file of the public BMP suite: a status, never a crash.
+TEST_P(EveryProgram, PublicSuiteFilesEndWithAStatus) {
+    ScratchDir dir;
+    for (const char* folder : {"g", "q", "b"}) {
+        for (const auto& entry : fs::directory_iterator(fs::path(ONDA_TEST_DATA_DIR) / "bmpsuite" / folder)) {
+            const RunResult r = run({entry.path(), dir.path("out.bmp")});
+            EXPECT_EQ(r.signal, 0) << entry.path();
+            EXPECT_TRUE(r.exitStatus == 0 || r.exitStatus == 1) << entry.path() << ": " << r.exitStatus;
+            if (r.exitStatus == 1) {
+                EXPECT_FALSE(fs::exists(dir.path("out.bmp"))) << entry.path();
+            }
+            fs::remove(dir.path("out.bmp"));
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Scarce memory
+
+// A header-only grey file whose pixel bytes are a hole: the file system
+// stores nothing, the reader sees zeros.
+void writeSparseGreyFile(const fs::path& path, int width, int height) {
+    BmpBuilder b = greyInfo(0, 0);
+    b.width = width;
+    b.height = height;
+    writeFileBytes(path, b.bytes());
+    fs::resize_file(path, 1078 + std::uintmax_t(width + 3) / 4 * 4 * std::uintmax_t(height));
+}
+
+// Each thing a run needs, in turn, out of reach. The memory line before the
+// refusal gives the true size of one buffer, even past what 32 bits count.
+TEST_P(EveryProgram, MemoryThatCannotBeHadEndsTheRun) {
+    struct Case {
+        int side;
+        std::uint64_t addressSpaceMiB;
+        const char* sanitizerOptions;
+        const char* bufferBytes;
+    };
+    // Under the sanitizer, which cannot run inside an address-space limit,
+    // single requests above 16 MiB are refused instead: the pictures take 4
+    // MiB, each coefficient buffer 32. Otherwise 16384 x 16384 pictures take
+    // 256 MiB each and each buffer 2^31 bytes.
+    const std::vector<Case> cases =
+        underAddressSanitizer()
+            ? std::vector<Case>{{2048, 0, "ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=16",
+                                 "33554432"}}
+            : std::vector<Case>{{16384, 400, nullptr, "2147483648"},    // no room for the output picture
+                                {16384, 1536, nullptr, "2147483648"}};  // no room for a buffer
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        writeSparseGreyFile(dir.path("big.bmp"), c.side, c.side);
+        RunLimits limits;
+        limits.addressSpaceBytes = c.addressSpaceMiB << 20;
+        std::vector<std::string> environment;
+        if (c.sanitizerOptions) environment.push_back(c.sanitizerOptions);
+        const RunResult r = run({dir.path("big.bmp"), dir.path("out.bmp")}, limits, environment);
+        EXPECT_EQ(r.signal, 0) << c.addressSpaceMiB;
+        EXPECT_EQ(r.exitStatus, 1) << c.addressSpaceMiB;
+        const std::string refusal = std::string("Memory size -> ") + c.bufferBytes + "\n" +
+                                    message::MEMORY_CANNOT_BE_ALLOCATED;
+        EXPECT_TRUE(endsWith(r.out, refusal)) << c.addressSpaceMiB << ": " << r.out;
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"big.bmp"});
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Output safety
+
+std::string writeFailure(const std::string& path) { return "Cannot write the output file " + path + "\n"; }
+
+TEST_P(EveryProgram, OutputThatCannotBeWrittenIsNamedAndLeavesNothing) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("in.bmp"), greyBmp(8, 8, [](int x, int y) { return 9 * x + y; }));
+    std::vector<std::string> outputs = {dir.path("missing/out.bmp").string(), dir.root().string()};
+    if (fs::exists("/dev/full")) outputs.push_back("/dev/full");
+    for (const std::string& out : outputs) {
+        const RunResult r = run({dir.path("in.bmp"), out});
+        EXPECT_EQ(r.signal, 0) << out;
+        EXPECT_EQ(r.exitStatus, 1) << out;
+        EXPECT_TRUE(endsWith(r.out, writeFailure(out))) << out << ": " << r.out;
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"});
+}
+
+TEST_P(EveryProgram, FailedWriteOverAnExistingFileKeepsIt) {
+    ScratchDir dir;
+    writeFileBytes(dir.path("in.bmp"), greyBmp(64, 64, [](int x, int y) { return x ^ y; }));
+    const Bytes old(100, 0x5A);
+    writeFileBytes(dir.path("out.bmp"), old);
+    RunLimits limits;
+    limits.fileSizeBytes = 2000;  // the new file needs 1078 + 64 * 64 bytes
+    const RunResult r = run({dir.path("in.bmp"), dir.path("out.bmp")}, limits);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_TRUE(endsWith(r.out, writeFailure(dir.path("out.bmp").string()))) << r.out;
+    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), old);
+    EXPECT_EQ(dir.entries().size(), 2u);  // no temporary left behind
+}
+
+TEST_P(EveryProgram, OutputMayReplaceTheInput) {
+    ScratchDir dir;
+    const Bytes picture = colourBmp(8, 8, [](int x, int y, int c) { return 30 * x + 7 * y + 50 * c; });
+    writeFileBytes(dir.path("pic.bmp"), picture);
+    writeFileBytes(dir.path("copy.bmp"), picture);
+    ASSERT_EQ(run({dir.path("copy.bmp"), dir.path("apart.bmp")}).exitStatus, 0);
+    const RunResult r = run({dir.path("pic.bmp"), dir.path("pic.bmp")});
+    EXPECT_EQ(r.exitStatus, 0) << r.out;
+    EXPECT_EQ(readFileBytes(dir.path("pic.bmp")), readFileBytes(dir.path("apart.bmp")));
+    EXPECT_NE(readFileBytes(dir.path("pic.bmp")), picture);
+}
+
+INSTANTIATE_TEST_SUITE_P(Built, EveryProgram, testing::ValuesIn(builtPrograms()),
+                         [](const testing::TestParamInfo<Program>& program) { return std::string(program.param.name); });
+
+}  // namespace
