@@ -7,9 +7,9 @@
 #include "tool.h"
 #include "wavelet_fwd.h"
 
-namespace {
+using namespace onda_test;
 
-using Plane = std::vector<double>;
+namespace {
 
 // Runs the transform with R_Times set to `levels`; returns the result buffer
 // and leaves the progress text in `progress`.
@@ -18,20 +18,10 @@ Plane forward(Plane source, int height, int width, int levels, std::string* prog
     R_Times = levels;
     std::FILE* text = std::tmpfile();
     wavelet_process(source.data(), result.data(), height, width, text);
-    std::rewind(text);
-    std::string printed;
-    for (int c; (c = std::fgetc(text)) != EOF;) printed.push_back(char(c));
-    std::fclose(text);
+    const std::string printed = readAllAndClose(text);
     if (progress) *progress = printed;
     EXPECT_EQ(source, result) << "both buffers hold the transform on return";
     return result;
-}
-
-Plane fromFormula(int width, int height, double (*value)(int x, int y)) {
-    Plane plane;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) plane.push_back(value(x, y));
-    return plane;
 }
 
 struct Example {
@@ -41,8 +31,8 @@ struct Example {
 };
 
 TEST(ForwardTransform, WorkedExamples) {
-    const Plane ramp4 = fromFormula(4, 4, [](int x, int y) { return 2.0 * x + 8.0 * y; });
-    const Plane ramp8x4 = fromFormula(8, 4, [](int x, int y) { return x + 10.0 * y; });
+    const Plane ramp4 = planeFromFormula(4, 4, [](int x, int y) { return 2.0 * x + 8.0 * y; });
+    const Plane ramp8x4 = planeFromFormula(8, 4, [](int x, int y) { return x + 10.0 * y; });
     const Example examples[] = {
         {"2x2", 2, 2, 1, {10, 20, 30, 40}, {25, 123, 118, 128}},
         {"4x4 one level", 4, 4, 1, ramp4,
@@ -85,7 +75,7 @@ TEST(ForwardTransform, ProgressLineCountsTheLevels) {
 }
 
 TEST(ForwardTransform, DeepestLevelLeavesOneAverage) {
-    Plane input = fromFormula(8, 8, [](int x, int y) { return double((x * 7 + y * 13) % 256); });
+    Plane input = planeFromFormula(8, 8, [](int x, int y) { return double((x * 7 + y * 13) % 256); });
     double sum = 0;
     for (double v : input) sum += v;
     const Plane result = forward(input, 8, 8, 3);

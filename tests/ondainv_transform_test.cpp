@@ -10,17 +10,9 @@
 #include "wavelet_fwd.h"
 #include "wavelet_inv.h"
 
+using namespace onda_test;
+
 namespace {
-
-using Plane = std::vector<double>;
-
-std::string readBack(std::FILE* text) {
-    std::rewind(text);
-    std::string printed;
-    for (int c; (c = std::fgetc(text)) != EOF;) printed.push_back(char(c));
-    std::fclose(text);
-    return printed;
-}
 
 // Runs the inverse with R_Times set to `levels`; returns the result buffer
 // and leaves the progress text in `progress`.
@@ -29,7 +21,7 @@ Plane inverse(Plane source, int height, int width, int levels, std::string* prog
     R_Times = levels;
     std::FILE* text = std::tmpfile();
     wavelet_inv_process(source.data(), result.data(), height, width, text);
-    const std::string printed = readBack(text);
+    const std::string printed = readAllAndClose(text);
     if (progress) *progress = printed;
     EXPECT_EQ(source, result) << "both buffers hold the rebuilt values on return";
     return result;
@@ -50,13 +42,6 @@ Plane withoutOffset(Plane plane, int width, int height, int levels) {
     return plane;
 }
 
-Plane fromFormula(int width, int height, double (*value)(int x, int y)) {
-    Plane plane;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) plane.push_back(value(x, y));
-    return plane;
-}
-
 Plane randomPlane(std::mt19937& random, int width, int height, double low, double high) {
     std::uniform_real_distribution<double> value(low, high);
     Plane plane(std::size_t(width * height));
@@ -71,8 +56,8 @@ struct Example {
 };
 
 TEST(InverseTransform, WorkedExamples) {
-    const Plane ramp4 = fromFormula(4, 4, [](int x, int y) { return 2.0 * x + 8.0 * y; });
-    const Plane ramp8x4 = fromFormula(8, 4, [](int x, int y) { return x + 10.0 * y; });
+    const Plane ramp4 = planeFromFormula(4, 4, [](int x, int y) { return 2.0 * x + 8.0 * y; });
+    const Plane ramp8x4 = planeFromFormula(8, 4, [](int x, int y) { return x + 10.0 * y; });
     const Example examples[] = {
         {"2x2", 2, 2, 1, {100, 10, 0, 0}, {110, 90, 110, 90}},
         {"2x2 forward example", 2, 2, 1, withoutOffset({25, 123, 118, 128}, 2, 2, 1), {10, 20, 30, 40}},

@@ -10,9 +10,9 @@
 #include "tool.h"
 #include "wavelet_split.h"
 
-namespace {
+using namespace onda_test;
 
-using Plane = std::vector<double>;
+namespace {
 
 // Runs the transform with R_Times set to `repeat` on a result buffer full of
 // NaN, so that an element it does not write shows; returns the result buffer
@@ -23,19 +23,9 @@ Plane split(const Plane& source, int height, int width, int repeat,
     R_Times = repeat;
     std::FILE* text = std::tmpfile();
     wavelet_process(source.data(), result.data(), height, width, text);
-    std::rewind(text);
-    std::string printed;
-    for (int c; (c = std::fgetc(text)) != EOF;) printed.push_back(char(c));
-    std::fclose(text);
+    const std::string printed = readAllAndClose(text);
     if (progress) *progress = printed;
     return result;
-}
-
-Plane fromFormula(int width, int height, double (*value)(int x, int y)) {
-    Plane plane;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) plane.push_back(value(x, y));
-    return plane;
 }
 
 Plane randomPlane(int width, int height, unsigned seed) {
@@ -52,9 +42,9 @@ struct Example {
 };
 
 TEST(SplitTransform, WorkedExamples) {
-    const Plane ramp4 = fromFormula(4, 4, [](int x, int y) { return 2.0 * x + 8.0 * y; });
-    const Plane ramp8x4 = fromFormula(8, 4, [](int x, int y) { return x + 10.0 * y; });
-    const Plane stripes = fromFormula(4, 4, [](int x, int) { return x < 2 ? 0.0 : 255.0; });
+    const Plane ramp4 = planeFromFormula(4, 4, [](int x, int y) { return 2.0 * x + 8.0 * y; });
+    const Plane ramp8x4 = planeFromFormula(8, 4, [](int x, int y) { return x + 10.0 * y; });
+    const Plane stripes = planeFromFormula(4, 4, [](int x, int) { return x < 2 ? 0.0 : 255.0; });
     const Example examples[] = {
         {"2x2", 2, 2, 1, {0, 1, 0, 0}, {0.25, 127.75, 128.25, 127.75}},
         {"horizontal detail high", 2, 2, 1, {255, 0, 255, 0}, {127.5, 255.5, 128, 128}},

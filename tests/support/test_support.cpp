@@ -231,6 +231,21 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
+Plane planeFromFormula(int width, int height, double (*value)(int x, int y)) {
+    Plane plane;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) plane.push_back(value(x, y));
+    return plane;
+}
+
+std::string readAllAndClose(std::FILE* stream) {
+    std::rewind(stream);
+    std::string text;
+    for (int c; (c = std::fgetc(stream)) != EOF;) text.push_back(char(c));
+    std::fclose(stream);
+    return text;
+}
+
 std::vector<double> referenceForward(std::vector<double> plane, int width, int height,
                                      int levels) {
     for (int level = 0; level < levels; ++level) {

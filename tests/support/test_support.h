@@ -4,6 +4,7 @@
 #define ONDA_TEST_SUPPORT_H
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -97,6 +98,15 @@ constexpr int SANITIZER_EXIT_STATUS = 86;
 // *_OPTIONS value is added after the options already set, which it overrides.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      RunLimits limits = {}, const std::vector<std::string>& environment = {});
+
+// A row-major plane of coefficients.
+using Plane = std::vector<double>;
+
+// A width x height plane whose element (x, y) is value(x, y).
+Plane planeFromFormula(int width, int height, double (*value)(int x, int y));
+
+// Everything written to a stream from its start; the stream is closed.
+std::string readAllAndClose(std::FILE* stream);
 
 // The forward transform as a textbook writes it: per level, pair averages and
 // half-differences plus 128 along each row of the region, then down each
