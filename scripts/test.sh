@@ -12,7 +12,7 @@ run_suite() {
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure
 }
 
-run_suite build -DCMAKE_BUILD_TYPE=Release
+run_suite build -DCMAKE_BUILD_TYPE=Release -DONDA_BUILD_BENCH=ON  # benchmarks built, not run
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DONDA_SANITIZE=ON
 echo "All tests passed, plain and under ASan + UBSan."

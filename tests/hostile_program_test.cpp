@@ -1,8 +1,9 @@
-// Every built program on hostile input, scarce memory and failing output.
-// Each program is judged only on what all of them share: the exit status,
-// ending without a signal, no output file after a refusal, and the last
-// words of standard output (the read failure text, the size refusal line,
-// the memory refusal, the write failure line). Under AddressSanitizer the
+// Every program on missing arguments, hostile input, scarce memory and
+// failing output. Beyond the usage and read failure texts, which follow the
+// banner directly, each program is judged only on what all of them share: the
+// exit status, ending without a signal, no output file after a refusal, and
+// the last words of standard output (the read failure text, the size refusal
+// line, the memory refusal, the write failure line). Under AddressSanitizer the
 // programs run with a 2 GiB cap on any single request, so a reader that asked
 // for more than the image model's limit would end with a report.
 #include <gtest/gtest.h>
@@ -22,20 +23,21 @@ namespace {
 struct Program {
     const char* name;
     const char* path;
+    const char* title;    // first banner line
+    const char* product;  // second banner line
+    const char* usage;
 };
 
 void PrintTo(const Program& program, std::ostream* out) { *out << program.name; }
 
-std::vector<Program> builtPrograms() {
-    std::vector<Program> programs = {{"ondafwd", ONDAFWD_PATH}};
-#ifdef ONDAINV_PATH
-    programs.push_back({"ondainv", ONDAINV_PATH});
-#endif
-#ifdef ONDASPLIT_PATH
-    programs.push_back({"ondasplit", ONDASPLIT_PATH});
-#endif
-    return programs;
-}
+const Program PROGRAMS[] = {
+    {"ondafwd", ONDAFWD_PATH, "Wavelet Function (Ondeline) ", message::FWD_PRODUCT,
+     "ondafwd <read image file name> <write image file name> <Repeat Number>"},
+    {"ondainv", ONDAINV_PATH, "Wavelet Inv. Function (Ondeline) ", message::INV_PRODUCT,
+     "ondainv <read image file name> <write image file name>  <Repeat Number>"},
+    {"ondasplit", ONDASPLIT_PATH, "Wavelet Function (ondasplit 3) ", message::SPLIT_PRODUCT,
+     "ondasplit <read image file name> <write image file name> <Repeat Number>"},
+};
 
 // Under ASan: a single request above 2 GiB is a report, not a refusal.
 std::vector<std::string> sanitizerSettings() {
@@ -223,13 +225,28 @@ TEST_P(EveryProgram, CraftedFilesEndWithTheRightMessageAndStatus) {
     }
 }
 
-TEST_P(EveryProgram, AFolderOrAMissingPathAsInputCannotBeRead) {
+TEST_P(EveryProgram, TooFewArgumentsShowTheUsage) {
+    const Program& program = GetParam();
+    for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"in.bmp"}}) {
+        const RunResult r = run(args);
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(r.out, bannerOf(program.title, program.product) + message::NOT_ENOUGH_PARAMETERS +
+                             "\n" + program.usage + "\n");
+    }
+}
+
+// Nothing follows the read failure, not even a newline.
+TEST_P(EveryProgram, UnreadableInputIsRefusedWithoutANewline) {
+    const Program& program = GetParam();
     ScratchDir dir;
     fs::create_directory(dir.path("folder.bmp"));
-    for (const char* input : {"folder.bmp", "missing.bmp"}) {
-        expectCannotRead(run({dir.path(input), dir.path("out.bmp")}), input);
+    writeFileBytes(dir.path("text.bmp"), {'h', 'e', 'l', 'l', 'o'});
+    for (const char* input : {"folder.bmp", "missing.bmp", "text.bmp"}) {
+        const RunResult r = run({dir.path(input), dir.path("out.bmp"), "1"});
+        EXPECT_EQ(r.exitStatus, 1) << input;
+        EXPECT_EQ(r.out, bannerOf(program.title, program.product) + message::CANNOT_READ_IMAGE) << input;
     }
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"folder.bmp"});
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"folder.bmp", "text.bmp"}));
 }
 
 // Every file of the public BMP suite: a status, never a crash.
@@ -343,7 +360,7 @@ TEST_P(EveryProgram, OutputMayReplaceTheInput) {
     EXPECT_NE(readFileBytes(dir.path("pic.bmp")), picture);
 }
 
-INSTANTIATE_TEST_SUITE_P(Built, EveryProgram, testing::ValuesIn(builtPrograms()),
+INSTANTIATE_TEST_SUITE_P(Built, EveryProgram, testing::ValuesIn(PROGRAMS),
                          [](const testing::TestParamInfo<Program>& program) { return std::string(program.param.name); });
 
 }  // namespace

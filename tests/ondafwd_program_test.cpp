@@ -26,26 +26,6 @@ RunResult ondafwd(const std::vector<std::string>& args) {
     return r;
 }
 
-TEST(Ondafwd, TooFewArgumentsShowTheUsage) {
-    for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"in.bmp"}}) {
-        const RunResult r = ondafwd(args);
-        EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out, BANNER + message::NOT_ENOUGH_PARAMETERS + "\n" +
-                             "ondafwd <read image file name> <write image file name> <Repeat Number>\n");
-    }
-}
-
-TEST(Ondafwd, UnreadableInputIsRefusedWithoutANewline) {
-    ScratchDir dir;
-    writeFileBytes(dir.path("text.bmp"), {'h', 'e', 'l', 'l', 'o'});
-    for (const char* input : {"missing.bmp", "text.bmp"}) {
-        const RunResult r = ondafwd({dir.path(input), dir.path("out.bmp"), "1"});
-        EXPECT_EQ(r.exitStatus, 1) << input;
-        EXPECT_EQ(r.out, BANNER + message::CANNOT_READ_IMAGE);
-        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
-    }
-}
-
 TEST(Ondafwd, TwoByTwoGreyPictureAtOneLevel) {
     ScratchDir dir;
     writeFileBytes(dir.path("in.bmp"), greyBmp(2, 2, [](int x, int y) { return 10 + 10 * x + 20 * y; }));

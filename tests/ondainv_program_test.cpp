@@ -35,26 +35,6 @@ ImagePtr greyImage(int width, int height, const std::vector<int>& values) {
     return makeImage(width, height, 8, [&](int x, int y, int) { return values[std::size_t(y * width + x)]; });
 }
 
-TEST(Ondainv, TooFewArgumentsShowTheUsage) {
-    for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"in.bmp"}}) {
-        const RunResult r = ondainv(args);
-        EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out, BANNER + message::NOT_ENOUGH_PARAMETERS + "\n" +
-                             "ondainv <read image file name> <write image file name>  <Repeat Number>\n");
-    }
-}
-
-TEST(Ondainv, UnreadableInputIsRefusedWithoutANewline) {
-    ScratchDir dir;
-    writeFileBytes(dir.path("text.bmp"), {'h', 'e', 'l', 'l', 'o'});
-    for (const char* input : {"missing.bmp", "text.bmp"}) {
-        const RunResult r = ondainv({dir.path(input), dir.path("out.bmp"), "1"});
-        EXPECT_EQ(r.exitStatus, 1) << input;
-        EXPECT_EQ(r.out, BANNER + message::CANNOT_READ_IMAGE);
-        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
-    }
-}
-
 TEST(Ondainv, WorkedExamples) {
     std::vector<int> flat8x4(32, 128);
     flat8x4[0] = flat8x4[1] = 77;  // the corner of two levels: 2 x 1

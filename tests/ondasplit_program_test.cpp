@@ -45,26 +45,6 @@ std::string ranText(const Image& input, const std::string& repeat) {
     return text;
 }
 
-TEST(Ondasplit, TooFewArgumentsShowTheUsage) {
-    for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"in.bmp"}}) {
-        const RunResult r = ondasplit(args);
-        EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out, BANNER + message::NOT_ENOUGH_PARAMETERS + "\n" +
-                             "ondasplit <read image file name> <write image file name> <Repeat Number>\n");
-    }
-}
-
-TEST(Ondasplit, UnreadableInputIsRefusedWithoutANewline) {
-    ScratchDir dir;
-    writeFileBytes(dir.path("text.bmp"), {'h', 'e', 'l', 'l', 'o'});
-    for (const char* input : {"missing.bmp", "text.bmp"}) {
-        const RunResult r = ondasplit({dir.path(input), dir.path("out.bmp"), "1"});
-        EXPECT_EQ(r.exitStatus, 1) << input;
-        EXPECT_EQ(r.out, BANNER + message::CANNOT_READ_IMAGE);
-        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
-    }
-}
-
 // 0.25, 127.75, 128.25, 127.75 truncate to 0, 127, 128, 127; one level by default.
 TEST(Ondasplit, TwoByTwoGreyPictureAtTheDefaultRepeatNumber) {
     ScratchDir dir;

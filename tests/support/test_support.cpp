@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstdio>
@@ -173,6 +174,7 @@ std::vector<std::string> ScratchDir::entries() const {
     for (const auto& entry : std::filesystem::directory_iterator(root_)) {
         names.push_back(entry.path().filename().string());
     }
+    std::sort(names.begin(), names.end());
     return names;
 }
 

@@ -71,7 +71,7 @@ public:
     ScratchDir& operator=(const ScratchDir&) = delete;
     std::filesystem::path path(const std::string& name) const { return root_ / name; }
     const std::filesystem::path& root() const { return root_; }
-    // Every entry of the folder, by name.
+    // Every entry of the folder, by name, sorted.
     std::vector<std::string> entries() const;
 
 private:
