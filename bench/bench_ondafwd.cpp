@@ -1,28 +1,11 @@
 // The forward transform's passes and the whole transform, in nanoseconds per
 // pixel, at 512^2, 2048^2 and 4096^2.
-#include <benchmark/benchmark.h>
-
-#include <cstdlib>
-#include <vector>
+#include "bench_support.h"
 
 #include "tool.h"
 #include "wavelet_fwd.h"
 
 namespace {
-
-struct Planes {
-    explicit Planes(int n) : side(n), source(std::size_t(n) * std::size_t(n)), result(source.size()) {
-        for (std::size_t i = 0; i < source.size(); ++i) source[i] = double((i * 2654435761u) % 256);
-    }
-    int side;
-    std::vector<double> source;
-    std::vector<double> result;
-};
-
-void perPixel(benchmark::State& state, int side) {
-    state.counters["ns/pixel"] = benchmark::Counter(
-        double(side) * side, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
 
 void BM_RowPass(benchmark::State& state) {
     Planes p(int(state.range(0)));
@@ -32,7 +15,7 @@ void BM_RowPass(benchmark::State& state) {
         }
         benchmark::ClobberMemory();
     }
-    perPixel(state, p.side);
+    reportPerPixel(state, p.side);
 }
 
 void BM_ColumnPassAllColumns(benchmark::State& state) {
@@ -41,7 +24,7 @@ void BM_ColumnPassAllColumns(benchmark::State& state) {
         wavelet_1d_height(0, p.side, p.source.data(), p.result.data(), p.side, p.side);
         benchmark::ClobberMemory();
     }
-    perPixel(state, p.side);
+    reportPerPixel(state, p.side);
 }
 
 // The same pass one column at a time, walking each column with the row stride.
@@ -53,7 +36,7 @@ void BM_ColumnPassOneColumnAtATime(benchmark::State& state) {
         }
         benchmark::ClobberMemory();
     }
-    perPixel(state, p.side);
+    reportPerPixel(state, p.side);
 }
 
 void BM_TransformTwoLevels(benchmark::State& state) {
@@ -67,7 +50,7 @@ void BM_TransformTwoLevels(benchmark::State& state) {
         wavelet_process(p.source.data(), p.result.data(), p.side, p.side, nullptr);
         benchmark::ClobberMemory();
     }
-    perPixel(state, p.side);
+    reportPerPixel(state, p.side);
 }
 
 }  // namespace
