@@ -1,5 +1,6 @@
 #include "tool.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 
@@ -19,7 +20,16 @@ int truncateToInt(double value) {
     return static_cast<int>(low <= highest ? low : highest);
 }
 
+// n halvings as a shift count: none for n <= 0, and from 31 on as many as an
+// int has bits to lose.
+int halvings(int n) { return std::clamp(n, 0, 31); }
+
 }  // namespace
+
+LevelRegion levelRegion(int height, int width, int level) {
+    const int shift = halvings(level - 1);
+    return LevelRegion{height >> shift, width >> shift};
+}
 
 void printBanner(const ToolBanner& banner) {
     std::puts(banner.title);
@@ -72,14 +82,10 @@ int repeatNumberArgument(int argc, char** argv, int defaultValue) {
     return argc > 3 ? parseRepeatNumber(argv[3]) : defaultValue;
 }
 
-std::int64_t sideMultipleForLevels(int levels) {
-    if (levels <= 0) return 1;
-    return std::int64_t{1} << (levels < 31 ? levels : 31);
-}
+std::int64_t sideMultipleForLevels(int levels) { return std::int64_t{1} << halvings(levels); }
 
 KeptCorner approximationCorner(const Image& image, int levels) {
-    if (levels <= 0) return KeptCorner{image.width, image.height};
-    const int shift = levels < 31 ? levels : 31;
+    const int shift = halvings(levels);
     return KeptCorner{image.width >> shift, image.height >> shift};
 }
 

@@ -9,6 +9,7 @@
 #ifndef ONDA_TOOL_H
 #define ONDA_TOOL_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -42,6 +43,19 @@ struct BufferFree {
 };
 // A coefficient buffer: width x height doubles, row-major, never cleared.
 using CoefficientBuffer = std::unique_ptr<double[], BufferFree>;
+
+// Element (x, y) of a coefficient buffer whose rows are `stride` long.
+inline std::size_t bufferIndex(int x, int y, int stride) {
+    return std::size_t(y) * std::size_t(stride) + std::size_t(x);
+}
+
+// The top-left region that level `level` (counted from 1) of the multi-level
+// transforms works on: height / 2^(level-1) rows of width / 2^(level-1).
+struct LevelRegion {
+    int rows;
+    int cols;
+};
+LevelRegion levelRegion(int height, int width, int level);
 
 // What a run owns besides its input image.
 struct Workspace {

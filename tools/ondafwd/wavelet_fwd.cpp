@@ -5,19 +5,13 @@
 
 #include "tool.h"
 
-namespace {
-
-std::size_t at(int x, int y, int stride) { return std::size_t(y) * std::size_t(stride) + std::size_t(x); }
-
-}  // namespace
-
 double w_average(double a, double b) { return (a + b) / 2.0; }
 
 double w_difference(double a, double b) { return DETAIL_OFFSET + (a - b) / 2.0; }
 
 void wavelet_1d_wide(int row, int count, const double* source, double* result, int stride) {
-    const double* in = source + at(0, row, stride);
-    double* averages = result + at(0, row, stride);
+    const double* in = source + bufferIndex(0, row, stride);
+    double* averages = result + bufferIndex(0, row, stride);
     double* details = averages + count / 2;
     for (int k = 0; k < count / 2; ++k) {
         averages[k] = w_average(in[2 * k], in[2 * k + 1]);
@@ -29,10 +23,10 @@ void wavelet_1d_height(int column, int count, const double* source, double* resu
                        int stride, int columns) {
     const int half = count / 2;
     for (int i = 0; i < count; i += 2) {
-        const double* upper = source + at(column, i, stride);
-        const double* lower = source + at(column, i + 1, stride);
-        double* average = result + at(column, i / 2, stride);
-        double* detail = result + at(column, half + i / 2, stride);
+        const double* upper = source + bufferIndex(column, i, stride);
+        const double* lower = source + bufferIndex(column, i + 1, stride);
+        double* average = result + bufferIndex(column, i / 2, stride);
+        double* detail = result + bufferIndex(column, half + i / 2, stride);
         for (int c = 0; c < columns; ++c) {
             average[c] = w_average(upper[c], lower[c]);
             detail[c] = w_difference(upper[c], lower[c]);
@@ -52,9 +46,7 @@ void wavelet_process(double* source, double* result, int height, int width,
     if (progress) std::fputs("Wavelet Transfer --", progress);
     for (int level = 1; level <= R_Times; ++level) {
         if (progress) std::fprintf(progress, " %d Times --", level);
-        const int shift = std::min(level - 1, 31);
-        const int rows = int(height >> shift);
-        const int cols = int(width >> shift);
+        const auto [rows, cols] = levelRegion(height, width, level);
         for (int j = 0; j < rows; ++j) wavelet_1d_wide(j, cols, source, result, width);
         wavelet_1d_height(0, rows, result, source, width, cols);
     }

@@ -5,20 +5,14 @@
 
 #include "tool.h"
 
-namespace {
-
-std::size_t at(int x, int y, int stride) { return std::size_t(y) * std::size_t(stride) + std::size_t(x); }
-
-}  // namespace
-
 void wavelet_1d_inv_height(int column, int count, const double* source, double* result,
                            int stride, int columns) {
     const int half = count / 2;
     for (int i = 0; i < count; i += 2) {
-        const double* average = source + at(column, i / 2, stride);
-        const double* detail = source + at(column, half + i / 2, stride);
-        double* upper = result + at(column, i, stride);
-        double* lower = result + at(column, i + 1, stride);
+        const double* average = source + bufferIndex(column, i / 2, stride);
+        const double* detail = source + bufferIndex(column, half + i / 2, stride);
+        double* upper = result + bufferIndex(column, i, stride);
+        double* lower = result + bufferIndex(column, i + 1, stride);
         for (int c = 0; c < columns; ++c) {
             upper[c] = average[c] + detail[c];
             lower[c] = average[c] - detail[c];
@@ -28,9 +22,9 @@ void wavelet_1d_inv_height(int column, int count, const double* source, double* 
 
 void wavelet_1d_inv_wide(int row, int count, const double* source, double* result,
                          int stride) {
-    const double* averages = source + at(0, row, stride);
+    const double* averages = source + bufferIndex(0, row, stride);
     const double* details = averages + count / 2;
-    double* out = result + at(0, row, stride);
+    double* out = result + bufferIndex(0, row, stride);
     for (int k = 0; k < count / 2; ++k) {
         out[2 * k] = averages[k] + details[k];
         out[2 * k + 1] = averages[k] - details[k];
@@ -49,9 +43,7 @@ void wavelet_inv_process(double* source, double* result, int height, int width,
     if (progress) std::fputs("Wavelet Inverse Transfer --", progress);
     for (int level = R_Times; level >= 1; --level) {
         if (progress) std::fprintf(progress, " %d times --", level);
-        const int shift = std::min(level - 1, 31);
-        const int rows = int(height >> shift);
-        const int cols = int(width >> shift);
+        const auto [rows, cols] = levelRegion(height, width, level);
         wavelet_1d_inv_height(0, rows, source, result, width, cols);
         for (int j = 0; j < rows; ++j) wavelet_1d_inv_wide(j, cols, result, source, width);
     }

@@ -14,15 +14,11 @@ struct Layout {
     int qm, qn;  // a quarter of each
 };
 
-std::size_t at(int row, int column, int stride) {
-    return std::size_t(row) * std::size_t(stride) + std::size_t(column);
-}
-
 // The average and the three details of the 4x4 block whose upper-left element
 // is (i, j), from the means of its four 2x2 quarters.
 void storeSecondLevel(const double* source, double* result, int i, int j, const Layout& layout) {
     const int stride = layout.xsize;
-    const double* r0 = source + at(i, j, stride);
+    const double* r0 = source + bufferIndex(j, i, stride);
     const double* r1 = r0 + stride;
     const double* r2 = r1 + stride;
     const double* r3 = r2 + stride;
@@ -30,8 +26,8 @@ void storeSecondLevel(const double* source, double* result, int i, int j, const 
     const double m01 = w_ll2(r0[2], r0[3], r1[2], r1[3], 0.0);
     const double m10 = w_ll2(r2[0], r2[1], r3[0], r3[1], 0.0);
     const double m11 = w_ll2(r2[2], r2[3], r3[2], r3[3], 0.0);
-    double* upper = result + at(i / 4, j / 4, stride);
-    double* lower = result + at(layout.qn + i / 4, j / 4, stride);
+    double* upper = result + bufferIndex(j / 4, i / 4, stride);
+    double* lower = result + bufferIndex(j / 4, layout.qn + i / 4, stride);
     upper[0] = w_ll2(m00, m01, m10, m11, 0.0);
     upper[layout.qm] = w_ll2(m00, -m01, m10, -m11, DETAIL_OFFSET);
     lower[0] = w_ll2(m00, m01, -m10, -m11, DETAIL_OFFSET);
@@ -58,11 +54,11 @@ void wavelet_process(const double* source, double* result, int ysize, int xsize,
     }
     const bool twoLevels = splitLevels(R_Times) == 2;
     for (int i = 0; i < ysize; i += 2) {
-        const double* upper = source + at(i, 0, xsize);
+        const double* upper = source + bufferIndex(0, i, xsize);
         const double* lower = upper + xsize;
-        double* averages = result + at(i / 2, 0, xsize);
+        double* averages = result + bufferIndex(0, i / 2, xsize);
         double* horizontal = averages + layout.hm;
-        double* vertical = result + at(layout.hn + i / 2, 0, xsize);
+        double* vertical = result + bufferIndex(0, layout.hn + i / 2, xsize);
         double* diagonal = vertical + layout.hm;
         for (int j = 0; j < xsize; j += 2) {
             const double s00 = upper[j], s01 = upper[j + 1];
