@@ -49,6 +49,8 @@ struct StatusCase {
 
 std::vector<StatusCase> statusCases() {
     const Bytes good = grey8(5, 3).bytes();
+    // One case a line.
+    // clang-format off
     std::vector<StatusCase> cases = {
         {"empty file", {}, BMP_NO_SIGNATURE},
         {"one byte", {'B'}, BMP_NO_SIGNATURE},
@@ -76,6 +78,7 @@ std::vector<StatusCase> statusCases() {
         {"well formed", good, BMP_OK},
         {"256 colours used", [] { BmpBuilder b = grey8(5, 3); b.colorsUsed = 256; return b.bytes(); }(), BMP_OK},
     };
+    // clang-format on
     for (int bits : {1, 4, 16, 32, 0, 2}) {
         BmpBuilder b = grey8(1, 1);
         b.bitsPerPixel = uint16_t(bits);

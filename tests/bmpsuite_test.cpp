@@ -42,6 +42,8 @@ struct SuiteFile {
     std::vector<Spot> spots = {};
 };
 
+// One file a line.
+// clang-format off
 // The picture, in grey pal8 files and their variants (127 x 64 unless named).
 const std::vector<Spot> PAL8_SPOTS = {{0, 0, 255}, {126, 0, 153}, {0, 63, 0},
                                       {126, 63, 102}, {63, 32, 255}, {10, 5, 204}};
@@ -126,6 +128,7 @@ const std::vector<SuiteFile> SUITE_FILES = {
     {"b/rletopdown.bmp", BMP_BAD_PIXELS, "run-length compressed (and top-down)"},
     {"b/shortfile.bmp", BMP_UNSUPPORTED_BITS, "1 bit per pixel"},
 };
+// clang-format on
 
 std::uint32_t le32(const Bytes& bytes, std::size_t at) {
     return std::uint32_t(bytes.at(at)) | std::uint32_t(bytes.at(at + 1)) << 8 |
