@@ -1,7 +1,6 @@
 // The forward transform's passes and the whole transform, in nanoseconds per
 // pixel, at 512^2, 2048^2 and 4096^2.
 #include "bench_support.h"
-
 #include "tool.h"
 #include "wavelet_fwd.h"
 
@@ -57,5 +56,9 @@ void BM_TransformTwoLevels(benchmark::State& state) {
 
 BENCHMARK(BM_RowPass)->Arg(512)->Arg(2048)->Arg(4096)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColumnPassAllColumns)->Arg(512)->Arg(2048)->Arg(4096)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ColumnPassOneColumnAtATime)->Arg(512)->Arg(2048)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColumnPassOneColumnAtATime)
+    ->Arg(512)
+    ->Arg(2048)
+    ->Arg(4096)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TransformTwoLevels)->Arg(512)->Arg(2048)->Arg(4096)->Unit(benchmark::kMillisecond);

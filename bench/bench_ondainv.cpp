@@ -1,7 +1,6 @@
 // The inverse transform's passes and the whole inverse, in nanoseconds per
 // pixel, at 512^2, 2048^2 and 4096^2.
 #include "bench_support.h"
-
 #include "tool.h"
 #include "wavelet_inv.h"
 
@@ -56,6 +55,14 @@ void BM_InverseTwoLevels(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_InverseRowPass)->Arg(512)->Arg(2048)->Arg(4096)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_InverseColumnPassAllColumns)->Arg(512)->Arg(2048)->Arg(4096)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_InverseColumnPassOneColumnAtATime)->Arg(512)->Arg(2048)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InverseColumnPassAllColumns)
+    ->Arg(512)
+    ->Arg(2048)
+    ->Arg(4096)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InverseColumnPassOneColumnAtATime)
+    ->Arg(512)
+    ->Arg(2048)
+    ->Arg(4096)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InverseTwoLevels)->Arg(512)->Arg(2048)->Arg(4096)->Unit(benchmark::kMillisecond);

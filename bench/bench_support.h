@@ -13,7 +13,8 @@
 struct Planes {
     explicit Planes(int n, double shift = 0.0)
         : side(n), source(std::size_t(n) * std::size_t(n)), result(source.size()) {
-        for (std::size_t i = 0; i < source.size(); ++i) source[i] = double((i * 2654435761u) % 256) + shift;
+        for (std::size_t i = 0; i < source.size(); ++i)
+            source[i] = double((i * 2654435761u) % 256) + shift;
     }
     int side;
     std::vector<double> source;
@@ -22,8 +23,9 @@ struct Planes {
 
 // Reports the time per pixel of a side x side plane as "ns/pixel".
 inline void reportPerPixel(benchmark::State& state, int side) {
-    state.counters["ns/pixel"] = benchmark::Counter(
-        double(side) * side, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns/pixel"] =
+        benchmark::Counter(double(side) * side, benchmark::Counter::kIsIterationInvariantRate |
+                                                    benchmark::Counter::kInvert);
 }
 
 #endif

@@ -42,8 +42,8 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <memory>
@@ -114,8 +114,8 @@ bool readCoreHeader(std::FILE* stream, Header& header) {
     std::uint16_t width = 0;
     std::uint16_t height = 0;
     std::uint16_t planes = 0;
-    if (!(freadWORD(&width, stream) && freadWORD(&height, stream) &&
-          freadWORD(&planes, stream) && freadWORD(&header.bitsPerPixel, stream))) {
+    if (!(freadWORD(&width, stream) && freadWORD(&height, stream) && freadWORD(&planes, stream) &&
+          freadWORD(&header.bitsPerPixel, stream))) {
         return false;
     }
     header.width = width;
@@ -128,8 +128,7 @@ bool readInfoHeader(std::FILE* stream, Header& header) {
     std::int32_t unused = 0;
     return freadDWORD(&header.width, stream) && freadDWORD(&header.height, stream) &&
            freadWORD(&planes, stream) && freadWORD(&header.bitsPerPixel, stream) &&
-           freadDWORD(&header.compression, stream) &&
-           freadDWORD(&unused, stream) &&  // image size
+           freadDWORD(&header.compression, stream) && freadDWORD(&unused, stream) &&  // image size
            freadDWORD(&unused, stream) &&  // horizontal resolution
            freadDWORD(&unused, stream) &&  // vertical resolution
            freadDWORD(&header.colorsUsed, stream) &&
@@ -172,8 +171,7 @@ void storePixels(Image* target, int x0, int y, const unsigned char* bytes, int c
 
 // One stored row: its pixels, then its padding. Pixels read before the data
 // ends are kept.
-bool readRow(std::FILE* stream, Image* image, int y, std::int64_t padding,
-             const Palette& palette) {
+bool readRow(std::FILE* stream, Image* image, int y, std::int64_t padding, const Palette& palette) {
     const std::size_t bytesPerPixel = std::size_t(image->depth / 8);
     Chunk chunk;
     for (int x = 0; x < image->width;) {
@@ -374,9 +372,8 @@ int readBMPstream(std::FILE* stream, Image** image) {
     if (header.compression != 0) return BMP_BAD_PIXELS;
     if (header.colorsUsed < 0 || header.colorsUsed > PALETTE_CAPACITY) return BMP_BAD_HEADER;
 
-    const int paletteLength = header.colorsUsed != 0
-                                  ? header.colorsUsed
-                                  : countOfDIBColorEntries(header.bitsPerPixel);
+    const int paletteLength =
+        header.colorsUsed != 0 ? header.colorsUsed : countOfDIBColorEntries(header.bitsPerPixel);
     Palette palette{};
     if (!readPalette(stream, paletteLength, core ? 3 : 4, palette)) return BMP_BAD_HEADER;
 
@@ -395,8 +392,7 @@ int writeBMPstream(std::FILE* stream, const Image* image) {
     writeHeaders(stream, image, std::int32_t(fileSize));
     const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
     if (rowLength > 0) {
-        const auto padding =
-            std::size_t(rowLength - std::int64_t{image->width} * image->depth / 8);
+        const auto padding = std::size_t(rowLength - std::int64_t{image->width} * image->depth / 8);
         for (int y = image->height - 1; y >= 0; --y) writeRow(stream, image, y, padding);
     }
     const bool flushed = std::fflush(stream) == 0;

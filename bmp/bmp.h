@@ -12,14 +12,14 @@
 
 // Results of readBMPfile and readBMPstream. Callers test the sign only.
 constexpr int BMP_OK = 0;
-constexpr int BMP_CANNOT_OPEN = -1;     // the file cannot be opened for reading
-constexpr int BMP_NO_SIGNATURE = -2;    // its first two bytes cannot be read
+constexpr int BMP_CANNOT_OPEN = -1;       // the file cannot be opened for reading
+constexpr int BMP_NO_SIGNATURE = -2;      // its first two bytes cannot be read
 constexpr int BMP_UNSUPPORTED_BITS = -3;  // bits per pixel neither 8 nor 24
-constexpr int BMP_BAD_HEADER = -10;     // not "BM", header cut short or of unknown size,
-                                        // palette longer than 256 entries or cut short
-constexpr int BMP_BAD_PIXELS = -20;     // compressed, or the pixel rows end early
-constexpr int BMP_NO_IMAGE = -30;       // no image can be made: negative or too large
-                                        // dimensions, or no memory
+constexpr int BMP_BAD_HEADER = -10;       // not "BM", header cut short or of unknown size,
+                                          // palette longer than 256 entries or cut short
+constexpr int BMP_BAD_PIXELS = -20;       // compressed, or the pixel rows end early
+constexpr int BMP_NO_IMAGE = -30;         // no image can be made: negative or too large
+                                          // dimensions, or no memory
 
 // Results of writeBMPfile and writeBMPstream.
 constexpr int BMP_WRITTEN = 0;

@@ -88,19 +88,17 @@ inline int readFromBytes(const std::uint8_t* data, std::size_t size, OwnedImage&
         case BMP_OK:
             if (!image) fail("no image with BMP_OK");
             break;
-        case BMP_BAD_PIXELS:
-            break;
+        case BMP_BAD_PIXELS: break;
         case BMP_NO_SIGNATURE:
         case BMP_UNSUPPORTED_BITS:
         case BMP_BAD_HEADER:
         case BMP_NO_IMAGE:
             if (image) fail("an image with a status that hands none over");
             break;
-        default:
-            fail("a status the codec does not document");
+        default: fail("a status the codec does not document");
     }
-    if (image && (image->width < 0 || image->height < 0 ||
-                  (image->depth != 8 && image->depth != 24))) {
+    if (image &&
+        (image->width < 0 || image->height < 0 || (image->depth != 8 && image->depth != 24))) {
         fail("an image outside the model");
     }
     return status;

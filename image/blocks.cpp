@@ -29,10 +29,14 @@ void* offerHugePages(void* block, std::size_t bytes) {
 
 }  // namespace
 
-void* allocateBlock(std::size_t bytes) { return offerHugePages(std::malloc(bytes), bytes); }
+void* allocateBlock(std::size_t bytes) {
+    return offerHugePages(std::malloc(bytes), bytes);
+}
 
 void* allocateZeroedBlock(std::size_t bytes) {
     return offerHugePages(std::calloc(bytes, 1), bytes);
 }
 
-void freeBlock(void* block) { std::free(block); }
+void freeBlock(void* block) {
+    std::free(block);
+}

@@ -1,8 +1,8 @@
 #include "image.h"
 
-#include "blocks.h"
-
 #include <new>
+
+#include "blocks.h"
 
 namespace {
 

@@ -56,10 +56,22 @@ inline int correctValue(int value, int max) {
 inline int getPixel(const Image* image, int x, int y, Pixel* pixel) {
     if (image == nullptr || image->data == nullptr) return IMAGE_INVALID;
     int result = IMAGE_DONE;
-    if (x < 0) { x = 0; result = IMAGE_OUTSIDE; }
-    if (x >= image->width) { x = image->width - 1; result = IMAGE_OUTSIDE; }
-    if (y < 0) { y = 0; result = IMAGE_OUTSIDE; }
-    if (y >= image->height) { y = image->height - 1; result = IMAGE_OUTSIDE; }
+    if (x < 0) {
+        x = 0;
+        result = IMAGE_OUTSIDE;
+    }
+    if (x >= image->width) {
+        x = image->width - 1;
+        result = IMAGE_OUTSIDE;
+    }
+    if (y < 0) {
+        y = 0;
+        result = IMAGE_OUTSIDE;
+    }
+    if (y >= image->height) {
+        y = image->height - 1;
+        result = IMAGE_OUTSIDE;
+    }
     const int index = image->width * y + x;
     if (image->depth == 8) {
         const unsigned char* p = image->data + index;

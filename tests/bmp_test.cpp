@@ -1,10 +1,11 @@
+#include "bmp.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
 
-#include "bmp.h"
 #include "test_support.h"
 
 using namespace onda_test;
@@ -30,7 +31,8 @@ BmpBuilder grey8(int width, int height) {
     BmpBuilder b;
     b.width = width;
     b.height = height;
-    for (int i = 0; i < 256; ++i) b.palette.insert(b.palette.end(), {uint8_t(i), uint8_t(i), uint8_t(i), 0});
+    for (int i = 0; i < 256; ++i)
+        b.palette.insert(b.palette.end(), {uint8_t(i), uint8_t(i), uint8_t(i), 0});
     b.pixels.assign(std::size_t((width + 3) / 4 * 4 * height), 9);
     return b;
 }
@@ -112,7 +114,7 @@ TEST(ReadBMP, RowsAreStoredBottomUpAndPaddingIsSkipped) {
     b.bitsPerPixel = 24;
     b.width = 3;
     b.height = 2;
-    b.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0xEE, 0xEE, 0xEE,
+    b.pixels = {1,  2,  3,  4,  5,  6,  7,  8,  9,  0xEE, 0xEE, 0xEE,
                 11, 12, 13, 14, 15, 16, 17, 18, 19, 0xEE, 0xEE, 0xEE};
     const ReadResult r = readBytes(b.bytes());
     ASSERT_EQ(r.status, BMP_OK);
@@ -224,12 +226,17 @@ TEST(Tables, PaletteLengthAndRowLength) {
     EXPECT_EQ(countOfDIBColorEntries(4), 16);
     EXPECT_EQ(countOfDIBColorEntries(8), 256);
     EXPECT_EQ(countOfDIBColorEntries(24), 0);
-    const struct { int width, bits; std::int64_t bytes; } rows[] = {
-        {5, 8, 8},   {1, 24, 4},  {3, 24, 12}, {4, 24, 12}, {33, 1, 8}, {9, 4, 8},
-        {3, 16, 8},  {3, 32, 12}, {7, 5, 7},   {0, 24, 0},  {4, 8, 4},
-        {715827882, 24, 2147483648LL},  // wider than an int can count
+    const struct {
+        int width, bits;
+        std::int64_t bytes;
+    } rows[] = {
+        {5, 8, 8},   {1, 24, 4},  {3, 24, 12},
+        {4, 24, 12}, {33, 1, 8},  {9, 4, 8},
+        {3, 16, 8},  {3, 32, 12}, {7, 5, 7},
+        {0, 24, 0},  {4, 8, 4},   {715827882, 24, 2147483648LL},  // wider than an int can count
     };
-    for (const auto& r : rows) EXPECT_EQ(getDIBxmax(r.width, r.bits), r.bytes) << r.width << "@" << r.bits;
+    for (const auto& r : rows)
+        EXPECT_EQ(getDIBxmax(r.width, r.bits), r.bytes) << r.width << "@" << r.bits;
 }
 
 TEST(Fields, LittleEndianWordsAndDoubleWords) {

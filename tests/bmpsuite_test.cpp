@@ -175,7 +175,9 @@ Bytes decode(const Bytes& file, const Description& d, std::size_t rowStart) {
             const std::size_t at = row + std::size_t(x) * bytesPerPixel;
             if (d.bits == 8) {
                 const std::size_t index = file.at(at);
-                image.push_back(index < d.paletteEntries ? file.at(d.paletteStart + index * d.entryBytes + 2) : 0);
+                image.push_back(index < d.paletteEntries
+                                    ? file.at(d.paletteStart + index * d.entryBytes + 2)
+                                    : 0);
             } else {
                 image.insert(image.end(), {file.at(at + 2), file.at(at + 1), file.at(at)});
             }
@@ -206,8 +208,8 @@ void judge(const SuiteFile& f) {
         return;
     }
     // Whatever the file claims, the reader never holds more than it stores.
-    const std::size_t held = std::size_t(image->width) * std::size_t(image->height) *
-                             std::size_t(image->depth / 8);
+    const std::size_t held =
+        std::size_t(image->width) * std::size_t(image->height) * std::size_t(image->depth / 8);
     EXPECT_LE(held, file.size()) << f.path;
     if (status != BMP_OK) return;
 

@@ -28,7 +28,9 @@ struct Program {
     const char* usage;
 };
 
-void PrintTo(const Program& program, std::ostream* out) { *out << program.name; }
+void PrintTo(const Program& program, std::ostream* out) {
+    *out << program.name;
+}
 
 const Program PROGRAMS[] = {
     {"ondafwd", ONDAFWD_PATH, "Wavelet Function (Ondeline) ", message::FWD_PRODUCT,
@@ -46,7 +48,8 @@ std::vector<std::string> sanitizerSettings() {
 }
 
 bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // The last line of the output, its newline included.
@@ -68,7 +71,8 @@ BmpBuilder greyInfo(int width, int height) {
     BmpBuilder b;
     b.width = width;
     b.height = height;
-    for (int i = 0; i < 256; ++i) b.palette.insert(b.palette.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
+    for (int i = 0; i < 256; ++i)
+        b.palette.insert(b.palette.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
     b.pixels.assign(std::size_t((width + 3) / 4 * 4 * std::max(height, 0)), 77);
     return b;
 }
@@ -100,7 +104,9 @@ Bytes changed(BmpBuilder b, Change change) {
     return b.bytes();
 }
 
-Bytes cut(const Bytes& bytes, std::size_t length) { return Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(length)); }
+Bytes cut(const Bytes& bytes, std::size_t length) {
+    return Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(length));
+}
 
 enum class Outcome { CannotRead, SizeRefused, Runs };
 
@@ -121,8 +127,10 @@ std::vector<HostileCase> hostileCases() {
     // the pixels, and inside the last row's padding. 5 x 3 grey rows are 8
     // bytes (3 of padding); 3 x 2 colour rows are 12 (3 of padding).
     const Bytes grey = greyInfo(5, 3).bytes();
-    for (std::size_t length = 0; length < 54; ++length) cannotRead("info header cut at " + std::to_string(length), cut(grey, length));
-    for (std::size_t length : {55, 54 + 4 * 100 + 2, 1077}) cannotRead("palette cut at " + std::to_string(length), cut(grey, length));
+    for (std::size_t length = 0; length < 54; ++length)
+        cannotRead("info header cut at " + std::to_string(length), cut(grey, length));
+    for (std::size_t length : {55, 54 + 4 * 100 + 2, 1077})
+        cannotRead("palette cut at " + std::to_string(length), cut(grey, length));
     for (std::size_t length : {1078 + 2, 1078 + 16 + 3, 1078 + 24 - 3, 1078 + 24 - 1}) {
         cannotRead("grey pixels cut at " + std::to_string(length), cut(grey, length));
     }
@@ -131,34 +139,59 @@ std::vector<HostileCase> hostileCases() {
         cannotRead("colour pixels cut at " + std::to_string(length), cut(colour, length));
     }
     const Bytes coreGrey = core(6, 2, 8).bytes();
-    for (std::size_t length = 14; length < 26; ++length) cannotRead("core header cut at " + std::to_string(length), cut(coreGrey, length));
-    for (std::size_t length : {27, 26 + 767}) cannotRead("core palette cut at " + std::to_string(length), cut(coreGrey, length));
+    for (std::size_t length = 14; length < 26; ++length)
+        cannotRead("core header cut at " + std::to_string(length), cut(coreGrey, length));
+    for (std::size_t length : {27, 26 + 767})
+        cannotRead("core palette cut at " + std::to_string(length), cut(coreGrey, length));
 
     // Fields the reader refuses.
-    cannotRead("colours used 300", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.colorsUsed = 300; }));
-    cannotRead("65535 x 65535 core header, 8 bits", changed(core(0, 0, 8), [](BmpBuilder& b) { b.width = b.height = 65535; }));
-    cannotRead("65535 x 65535 core header, 24 bits", changed(core(0, 0, 24), [](BmpBuilder& b) { b.width = b.height = 65535; }));
-    cannotRead("50000 x 50000", changed(greyInfo(0, 0), [](BmpBuilder& b) { b.width = b.height = 50000; }));
-    cannotRead("width 2^30, 8 bits", changed(greyInfo(0, 0), [](BmpBuilder& b) { b.width = 1 << 30; b.height = 1; }));
-    cannotRead("width 2^30, 24 bits", changed(colourInfo(0, 0), [](BmpBuilder& b) { b.width = 1 << 30; b.height = 1; }));
-    cannotRead("height 2^30, 8 bits", changed(greyInfo(0, 0), [](BmpBuilder& b) { b.width = 1; b.height = 1 << 30; }));
+    cannotRead("colours used 300",
+               changed(greyInfo(4, 4), [](BmpBuilder& b) { b.colorsUsed = 300; }));
+    cannotRead("65535 x 65535 core header, 8 bits",
+               changed(core(0, 0, 8), [](BmpBuilder& b) { b.width = b.height = 65535; }));
+    cannotRead("65535 x 65535 core header, 24 bits",
+               changed(core(0, 0, 24), [](BmpBuilder& b) { b.width = b.height = 65535; }));
+    cannotRead("50000 x 50000",
+               changed(greyInfo(0, 0), [](BmpBuilder& b) { b.width = b.height = 50000; }));
+    cannotRead("width 2^30, 8 bits", changed(greyInfo(0, 0), [](BmpBuilder& b) {
+                   b.width = 1 << 30;
+                   b.height = 1;
+               }));
+    cannotRead("width 2^30, 24 bits", changed(colourInfo(0, 0), [](BmpBuilder& b) {
+                   b.width = 1 << 30;
+                   b.height = 1;
+               }));
+    cannotRead("height 2^30, 8 bits", changed(greyInfo(0, 0), [](BmpBuilder& b) {
+                   b.width = 1;
+                   b.height = 1 << 30;
+               }));
     cannotRead("negative width", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.width = -4; }));
     cannotRead("top-down grey", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.height = -4; }));
     cannotRead("top-down colour", changed(colourInfo(4, 4), [](BmpBuilder& b) { b.height = -4; }));
     for (int bits : {1, 4, 16, 32}) {
         cannotRead(std::to_string(bits) + " bits per pixel",
-                   changed(colourInfo(4, 4), [bits](BmpBuilder& b) { b.bitsPerPixel = std::uint16_t(bits); }));
+                   changed(colourInfo(4, 4),
+                           [bits](BmpBuilder& b) { b.bitsPerPixel = std::uint16_t(bits); }));
     }
-    cannotRead("8-bit run-length", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.compression = 1; }));
-    cannotRead("4-bit run-length", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.bitsPerPixel = 4; b.compression = 2; }));
-    cannotRead("108-byte header", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.headerSize = 108; }));
-    cannotRead("PNG renamed .bmp", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-                                    0, 0, 0, 4, 0, 0, 0, 4, 8, 0, 0, 0, 0, 0xB5, 0x1C, 0x0C, 0x02});
+    cannotRead("8-bit run-length",
+               changed(greyInfo(4, 4), [](BmpBuilder& b) { b.compression = 1; }));
+    cannotRead("4-bit run-length", changed(greyInfo(4, 4), [](BmpBuilder& b) {
+                   b.bitsPerPixel = 4;
+                   b.compression = 2;
+               }));
+    cannotRead("108-byte header",
+               changed(greyInfo(4, 4), [](BmpBuilder& b) { b.headerSize = 108; }));
+    cannotRead("PNG renamed .bmp",
+               {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I',  'H',  'D',  'R', 0,
+                0,    0,   4,   0,   0,    0,    4,    8,    0, 0, 0, 0,  0xB5, 0x1C, 0x0C, 0x02});
 
     // Read, then refused for their size (zero sizes and odd widths).
-    const struct { int width, height, bits; } sizes[] = {{0, 0, 8}, {0, 4, 8}, {4, 0, 24}, {0, 70000, 24}, {5, 3, 8}};
+    const struct {
+        int width, height, bits;
+    } sizes[] = {{0, 0, 8}, {0, 4, 8}, {4, 0, 24}, {0, 70000, 24}, {5, 3, 8}};
     for (const auto& s : sizes) {
-        const Bytes bytes = s.bits == 8 ? greyInfo(s.width, s.height).bytes() : colourInfo(s.width, s.height).bytes();
+        const Bytes bytes = s.bits == 8 ? greyInfo(s.width, s.height).bytes()
+                                        : colourInfo(s.width, s.height).bytes();
         cases.push_back({"size " + std::to_string(s.width) + "x" + std::to_string(s.height), bytes,
                          Outcome::SizeRefused, s.width, s.height});
     }
@@ -166,16 +199,25 @@ std::vector<HostileCase> hostileCases() {
     // Unusual but sound files run.
     cases.push_back({"core header, 8 bits", core(8, 4, 8).bytes(), Outcome::Runs, 8, 4});
     cases.push_back({"core header, 24 bits", core(4, 8, 24).bytes(), Outcome::Runs, 4, 8});
-    cases.push_back({"colours used 2", changed(greyInfo(8, 8), [](BmpBuilder& b) { b.colorsUsed = 2; b.palette.resize(8); }),
+    cases.push_back({"colours used 2",
+                     changed(greyInfo(8, 8),
+                             [](BmpBuilder& b) {
+                                 b.colorsUsed = 2;
+                                 b.palette.resize(8);
+                             }),
                      Outcome::Runs, 8, 8});
     cases.push_back({"24 bits with a palette",
-                     changed(colourInfo(4, 4), [](BmpBuilder& b) { b.colorsUsed = 3; b.palette.assign(12, 1); }),
+                     changed(colourInfo(4, 4),
+                             [](BmpBuilder& b) {
+                                 b.colorsUsed = 3;
+                                 b.palette.assign(12, 1);
+                             }),
                      Outcome::Runs, 4, 4});
     return cases;
 }
 
 class EveryProgram : public testing::TestWithParam<Program> {
-protected:
+   protected:
     RunResult run(const std::vector<std::string>& args, RunLimits limits = {},
                   std::vector<std::string> environment = sanitizerSettings()) const {
         return runProgram(GetParam().path, args, limits, environment);
@@ -195,13 +237,12 @@ TEST_P(EveryProgram, CraftedFilesEndWithTheRightMessageAndStatus) {
         writeFileBytes(in, c.bytes);
         const RunResult r = run({in, out});
         switch (c.outcome) {
-            case Outcome::CannotRead:
-                expectCannotRead(r, c.name);
-                break;
+            case Outcome::CannotRead: expectCannotRead(r, c.name); break;
             case Outcome::SizeRefused:
                 EXPECT_EQ(r.signal, 0) << c.name;
                 EXPECT_EQ(r.exitStatus, 1) << c.name;
-                EXPECT_EQ(lastLine(r.out).rfind(sizeRefusal(c.width, c.height), 0), 0u) << c.name << ": " << r.out;
+                EXPECT_EQ(lastLine(r.out).rfind(sizeRefusal(c.width, c.height), 0), 0u)
+                    << c.name << ": " << r.out;
                 EXPECT_TRUE(endsWith(r.out, ".\n")) << c.name;
                 break;
             case Outcome::Runs: {
@@ -244,7 +285,8 @@ TEST_P(EveryProgram, UnreadableInputIsRefusedWithoutANewline) {
     for (const char* input : {"folder.bmp", "missing.bmp", "text.bmp"}) {
         const RunResult r = run({dir.path(input), dir.path("out.bmp"), "1"});
         EXPECT_EQ(r.exitStatus, 1) << input;
-        EXPECT_EQ(r.out, bannerOf(program.title, program.product) + message::CANNOT_READ_IMAGE) << input;
+        EXPECT_EQ(r.out, bannerOf(program.title, program.product) + message::CANNOT_READ_IMAGE)
+            << input;
     }
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"folder.bmp", "text.bmp"}));
 }
@@ -253,10 +295,12 @@ TEST_P(EveryProgram, UnreadableInputIsRefusedWithoutANewline) {
 TEST_P(EveryProgram, PublicSuiteFilesEndWithAStatus) {
     ScratchDir dir;
     for (const char* folder : {"g", "q", "b"}) {
-        for (const auto& entry : fs::directory_iterator(fs::path(ONDA_TEST_DATA_DIR) / "bmpsuite" / folder)) {
+        for (const auto& entry :
+             fs::directory_iterator(fs::path(ONDA_TEST_DATA_DIR) / "bmpsuite" / folder)) {
             const RunResult r = run({entry.path(), dir.path("out.bmp")});
             EXPECT_EQ(r.signal, 0) << entry.path();
-            EXPECT_TRUE(r.exitStatus == 0 || r.exitStatus == 1) << entry.path() << ": " << r.exitStatus;
+            EXPECT_TRUE(r.exitStatus == 0 || r.exitStatus == 1)
+                << entry.path() << ": " << r.exitStatus;
             if (r.exitStatus == 1) {
                 EXPECT_FALSE(fs::exists(dir.path("out.bmp"))) << entry.path();
             }
@@ -293,10 +337,13 @@ TEST_P(EveryProgram, MemoryThatCannotBeHadEndsTheRun) {
     // 256 MiB each and each buffer 2^31 bytes.
     const std::vector<Case> cases =
         underAddressSanitizer()
-            ? std::vector<Case>{{2048, 0, "ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=16",
-                                 "33554432"}}
-            : std::vector<Case>{{16384, 400, nullptr, "2147483648"},    // no room for the output picture
-                                {16384, 1536, nullptr, "2147483648"}};  // no room for a buffer
+            ? std::vector<
+                  Case>{{2048, 0,
+                         "ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=16",
+                         "33554432"}}
+            : std::vector<Case>{
+                  {16384, 400, nullptr, "2147483648"},    // no room for the output picture
+                  {16384, 1536, nullptr, "2147483648"}};  // no room for a buffer
     for (const Case& c : cases) {
         ScratchDir dir;
         writeSparseGreyFile(dir.path("big.bmp"), c.side, c.side);
@@ -317,7 +364,9 @@ TEST_P(EveryProgram, MemoryThatCannotBeHadEndsTheRun) {
 // ---------------------------------------------------------------------------
 // Output safety
 
-std::string writeFailure(const std::string& path) { return "Cannot write the output file " + path + "\n"; }
+std::string writeFailure(const std::string& path) {
+    return "Cannot write the output file " + path + "\n";
+}
 
 TEST_P(EveryProgram, OutputThatCannotBeWrittenIsNamedAndLeavesNothing) {
     ScratchDir dir;
@@ -350,7 +399,8 @@ TEST_P(EveryProgram, FailedWriteOverAnExistingFileKeepsIt) {
 
 TEST_P(EveryProgram, OutputMayReplaceTheInput) {
     ScratchDir dir;
-    const Bytes picture = colourBmp(8, 8, [](int x, int y, int c) { return 30 * x + 7 * y + 50 * c; });
+    const Bytes picture =
+        colourBmp(8, 8, [](int x, int y, int c) { return 30 * x + 7 * y + 50 * c; });
     writeFileBytes(dir.path("pic.bmp"), picture);
     writeFileBytes(dir.path("copy.bmp"), picture);
     ASSERT_EQ(run({dir.path("copy.bmp"), dir.path("apart.bmp")}).exitStatus, 0);
@@ -361,6 +411,8 @@ TEST_P(EveryProgram, OutputMayReplaceTheInput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Built, EveryProgram, testing::ValuesIn(PROGRAMS),
-                         [](const testing::TestParamInfo<Program>& program) { return std::string(program.param.name); });
+                         [](const testing::TestParamInfo<Program>& program) {
+                             return std::string(program.param.name);
+                         });
 
 }  // namespace

@@ -1,6 +1,7 @@
+#include "image.h"
+
 #include <gtest/gtest.h>
 
-#include "image.h"
 #include "test_support.h"
 
 using onda_test::makeImage;
@@ -20,9 +21,8 @@ struct ReadCase {
 
 TEST(GetPixel, ClampsEachCoordinateToTheNearestEdge) {
     const ReadCase cases[] = {
-        {0, 0, IMAGE_DONE, 0, 0},     {3, 2, IMAGE_DONE, 3, 2},
-        {-2, 1, IMAGE_OUTSIDE, 0, 1}, {4, 3, IMAGE_OUTSIDE, 3, 2},
-        {-1, 7, IMAGE_OUTSIDE, 0, 2}, {2, -5, IMAGE_OUTSIDE, 2, 0},
+        {0, 0, IMAGE_DONE, 0, 0},    {3, 2, IMAGE_DONE, 3, 2},     {-2, 1, IMAGE_OUTSIDE, 0, 1},
+        {4, 3, IMAGE_OUTSIDE, 3, 2}, {-1, 7, IMAGE_OUTSIDE, 0, 2}, {2, -5, IMAGE_OUTSIDE, 2, 0},
         {9, 1, IMAGE_OUTSIDE, 3, 1},
     };
     for (int depth : {8, 24}) {
@@ -106,9 +106,11 @@ TEST(SetPixel, ClampsEveryChannelIntoAByte) {
 }
 
 TEST(CorrectValue, ClampsToZeroFirstThenToMax) {
-    const struct { int value, max, expected; } cases[] = {
-        {-7, 255, 0}, {256, 255, 255}, {255, 255, 255}, {0, 255, 0}, {17, 255, 17},
-        {-3, -10, 0},  // below both: the test against 0 decides
+    const struct {
+        int value, max, expected;
+    } cases[] = {
+        {-7, 255, 0}, {256, 255, 255}, {255, 255, 255},
+        {0, 255, 0},  {17, 255, 17},   {-3, -10, 0},  // below both: the test against 0 decides
     };
     for (const auto& c : cases) {
         EXPECT_EQ(correctValue(c.value, c.max), c.expected) << c.value << " max " << c.max;
@@ -116,11 +118,21 @@ TEST(CorrectValue, ClampsToZeroFirstThenToMax) {
 }
 
 TEST(CreateImage, RefusesBadShapesAndDepths) {
-    const struct { int width, height, depth; } refused[] = {
-        {-1, 5, 8}, {5, -1, 8}, {5, 5, 16}, {5, 5, 0}, {5, 5, 32},
+    const struct {
+        int width, height, depth;
+    } refused[] = {
+        {-1, 5, 8},
+        {5, -1, 8},
+        {5, 5, 16},
+        {5, 5, 0},
+        {5, 5, 32},
         // 2^31 bytes and beyond
-        {65536, 32768, 8}, {32768, 65536, 8}, {46341, 46341, 8},
-        {2147483647, 2147483647, 24}, {2147483647, 2, 8}, {715827883, 1, 24},
+        {65536, 32768, 8},
+        {32768, 65536, 8},
+        {46341, 46341, 8},
+        {2147483647, 2147483647, 24},
+        {2147483647, 2, 8},
+        {715827883, 1, 24},
     };
     for (const auto& c : refused) {
         Image* image = createImage(c.width, c.height, c.depth);

@@ -28,7 +28,8 @@ RunResult ondafwd(const std::vector<std::string>& args) {
 
 TEST(Ondafwd, TwoByTwoGreyPictureAtOneLevel) {
     ScratchDir dir;
-    writeFileBytes(dir.path("in.bmp"), greyBmp(2, 2, [](int x, int y) { return 10 + 10 * x + 20 * y; }));
+    writeFileBytes(dir.path("in.bmp"),
+                   greyBmp(2, 2, [](int x, int y) { return 10 + 10 * x + 20 * y; }));
     const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), "1"});
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.out, BANNER + ranLine(32, "Wavelet Transfer -- 1 Times --\n"));
@@ -42,7 +43,11 @@ TEST(Ondafwd, TwoByTwoGreyPictureAtOneLevel) {
 // How the repeat number argument is read, judged by the levels that run and
 // the file that comes out.
 TEST(Ondafwd, RepeatNumberArgument) {
-    const struct { std::vector<std::string> extra; int levels; std::string progress; } cases[] = {
+    const struct {
+        std::vector<std::string> extra;
+        int levels;
+        std::string progress;
+    } cases[] = {
         {{}, 2, "Wavelet Transfer -- 1 Times -- 2 Times --\n"},
         {{"3"}, 3, "Wavelet Transfer -- 1 Times -- 2 Times -- 3 Times --\n"},
         {{"3abc"}, 3, "Wavelet Transfer -- 1 Times -- 2 Times -- 3 Times --\n"},
@@ -70,16 +75,21 @@ TEST(Ondafwd, RepeatNumberArgument) {
 
 TEST(Ondafwd, RandomPicturesMatchTheReferenceTransform) {
     ScratchDir dir;
-    const struct { int width, height, depth, levels; } cases[] = {
-        {8, 8, 8, 3}, {32, 16, 8, 2}, {12, 20, 8, 2}, {6, 10, 24, 1}, {16, 32, 24, 2}, {40, 8, 24, 3},
+    const struct {
+        int width, height, depth, levels;
+    } cases[] = {
+        {8, 8, 8, 3},   {32, 16, 8, 2},  {12, 20, 8, 2},
+        {6, 10, 24, 1}, {16, 32, 24, 2}, {40, 8, 24, 3},
     };
     unsigned seed = 10;
     for (const auto& c : cases) {
         const ImagePtr input = randomImage(c.width, c.height, c.depth, seed++);
         writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
-        const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), std::to_string(c.levels)});
+        const RunResult r =
+            ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), std::to_string(c.levels)});
         ASSERT_EQ(r.exitStatus, 0);
-        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*referenceForwardImage(*input, c.levels)))
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")),
+                  bmpFileOf(*referenceForwardImage(*input, c.levels)))
             << c.width << "x" << c.height << "x" << c.depth << " R=" << c.levels;
     }
 }
@@ -111,9 +121,18 @@ TEST(Ondafwd, ColourPictureTransformsEveryChannelAndReportsOnce) {
 
 // Sizes the levels cannot halve are refused before anything is made.
 TEST(Ondafwd, SizesTheLevelsCannotHalveAreRefused) {
-    const struct { int width, height; std::string levels; std::string requirement; } cases[] = {
-        {6, 4, "2", "4"},    {8, 4, "3", "8"},   {3, 4, "1", "2"},   {2, 2, "31", "2147483648"},
-        {2, 2, "99999999999", "2147483648"},     {0, 4, "1", "2"},   {4, 0, "0", "1"},
+    const struct {
+        int width, height;
+        std::string levels;
+        std::string requirement;
+    } cases[] = {
+        {6, 4, "2", "4"},
+        {8, 4, "3", "8"},
+        {3, 4, "1", "2"},
+        {2, 2, "31", "2147483648"},
+        {2, 2, "99999999999", "2147483648"},
+        {0, 4, "1", "2"},
+        {4, 0, "0", "1"},
         {0, 0, "-3", "1"},
     };
     ScratchDir dir;
@@ -121,9 +140,11 @@ TEST(Ondafwd, SizesTheLevelsCannotHalveAreRefused) {
         writeFileBytes(dir.path("in.bmp"), greyBmp(c.width, c.height, [](int, int) { return 5; }));
         const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), c.levels});
         EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out, BANNER + "Image size " + std::to_string(c.width) + "x" + std::to_string(c.height) +
-                             " cannot be transformed: width and height must be positive multiples of " +
-                             c.requirement + ".\n");
+        EXPECT_EQ(r.out,
+                  BANNER + "Image size " + std::to_string(c.width) + "x" +
+                      std::to_string(c.height) +
+                      " cannot be transformed: width and height must be positive multiples of " +
+                      c.requirement + ".\n");
         EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
     }
 }

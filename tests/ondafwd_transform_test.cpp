@@ -35,15 +35,26 @@ TEST(ForwardTransform, WorkedExamples) {
     const Plane ramp8x4 = planeFromFormula(8, 4, [](int x, int y) { return x + 10.0 * y; });
     const Example examples[] = {
         {"2x2", 2, 2, 1, {10, 20, 30, 40}, {25, 123, 118, 128}},
-        {"4x4 one level", 4, 4, 1, ramp4,
+        {"4x4 one level",
+         4,
+         4,
+         1,
+         ramp4,
          {5, 9, 127, 127, 21, 25, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128}},
-        {"4x4 two levels", 4, 4, 2, ramp4,
+        {"4x4 two levels",
+         4,
+         4,
+         2,
+         ramp4,
          {15, 126, 127, 127, 120, 128, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128}},
-        {"8x4 two levels, stride is the image width", 8, 4, 2, ramp8x4,
-         {16.5, 20.5, 127, 127, 127.5, 127.5, 127.5, 127.5,
-          118, 118, 128, 128, 127.5, 127.5, 127.5, 127.5,
-          123, 123, 123, 123, 128, 128, 128, 128,
-          123, 123, 123, 123, 128, 128, 128, 128}},
+        {"8x4 two levels, stride is the image width",
+         8,
+         4,
+         2,
+         ramp8x4,
+         {16.5, 20.5,  127,   127,   127.5, 127.5, 127.5, 127.5, 118, 118, 128,
+          128,  127.5, 127.5, 127.5, 127.5, 123,   123,   123,   123, 128, 128,
+          128,  128,   123,   123,   123,   123,   128,   128,   128, 128}},
         {"detail high extreme", 2, 2, 1, {255, 0, 0, 255}, {127.5, 128, 128, 255.5}},
         {"detail low extreme", 2, 2, 1, {0, 255, 255, 0}, {127.5, 128, 128, 0.5}},
         {"no level for 0", 2, 2, 0, {1, 2, 3, 4}, {1, 2, 3, 4}},
@@ -61,7 +72,8 @@ TEST(ForwardTransform, UniformPictureKeepsItsValueTopLeftAndMidGreyElsewhere) {
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 32; ++x) {
                 const bool corner = y < cornerHeight && x < cornerWidth;
-                ASSERT_EQ(result[std::size_t(32 * y + x)], corner ? 77.0 : 128.0) << levels << " " << x << "," << y;
+                ASSERT_EQ(result[std::size_t(32 * y + x)], corner ? 77.0 : 128.0)
+                    << levels << " " << x << "," << y;
             }
     }
 }
@@ -75,7 +87,8 @@ TEST(ForwardTransform, ProgressLineCountsTheLevels) {
 }
 
 TEST(ForwardTransform, DeepestLevelLeavesOneAverage) {
-    Plane input = planeFromFormula(8, 8, [](int x, int y) { return double((x * 7 + y * 13) % 256); });
+    Plane input =
+        planeFromFormula(8, 8, [](int x, int y) { return double((x * 7 + y * 13) % 256); });
     double sum = 0;
     for (double v : input) sum += v;
     const Plane result = forward(input, 8, 8, 3);
@@ -87,7 +100,9 @@ TEST(ForwardTransform, DeepestLevelLeavesOneAverage) {
 TEST(ForwardTransform, ManyColumnsAtOnceEqualOneColumnAtATime) {
     std::mt19937 random(7);
     std::uniform_real_distribution<double> value(-300.0, 300.0);
-    const struct { int width, height, column, columns, count; } regions[] = {
+    const struct {
+        int width, height, column, columns, count;
+    } regions[] = {
         {16, 8, 0, 16, 8}, {16, 8, 3, 5, 4}, {6, 10, 1, 5, 10}, {2, 2, 0, 2, 2}, {24, 6, 7, 1, 6},
     };
     for (const auto& r : regions) {
@@ -110,11 +125,14 @@ Plane plainForward(Plane source, int height, int width, int levels) {
         const int rows = height >> (level - 1), cols = width >> (level - 1);
         const auto copyBack = [&] {
             for (int y = 0; y < rows; ++y)
-                for (int x = 0; x < cols; ++x) source[std::size_t(y * width + x)] = result[std::size_t(y * width + x)];
+                for (int x = 0; x < cols; ++x)
+                    source[std::size_t(y * width + x)] = result[std::size_t(y * width + x)];
         };
-        for (int j = 0; j < rows; ++j) wavelet_1d_wide(j, cols, source.data(), result.data(), width);
+        for (int j = 0; j < rows; ++j)
+            wavelet_1d_wide(j, cols, source.data(), result.data(), width);
         copyBack();
-        for (int j = 0; j < cols; ++j) wavelet_1d_height(j, rows, source.data(), result.data(), width);
+        for (int j = 0; j < cols; ++j)
+            wavelet_1d_height(j, rows, source.data(), result.data(), width);
         copyBack();
     }
     return result;
@@ -123,7 +141,9 @@ Plane plainForward(Plane source, int height, int width, int levels) {
 TEST(ForwardTransform, BitForBitTheTransformOfPlainPassesWithCopyBacks) {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> value(-1000.0, 1000.0);
-    const struct { int width, height, levels; } shapes[] = {
+    const struct {
+        int width, height, levels;
+    } shapes[] = {
         {2, 2, 1}, {8, 8, 3}, {24, 8, 3}, {6, 18, 1}, {40, 12, 2}, {64, 32, 5}, {12, 4, 2},
     };
     for (const auto& shape : shapes) {

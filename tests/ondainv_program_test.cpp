@@ -32,7 +32,8 @@ RunResult ondainv(const std::vector<std::string>& args, RunLimits limits = {}) {
 }
 
 ImagePtr greyImage(int width, int height, const std::vector<int>& values) {
-    return makeImage(width, height, 8, [&](int x, int y, int) { return values[std::size_t(y * width + x)]; });
+    return makeImage(width, height, 8,
+                     [&](int x, int y, int) { return values[std::size_t(y * width + x)]; });
 }
 
 TEST(Ondainv, WorkedExamples) {
@@ -45,10 +46,16 @@ TEST(Ondainv, WorkedExamples) {
     } examples[] = {
         {"2x2 forward example", 2, 2, 1, {25, 123, 118, 128}, {10, 20, 30, 40}},
         {"2x2", 2, 2, 1, {100, 138, 128, 128}, {110, 90, 110, 90}},
-        {"4x4 forward example", 4, 4, 2,
+        {"4x4 forward example",
+         4,
+         4,
+         2,
          {15, 126, 127, 127, 120, 128, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128},
          {0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30}},
-        {"270 clamps to 255", 4, 4, 2,
+        {"270 clamps to 255",
+         4,
+         4,
+         2,
          {250, 148, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128},
          {255, 255, 230, 230, 255, 255, 230, 230, 255, 255, 230, 230, 255, 255, 230, 230}},
         {"no detail", 8, 4, 2, flat8x4, std::vector<int>(32, 77)},
@@ -56,10 +63,12 @@ TEST(Ondainv, WorkedExamples) {
     ScratchDir dir;
     for (const auto& e : examples) {
         writeFileBytes(dir.path("in.bmp"), bmpFileOf(*greyImage(e.width, e.height, e.input)));
-        const RunResult r = ondainv({dir.path("in.bmp"), dir.path("out.bmp"), std::to_string(e.levels)});
+        const RunResult r =
+            ondainv({dir.path("in.bmp"), dir.path("out.bmp"), std::to_string(e.levels)});
         EXPECT_EQ(r.exitStatus, 0) << e.name;
         EXPECT_EQ(r.out, BANNER + ranLine(e.width * e.height * 8, e.levels)) << e.name;
-        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*greyImage(e.width, e.height, e.expected)))
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")),
+                  bmpFileOf(*greyImage(e.width, e.height, e.expected)))
             << e.name;
     }
 }
@@ -67,10 +76,19 @@ TEST(Ondainv, WorkedExamples) {
 // How the repeat number argument is read, judged by the levels that run and
 // the file that comes out.
 TEST(Ondainv, RepeatNumberArgument) {
-    const struct { std::vector<std::string> extra; int levels; } cases[] = {
-        {{}, 2},         {{"3"}, 3},  {{"3abc"}, 3}, {{" +1"}, 1},
+    const struct {
+        std::vector<std::string> extra;
+        int levels;
+    } cases[] = {
+        {{}, 2},
+        {{"3"}, 3},
+        {{"3abc"}, 3},
+        {{" +1"}, 1},
         {{"1", "5", "x"}, 1},  // later arguments change nothing
-        {{"abc"}, 0},    {{"0"}, 0},  {{"-1"}, 0},   {{"-99999999999999"}, 0},
+        {{"abc"}, 0},
+        {{"0"}, 0},
+        {{"-1"}, 0},
+        {{"-99999999999999"}, 0},
     };
     ScratchDir dir;
     const ImagePtr input = randomImage(16, 8, 8, 1);
@@ -81,7 +99,8 @@ TEST(Ondainv, RepeatNumberArgument) {
         const RunResult r = ondainv(args);
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.out, BANNER + ranLine(16 * 8 * 8, c.levels));
-        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*referenceInverseImage(*input, c.levels)))
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")),
+                  bmpFileOf(*referenceInverseImage(*input, c.levels)))
             << c.levels;
     }
 }
@@ -89,8 +108,14 @@ TEST(Ondainv, RepeatNumberArgument) {
 // With no level to run nothing loses the offset and the picture comes out as
 // it went in, whatever its size.
 TEST(Ondainv, NoLevelGivesThePictureBack) {
-    const struct { int width, height, depth; const char* levels; } cases[] = {
-        {3, 5, 8, "0"}, {5, 3, 24, "-2"}, {16, 8, 24, "none"}, {1, 1, 8, "0"},
+    const struct {
+        int width, height, depth;
+        const char* levels;
+    } cases[] = {
+        {3, 5, 8, "0"},
+        {5, 3, 24, "-2"},
+        {16, 8, 24, "none"},
+        {1, 1, 8, "0"},
     };
     ScratchDir dir;
     unsigned seed = 20;
@@ -106,10 +131,16 @@ TEST(Ondainv, NoLevelGivesThePictureBack) {
 
 // Sizes the levels cannot halve are refused before anything is made.
 TEST(Ondainv, SizesTheLevelsCannotHalveAreRefused) {
-    const struct { int width, height; std::vector<std::string> levels; std::string requirement; } cases[] = {
-        {6, 4, {"2"}, "4"},   {6, 6, {}, "4"},     {8, 4, {"3"}, "8"},   {3, 4, {"1"}, "2"},
-        {2, 2, {"31"}, "2147483648"},              {2, 2, {"99999999999"}, "2147483648"},
-        {0, 4, {"1"}, "2"},   {4, 0, {"0"}, "1"},  {0, 0, {"-3"}, "1"},
+    const struct {
+        int width, height;
+        std::vector<std::string> levels;
+        std::string requirement;
+    } cases[] = {
+        {6, 4, {"2"}, "4"},           {6, 6, {}, "4"},
+        {8, 4, {"3"}, "8"},           {3, 4, {"1"}, "2"},
+        {2, 2, {"31"}, "2147483648"}, {2, 2, {"99999999999"}, "2147483648"},
+        {0, 4, {"1"}, "2"},           {4, 0, {"0"}, "1"},
+        {0, 0, {"-3"}, "1"},
     };
     ScratchDir dir;
     for (const auto& c : cases) {
@@ -118,9 +149,11 @@ TEST(Ondainv, SizesTheLevelsCannotHalveAreRefused) {
         args.insert(args.end(), c.levels.begin(), c.levels.end());
         const RunResult r = ondainv(args);
         EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out, BANNER + "Image size " + std::to_string(c.width) + "x" + std::to_string(c.height) +
-                             " cannot be transformed: width and height must be positive multiples of " +
-                             c.requirement + ".\n");
+        EXPECT_EQ(r.out,
+                  BANNER + "Image size " + std::to_string(c.width) + "x" +
+                      std::to_string(c.height) +
+                      " cannot be transformed: width and height must be positive multiples of " +
+                      c.requirement + ".\n");
         EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
     }
 }
@@ -151,9 +184,12 @@ TEST(Ondainv, RoundTripThroughBothPrograms) {
                 const ImagePtr picture = randomImage(s.width, s.height, depth, seed++);
                 writeFileBytes(dir.path("in.bmp"), bmpFileOf(*picture));
                 const std::string r = std::to_string(levels);
-                ASSERT_EQ(runProgram(ONDAFWD_PATH, {dir.path("in.bmp"), dir.path("fwd.bmp"), r}).exitStatus, 0);
+                ASSERT_EQ(runProgram(ONDAFWD_PATH, {dir.path("in.bmp"), dir.path("fwd.bmp"), r})
+                              .exitStatus,
+                          0);
                 ASSERT_EQ(ondainv({dir.path("fwd.bmp"), dir.path("inv.bmp"), r}).exitStatus, 0);
-                const ImagePtr predicted = referenceInverseImage(*referenceForwardImage(*picture, levels), levels);
+                const ImagePtr predicted =
+                    referenceInverseImage(*referenceForwardImage(*picture, levels), levels);
                 EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), bmpFileOf(*predicted))
                     << s.width << "x" << s.height << "x" << depth << " R=" << levels;
             }
@@ -165,13 +201,15 @@ TEST(Ondainv, NonSquareRoundTripThroughBothPrograms) {
     ScratchDir dir;
     const ImagePtr picture = makeImage(8, 4, 8, [](int x, int y, int) { return x + 10 * y; });
     writeFileBytes(dir.path("in.bmp"), bmpFileOf(*picture));
-    ASSERT_EQ(runProgram(ONDAFWD_PATH, {dir.path("in.bmp"), dir.path("fwd.bmp"), "2"}).exitStatus, 0);
+    ASSERT_EQ(runProgram(ONDAFWD_PATH, {dir.path("in.bmp"), dir.path("fwd.bmp"), "2"}).exitStatus,
+              0);
     ASSERT_EQ(ondainv({dir.path("fwd.bmp"), dir.path("inv.bmp"), "2"}).exitStatus, 0);
     // ondafwd writes 16.5 and 20.5 as 16 and 20, and each row detail 127.5
     // as 127, so neighbouring pixels come back 2 apart instead of 1; the
     // first would be -1 and is stored as 0.
-    const std::vector<int> expected = {0,  1,  1,  3,  3,  5,  5,  7,  9,  11, 11, 13, 13, 15, 15, 17,
-                                       19, 21, 21, 23, 23, 25, 25, 27, 29, 31, 31, 33, 33, 35, 35, 37};
+    const std::vector<int> expected = {0,  1,  1,  3,  3,  5,  5,  7,  9,  11, 11,
+                                       13, 13, 15, 15, 17, 19, 21, 21, 23, 23, 25,
+                                       25, 27, 29, 31, 31, 33, 33, 35, 35, 37};
     EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), bmpFileOf(*greyImage(8, 4, expected)));
     EXPECT_EQ(readFileBytes(dir.path("inv.bmp")),
               bmpFileOf(*referenceInverseImage(*referenceForwardImage(*picture, 2), 2)));

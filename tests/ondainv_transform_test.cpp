@@ -38,7 +38,8 @@ Plane forward(Plane source, int height, int width, int levels) {
 Plane withoutOffset(Plane plane, int width, int height, int levels) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            if (x >= width >> levels || y >= height >> levels) plane[std::size_t(y * width + x)] -= 128.0;
+            if (x >= width >> levels || y >= height >> levels)
+                plane[std::size_t(y * width + x)] -= 128.0;
     return plane;
 }
 
@@ -60,18 +61,34 @@ TEST(InverseTransform, WorkedExamples) {
     const Plane ramp8x4 = planeFromFormula(8, 4, [](int x, int y) { return x + 10.0 * y; });
     const Example examples[] = {
         {"2x2", 2, 2, 1, {100, 10, 0, 0}, {110, 90, 110, 90}},
-        {"2x2 forward example", 2, 2, 1, withoutOffset({25, 123, 118, 128}, 2, 2, 1), {10, 20, 30, 40}},
-        {"4x4 one average", 4, 4, 2, {100, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, Plane(16, 100.0)},
+        {"2x2 forward example",
+         2,
+         2,
+         1,
+         withoutOffset({25, 123, 118, 128}, 2, 2, 1),
+         {10, 20, 30, 40}},
+        {"4x4 one average",
+         4,
+         4,
+         2,
+         {100, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+         Plane(16, 100.0)},
         {"4x4 forward example, two levels", 4, 4, 2,
-         withoutOffset({15, 126, 127, 127, 120, 128, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128}, 4, 4, 2),
+         withoutOffset(
+             {15, 126, 127, 127, 120, 128, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128}, 4, 4,
+             2),
          ramp4},
         {"8x4 two levels, stride is the image width", 8, 4, 2,
-         withoutOffset({16.5, 20.5, 127, 127, 127.5, 127.5, 127.5, 127.5,
-                        118, 118, 128, 128, 127.5, 127.5, 127.5, 127.5,
-                        123, 123, 123, 123, 128, 128, 128, 128,
-                        123, 123, 123, 123, 128, 128, 128, 128}, 8, 4, 2),
+         withoutOffset({16.5, 20.5,  127,   127,   127.5, 127.5, 127.5, 127.5, 118, 118, 128,
+                        128,  127.5, 127.5, 127.5, 127.5, 123,   123,   123,   123, 128, 128,
+                        128,  128,   123,   123,   123,   123,   128,   128,   128, 128},
+                       8, 4, 2),
          ramp8x4},
-        {"beyond the pixel range", 4, 4, 2, {250, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {"beyond the pixel range",
+         4,
+         4,
+         2,
+         {250, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
          {270, 270, 230, 230, 270, 270, 230, 230, 270, 270, 230, 230, 270, 270, 230, 230}},
         {"no level for 0", 2, 2, 0, {1, 2, 3, 4}, {1, 2, 3, 4}},
         {"no level for -1", 2, 2, -1, {1, 2, 3, 4}, {1, 2, 3, 4}},
@@ -84,7 +101,9 @@ TEST(InverseTransform, WorkedExamples) {
 
 // A corner of one value and no detail anywhere rebuilds a flat picture.
 TEST(InverseTransform, ZeroDetailGivesAFlatPicture) {
-    const struct { int width, height, levels; } shapes[] = {{2, 2, 1}, {16, 16, 4}, {32, 8, 3}, {8, 24, 2}};
+    const struct {
+        int width, height, levels;
+    } shapes[] = {{2, 2, 1}, {16, 16, 4}, {32, 8, 3}, {8, 24, 2}};
     for (const auto& s : shapes) {
         Plane plane(std::size_t(s.width * s.height), 0.0);
         for (int y = 0; y < s.height >> s.levels; ++y)
@@ -105,15 +124,18 @@ TEST(InverseTransform, ProgressLineCountsTheLevelsDown) {
 // The forward transform of whole numbers, offset taken off, comes back exactly.
 TEST(InverseTransform, UndoesTheForwardTransform) {
     std::mt19937 random(11);
-    const struct { int width, height, levels; } shapes[] = {
-        {2, 2, 1}, {8, 8, 3}, {16, 8, 2}, {8, 16, 3}, {12, 20, 2}, {32, 4, 2}, {64, 64, 6}, {6, 10, 1},
+    const struct {
+        int width, height, levels;
+    } shapes[] = {
+        {2, 2, 1},   {8, 8, 3},  {16, 8, 2},  {8, 16, 3},
+        {12, 20, 2}, {32, 4, 2}, {64, 64, 6}, {6, 10, 1},
     };
     for (const auto& s : shapes) {
         Plane picture = randomPlane(random, s.width, s.height, 0, 256);
         for (double& v : picture) v = double(int(v));
         const Plane coefficients = forward(picture, s.height, s.width, s.levels);
-        EXPECT_EQ(inverse(withoutOffset(coefficients, s.width, s.height, s.levels), s.height, s.width,
-                          s.levels),
+        EXPECT_EQ(inverse(withoutOffset(coefficients, s.width, s.height, s.levels), s.height,
+                          s.width, s.levels),
                   picture)
             << s.width << "x" << s.height << " R=" << s.levels;
     }
@@ -122,13 +144,15 @@ TEST(InverseTransform, UndoesTheForwardTransform) {
 // On values whose sums round, any change in the order of the arithmetic shows.
 TEST(InverseTransform, MatchesTheTextbookInverseBitForBit) {
     std::mt19937 random(12);
-    const struct { int width, height, levels; } shapes[] = {
+    const struct {
+        int width, height, levels;
+    } shapes[] = {
         {2, 2, 1}, {8, 8, 3}, {16, 8, 2}, {8, 32, 3}, {24, 12, 2}, {64, 32, 5},
     };
     for (const auto& s : shapes) {
         const Plane coefficients = randomPlane(random, s.width, s.height, -100.0, 400.0);
-        EXPECT_EQ(inverse(withoutOffset(coefficients, s.width, s.height, s.levels), s.height, s.width,
-                          s.levels),
+        EXPECT_EQ(inverse(withoutOffset(coefficients, s.width, s.height, s.levels), s.height,
+                          s.width, s.levels),
                   onda_test::referenceInverse(coefficients, s.width, s.height, s.levels))
             << s.width << "x" << s.height << " R=" << s.levels;
     }
@@ -136,7 +160,9 @@ TEST(InverseTransform, MatchesTheTextbookInverseBitForBit) {
 
 TEST(InverseTransform, ManyColumnsAtOnceEqualOneColumnAtATime) {
     std::mt19937 random(13);
-    const struct { int width, height, column, columns, count; } regions[] = {
+    const struct {
+        int width, height, column, columns, count;
+    } regions[] = {
         {16, 8, 0, 16, 8}, {16, 8, 3, 5, 4}, {6, 10, 1, 5, 10}, {2, 2, 0, 2, 2}, {24, 6, 7, 1, 6},
     };
     for (const auto& r : regions) {
@@ -162,9 +188,11 @@ void plainInverse(Plane& source, Plane& result, int height, int width, int level
                 for (int x = 0; x < cols; ++x)
                     source[std::size_t(y * width + x)] = result[std::size_t(y * width + x)];
         };
-        for (int x = 0; x < cols; ++x) wavelet_1d_inv_height(x, rows, source.data(), result.data(), width);
+        for (int x = 0; x < cols; ++x)
+            wavelet_1d_inv_height(x, rows, source.data(), result.data(), width);
         copyRegionBack();
-        for (int y = 0; y < rows; ++y) wavelet_1d_inv_wide(y, cols, source.data(), result.data(), width);
+        for (int y = 0; y < rows; ++y)
+            wavelet_1d_inv_wide(y, cols, source.data(), result.data(), width);
         copyRegionBack();
     }
 }
@@ -173,7 +201,9 @@ void plainInverse(Plane& source, Plane& result, int height, int width, int level
 // copies the whole buffer only once and passes many columns at a time.
 TEST(InverseTransform, DriverEqualsTheWrittenSteps) {
     std::mt19937 random(14);
-    const struct { int width, height, levels; } shapes[] = {
+    const struct {
+        int width, height, levels;
+    } shapes[] = {
         {2, 2, 1}, {8, 8, 3}, {16, 8, 1}, {16, 8, 2}, {8, 32, 3}, {40, 24, 3},
     };
     for (const auto& s : shapes) {

@@ -28,7 +28,9 @@ std::string kindLine(int depth, const fs::path& path) {
                   path.c_str());
     return line;
 }
-std::string kindLine(const Image& input, const fs::path& path) { return kindLine(input.depth, path); }
+std::string kindLine(const Image& input, const fs::path& path) {
+    return kindLine(input.depth, path);
+}
 
 // What a run that reaches the transform prints after the kind line.
 std::string ranText(const Image& input, const std::string& repeat) {
@@ -36,8 +38,9 @@ std::string ranText(const Image& input, const std::string& repeat) {
     std::string text = "Memory size -> " + std::to_string(8LL * w * h) + "\n" +
                        "Memory has been allocated. The address is *\n";
     char sizes[160];
-    std::snprintf(sizes, sizeof sizes, "v:%d, h:%d, ysize:%d, xsize:%d, hm:%d, hn:%d, qm:%d, qn:%d\n",
-                  h, w, h, w, w / 2, h / 2, w / 4, h / 4);
+    std::snprintf(sizes, sizeof sizes,
+                  "v:%d, h:%d, ysize:%d, xsize:%d, hm:%d, hn:%d, qm:%d, qn:%d\n", h, w, h, w, w / 2,
+                  h / 2, w / 4, h / 4);
     for (int plane = 0; plane < (input.depth == 24 ? 3 : 1); ++plane) {
         text += "Plane : " + std::to_string(plane) + "\n" + "Wavelet Transfer -- " + repeat +
                 " Times --\n" + sizes + "\n";
@@ -48,7 +51,8 @@ std::string ranText(const Image& input, const std::string& repeat) {
 // 0.25, 127.75, 128.25, 127.75 truncate to 0, 127, 128, 127; one level by default.
 TEST(Ondasplit, TwoByTwoGreyPictureAtTheDefaultRepeatNumber) {
     ScratchDir dir;
-    const ImagePtr input = makeImage(2, 2, 8, [](int x, int y, int) { return x == 1 && y == 0 ? 1 : 0; });
+    const ImagePtr input =
+        makeImage(2, 2, 8, [](int x, int y, int) { return x == 1 && y == 0 ? 1 : 0; });
     writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
     const RunResult r = ondasplit({dir.path("in.bmp"), dir.path("out.bmp")});
     EXPECT_EQ(r.exitStatus, 0);
@@ -63,10 +67,16 @@ TEST(Ondasplit, TwoByTwoGreyPictureAtTheDefaultRepeatNumber) {
 // How the repeat number argument is read, judged by the console and by the
 // levels the written file holds: any number but 1 gives two.
 TEST(Ondasplit, RepeatNumberArgument) {
-    const struct { std::vector<std::string> extra; std::string shown; int levels; } cases[] = {
-        {{}, "1", 1},        {{"1"}, "1", 1},     {{" +1"}, "1", 1},   {{"1", "5", "x"}, "1", 1},
-        {{"2"}, "2", 2},     {{"2abc"}, "2", 2},  {{"0"}, "0", 2},     {{"abc"}, "0", 2},
-        {{"-1"}, "-1", 2},   {{"-99999999999"}, "-2147483648", 2},
+    const struct {
+        std::vector<std::string> extra;
+        std::string shown;
+        int levels;
+    } cases[] = {
+        {{}, "1", 1},      {{"1"}, "1", 1},
+        {{" +1"}, "1", 1}, {{"1", "5", "x"}, "1", 1},
+        {{"2"}, "2", 2},   {{"2abc"}, "2", 2},
+        {{"0"}, "0", 2},   {{"abc"}, "0", 2},
+        {{"-1"}, "-1", 2}, {{"-99999999999"}, "-2147483648", 2},
     };
     ScratchDir dir;
     for (int depth : {8, 24}) {
@@ -77,8 +87,10 @@ TEST(Ondasplit, RepeatNumberArgument) {
             args.insert(args.end(), c.extra.begin(), c.extra.end());
             const RunResult r = ondasplit(args);
             EXPECT_EQ(r.exitStatus, 0);
-            EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + ranText(*input, c.shown));
-            EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*referenceForwardImage(*input, c.levels)))
+            EXPECT_EQ(r.out,
+                      BANNER + kindLine(*input, dir.path("in.bmp")) + ranText(*input, c.shown));
+            EXPECT_EQ(readFileBytes(dir.path("out.bmp")),
+                      bmpFileOf(*referenceForwardImage(*input, c.levels)))
                 << depth << " " << c.shown;
         }
     }
@@ -87,7 +99,10 @@ TEST(Ondasplit, RepeatNumberArgument) {
 // A repeat number above 2 is refused after the kind line, before the size is
 // looked at; digits beyond int saturate and are refused too.
 TEST(Ondasplit, RepeatNumberAboveTwoIsRefused) {
-    const struct { int width, height, depth; std::string repeat; } cases[] = {
+    const struct {
+        int width, height, depth;
+        std::string repeat;
+    } cases[] = {
         {4, 4, 8, "3"}, {4, 4, 24, "3"}, {4, 4, 8, "2147483648"}, {4, 4, 8, "99999999999999999999"},
         {3, 5, 8, "3"}, {0, 0, 24, "7"},
     };
@@ -97,14 +112,18 @@ TEST(Ondasplit, RepeatNumberAboveTwoIsRefused) {
         writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
         const RunResult r = ondasplit({dir.path("in.bmp"), dir.path("out.bmp"), c.repeat});
         EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + "Repeat Number input error\n");
+        EXPECT_EQ(r.out,
+                  BANNER + kindLine(*input, dir.path("in.bmp")) + "Repeat Number input error\n");
         EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
     }
 }
 
 // One level needs even sides, two levels (and 0 or less) multiples of 4.
 TEST(Ondasplit, SizesTheBlocksCannotCoverAreRefused) {
-    const struct { int width, height, depth; std::string repeat, multiple; } cases[] = {
+    const struct {
+        int width, height, depth;
+        std::string repeat, multiple;
+    } cases[] = {
         {3, 4, 8, "1", "2"},  {4, 5, 24, "1", "2"}, {6, 4, 8, "2", "4"},  {4, 6, 24, "2", "4"},
         {2, 2, 8, "2", "4"},  {2, 4, 8, "0", "4"},  {6, 8, 8, "-1", "4"}, {0, 4, 8, "1", "2"},
         {4, 0, 24, "2", "4"}, {0, 0, 8, "1", "2"},
@@ -116,10 +135,11 @@ TEST(Ondasplit, SizesTheBlocksCannotCoverAreRefused) {
         const RunResult r = ondasplit({dir.path("in.bmp"), dir.path("out.bmp"), c.repeat});
         EXPECT_EQ(r.signal, 0);
         EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out, BANNER + kindLine(*input, dir.path("in.bmp")) + "Image size " +
-                             std::to_string(c.width) + "x" + std::to_string(c.height) +
-                             " cannot be transformed: width and height must be positive multiples of " +
-                             c.multiple + ".\n");
+        EXPECT_EQ(r.out,
+                  BANNER + kindLine(*input, dir.path("in.bmp")) + "Image size " +
+                      std::to_string(c.width) + "x" + std::to_string(c.height) +
+                      " cannot be transformed: width and height must be positive multiples of " +
+                      c.multiple + ".\n");
         EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
     }
 }
@@ -140,19 +160,24 @@ TEST(Ondasplit, ColourPictureTransformsEveryChannelOnItsOwn) {
     const ImagePtr owned(output);
     ASSERT_EQ(owned->depth, 24);
     // Top-left average, top-right row detail, bottom-left column detail.
-    const struct { int x, y, c, value; } samples[] = {
-        {0, 0, 0, 30}, {2, 0, 0, 98},  {0, 2, 0, 128}, {0, 0, 1, 30},  {2, 0, 1, 128},
-        {0, 2, 1, 98}, {0, 0, 2, 90},  {2, 0, 2, 128}, {3, 3, 2, 128}, {1, 1, 0, 150},
+    const struct {
+        int x, y, c, value;
+    } samples[] = {
+        {0, 0, 0, 30}, {2, 0, 0, 98}, {0, 2, 0, 128}, {0, 0, 1, 30},  {2, 0, 1, 128},
+        {0, 2, 1, 98}, {0, 0, 2, 90}, {2, 0, 2, 128}, {3, 3, 2, 128}, {1, 1, 0, 150},
     };
     for (const auto& s : samples) {
-        EXPECT_EQ(channelAt(*owned, s.x, s.y, s.c), s.value) << s.x << "," << s.y << " channel " << s.c;
+        EXPECT_EQ(channelAt(*owned, s.x, s.y, s.c), s.value)
+            << s.x << "," << s.y << " channel " << s.c;
     }
 }
 
 // The two programs reach the same coefficients by different routes.
 TEST(Ondasplit, WritesWhatOndafwdWritesForOneAndTwoLevels) {
     ScratchDir dir;
-    const struct { int width, height, depth; } shapes[] = {
+    const struct {
+        int width, height, depth;
+    } shapes[] = {
         {2, 6, 8}, {8, 8, 8}, {36, 20, 8}, {4, 4, 24}, {12, 16, 24}, {64, 8, 24},
     };
     unsigned seed = 100;
@@ -162,7 +187,9 @@ TEST(Ondasplit, WritesWhatOndafwdWritesForOneAndTwoLevels) {
         for (const std::string repeat : {"1", "2"}) {
             if (repeat == "2" && (s.width % 4 != 0 || s.height % 4 != 0)) continue;
             ASSERT_EQ(ondasplit({dir.path("in.bmp"), dir.path("split.bmp"), repeat}).exitStatus, 0);
-            ASSERT_EQ(runProgram(ONDAFWD_PATH, {dir.path("in.bmp"), dir.path("fwd.bmp"), repeat}).exitStatus, 0);
+            ASSERT_EQ(runProgram(ONDAFWD_PATH, {dir.path("in.bmp"), dir.path("fwd.bmp"), repeat})
+                          .exitStatus,
+                      0);
             EXPECT_EQ(readFileBytes(dir.path("split.bmp")), readFileBytes(dir.path("fwd.bmp")))
                 << s.width << "x" << s.height << "x" << s.depth << " R=" << repeat;
         }
@@ -172,8 +199,13 @@ TEST(Ondasplit, WritesWhatOndafwdWritesForOneAndTwoLevels) {
 // ondainv undoes what ondasplit wrote, as it undoes ondafwd's pictures.
 TEST(Ondasplit, OndainvRebuildsWhatItWrote) {
     ScratchDir dir;
-    const struct { int width, height, depth, levels; } cases[] = {
-        {8, 8, 8, 1}, {20, 12, 8, 2}, {6, 14, 24, 1}, {16, 32, 24, 2},
+    const struct {
+        int width, height, depth, levels;
+    } cases[] = {
+        {8, 8, 8, 1},
+        {20, 12, 8, 2},
+        {6, 14, 24, 1},
+        {16, 32, 24, 2},
     };
     unsigned seed = 200;
     for (const auto& c : cases) {
@@ -181,7 +213,9 @@ TEST(Ondasplit, OndainvRebuildsWhatItWrote) {
         writeFileBytes(dir.path("in.bmp"), bmpFileOf(*picture));
         const std::string repeat = std::to_string(c.levels);
         ASSERT_EQ(ondasplit({dir.path("in.bmp"), dir.path("split.bmp"), repeat}).exitStatus, 0);
-        ASSERT_EQ(runProgram(ONDAINV_PATH, {dir.path("split.bmp"), dir.path("inv.bmp"), repeat}).exitStatus, 0);
+        ASSERT_EQ(runProgram(ONDAINV_PATH, {dir.path("split.bmp"), dir.path("inv.bmp"), repeat})
+                      .exitStatus,
+                  0);
         const ImagePtr predicted =
             referenceInverseImage(*referenceForwardImage(*picture, c.levels), c.levels);
         EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), bmpFileOf(*predicted))

@@ -51,17 +51,32 @@ TEST(SplitTransform, WorkedExamples) {
         {"horizontal detail low", 2, 2, 1, {0, 255, 0, 255}, {127.5, 0.5, 128, 128}},
         {"vertical detail extremes", 2, 2, 1, {255, 255, 0, 0}, {127.5, 128, 255.5, 128}},
         {"diagonal detail extremes", 2, 2, 1, {0, 255, 255, 0}, {127.5, 128, 128, 0.5}},
-        {"4x4 one level", 4, 4, 1, ramp4,
+        {"4x4 one level",
+         4,
+         4,
+         1,
+         ramp4,
          {5, 9, 127, 127, 21, 25, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128}},
-        {"4x4 two levels", 4, 4, 2, ramp4,
+        {"4x4 two levels",
+         4,
+         4,
+         2,
+         ramp4,
          {15, 126, 127, 127, 120, 128, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128}},
-        {"4x4 stripes, two levels", 4, 4, 2, stripes,
+        {"4x4 stripes, two levels",
+         4,
+         4,
+         2,
+         stripes,
          {127.5, 0.5, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128}},
-        {"8x4 two levels, stride is the image width", 8, 4, 2, ramp8x4,
-         {16.5, 20.5, 127, 127, 127.5, 127.5, 127.5, 127.5,
-          118, 118, 128, 128, 127.5, 127.5, 127.5, 127.5,
-          123, 123, 123, 123, 128, 128, 128, 128,
-          123, 123, 123, 123, 128, 128, 128, 128}},
+        {"8x4 two levels, stride is the image width",
+         8,
+         4,
+         2,
+         ramp8x4,
+         {16.5, 20.5,  127,   127,   127.5, 127.5, 127.5, 127.5, 118, 118, 128,
+          128,  127.5, 127.5, 127.5, 127.5, 123,   123,   123,   123, 128, 128,
+          128,  128,   123,   123,   123,   123,   128,   128,   128, 128}},
     };
     for (const auto& e : examples) {
         EXPECT_EQ(split(e.input, e.height, e.width, e.repeat), e.expected) << e.name;
@@ -69,11 +84,14 @@ TEST(SplitTransform, WorkedExamples) {
 }
 
 TEST(SplitTransform, ConstantPlaneKeepsItsValueTopLeftAndMidGreyElsewhere) {
-    const struct { int width, height, repeat; } cases[] = {
+    const struct {
+        int width, height, repeat;
+    } cases[] = {
         {8, 4, 1}, {6, 10, 1}, {8, 4, 2}, {4, 12, 2}, {16, 8, 0},
     };
     for (const auto& c : cases) {
-        const Plane result = split(Plane(std::size_t(c.width * c.height), 77.0), c.height, c.width, c.repeat);
+        const Plane result =
+            split(Plane(std::size_t(c.width * c.height), 77.0), c.height, c.width, c.repeat);
         const int shift = c.repeat == 1 ? 1 : 2;
         for (int y = 0; y < c.height; ++y)
             for (int x = 0; x < c.width; ++x) {
@@ -87,7 +105,9 @@ TEST(SplitTransform, ConstantPlaneKeepsItsValueTopLeftAndMidGreyElsewhere) {
 // The one sweep gives, bit for bit, what the separable step gives level by
 // level, and writes every element of the result.
 TEST(SplitTransform, EqualsTheSeparableTransformOnRandomPlanes) {
-    const struct { int width, height, repeat; } cases[] = {
+    const struct {
+        int width, height, repeat;
+    } cases[] = {
         {2, 2, 1}, {6, 4, 1}, {10, 14, 1}, {4, 4, 2}, {8, 12, 2}, {20, 8, 2}, {32, 32, 2},
     };
     unsigned seed = 1;
@@ -115,14 +135,17 @@ TEST(SplitTransform, EveryOtherRepeatNumberGivesTheTwoLevelLayout) {
 TEST(SplitTransform, ProgressShowsTheRepeatNumberAndTheSizes) {
     std::string progress;
     split(Plane(512 * 256, 0.0), 256, 512, 2, &progress);
-    EXPECT_EQ(progress, "Wavelet Transfer -- 2 Times --\n"
-                        "v:256, h:512, ysize:256, xsize:512, hm:256, hn:128, qm:128, qn:64\n\n");
+    EXPECT_EQ(progress,
+              "Wavelet Transfer -- 2 Times --\n"
+              "v:256, h:512, ysize:256, xsize:512, hm:256, hn:128, qm:128, qn:64\n\n");
     split(Plane(2 * 6, 0.0), 6, 2, 1, &progress);
-    EXPECT_EQ(progress, "Wavelet Transfer -- 1 Times --\n"
-                        "v:6, h:2, ysize:6, xsize:2, hm:1, hn:3, qm:0, qn:1\n\n");
+    EXPECT_EQ(progress,
+              "Wavelet Transfer -- 1 Times --\n"
+              "v:6, h:2, ysize:6, xsize:2, hm:1, hn:3, qm:0, qn:1\n\n");
     split(Plane(16, 0.0), 4, 4, -3, &progress);
-    EXPECT_EQ(progress, "Wavelet Transfer -- -3 Times --\n"
-                        "v:4, h:4, ysize:4, xsize:4, hm:2, hn:2, qm:1, qn:1\n\n");
+    EXPECT_EQ(progress,
+              "Wavelet Transfer -- -3 Times --\n"
+              "v:4, h:4, ysize:4, xsize:4, hm:2, hn:2, qm:1, qn:1\n\n");
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+#include "tool.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -5,7 +7,6 @@
 
 #include "messages.h"
 #include "test_support.h"
-#include "tool.h"
 
 using onda_test::channelAt;
 using onda_test::makeImage;
@@ -13,15 +14,32 @@ using onda_test::makeImage;
 namespace {
 
 TEST(RepeatNumber, FollowsTheAtoiRuleAndSaturates) {
-    const struct { const char* text; int value; } cases[] = {
-        {"3", 3},           {"  2", 2},         {"\t\n 7", 7},     {"+4", 4},
-        {"-1", -1},         {"2abc", 2},        {"3 levels", 3},   {"abc", 0},
-        {"", 0},            {"-", 0},           {"+-2", 0},        {" - 2", 0},
-        {"007", 7},         {"2147483647", INT_MAX},               {"-2147483648", INT_MIN},
-        {"2147483648", INT_MAX},                {"99999999999999999999999", INT_MAX},
-        {"-99999999999999999999999", INT_MIN},  {"00000000000000000000002", 2},
+    const struct {
+        const char* text;
+        int value;
+    } cases[] = {
+        {"3", 3},
+        {"  2", 2},
+        {"\t\n 7", 7},
+        {"+4", 4},
+        {"-1", -1},
+        {"2abc", 2},
+        {"3 levels", 3},
+        {"abc", 0},
+        {"", 0},
+        {"-", 0},
+        {"+-2", 0},
+        {" - 2", 0},
+        {"007", 7},
+        {"2147483647", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"2147483648", INT_MAX},
+        {"99999999999999999999999", INT_MAX},
+        {"-99999999999999999999999", INT_MIN},
+        {"00000000000000000000002", 2},
     };
-    for (const auto& c : cases) EXPECT_EQ(parseRepeatNumber(c.text), c.value) << '"' << c.text << '"';
+    for (const auto& c : cases)
+        EXPECT_EQ(parseRepeatNumber(c.text), c.value) << '"' << c.text << '"';
 }
 
 TEST(RepeatNumber, ComesFromTheThirdArgumentOrTheDefault) {
@@ -42,9 +60,18 @@ TEST(SizeRule, MultipleOfTwoToTheLevels) {
 }
 
 TEST(SizeRule, RefusesZeroAndIndivisibleSides) {
-    const struct { int width, height; std::int64_t multiple; bool ok; } cases[] = {
-        {8, 4, 4, true},   {8, 4, 8, false},  {6, 8, 4, false}, {0, 8, 1, false},
-        {8, 0, 2, false},  {1, 1, 1, true},   {2, 2, std::int64_t{1} << 31, false},
+    const struct {
+        int width, height;
+        std::int64_t multiple;
+        bool ok;
+    } cases[] = {
+        {8, 4, 4, true},
+        {8, 4, 8, false},
+        {6, 8, 4, false},
+        {0, 8, 1, false},
+        {8, 0, 2, false},
+        {1, 1, 1, true},
+        {2, 2, std::int64_t{1} << 31, false},
     };
     for (const auto& c : cases) {
         Image image{c.width, c.height, 8, nullptr};
@@ -53,7 +80,9 @@ TEST(SizeRule, RefusesZeroAndIndivisibleSides) {
 }
 
 TEST(SizeRule, ApproximationCornerOfTheLevels) {
-    const struct { int levels, width, height; } cases[] = {
+    const struct {
+        int levels, width, height;
+    } cases[] = {
         {1, 8, 4}, {3, 2, 1}, {4, 1, 0}, {0, 16, 8}, {-5, 16, 8}, {31, 0, 0}, {INT_MAX, 0, 0},
     };
     const Image image{16, 8, 8, nullptr};
@@ -65,7 +94,11 @@ TEST(SizeRule, ApproximationCornerOfTheLevels) {
 }
 
 TEST(ImageKind, ColourMonochromeOrNeither) {
-    const struct { int depth; const char* format; bool ok; } cases[] = {
+    const struct {
+        int depth;
+        const char* format;
+        bool ok;
+    } cases[] = {
         {24, message::FILE_IS_COLOUR, true},
         {8, message::FILE_IS_MONO, true},
         {16, message::FILE_NEITHER_COLOUR_NOR_MONO, false},
@@ -83,11 +116,12 @@ TEST(ImageKind, ColourMonochromeOrNeither) {
 }
 
 TEST(Planes, FillKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
-    const ImagePtr image = makeImage(4, 2, 24, [](int x, int y, int c) { return 10 * y + x + 100 * c; });
+    const ImagePtr image =
+        makeImage(4, 2, 24, [](int x, int y, int c) { return 10 * y + x + 100 * c; });
     std::vector<double> plane(8);
     fillPlane(*image, 1, plane.data(), KeptCorner{2, 1});
-    EXPECT_EQ(plane, (std::vector<double>{100, 101, 102 - 128, 103 - 128,
-                                          110 - 128, 111 - 128, 112 - 128, 113 - 128}));
+    EXPECT_EQ(plane, (std::vector<double>{100, 101, 102 - 128, 103 - 128, 110 - 128, 111 - 128,
+                                          112 - 128, 113 - 128}));
     fillPlane(*image, 2, plane.data(), KeptCorner{4, 2});
     EXPECT_EQ(plane, (std::vector<double>{200, 201, 202, 203, 210, 211, 212, 213}));
 }
@@ -105,7 +139,8 @@ TEST(Planes, WriteBackTruncatesClampsAndKeepsOtherChannels) {
 }
 
 TEST(Planes, EveryChannelOfAColourImageIsTransformedOnItsOwn) {
-    const ImagePtr input = makeImage(2, 2, 24, [](int x, int y, int c) { return x + 2 * y + 10 * c; });
+    const ImagePtr input =
+        makeImage(2, 2, 24, [](int x, int y, int c) { return x + 2 * y + 10 * c; });
     Workspace workspace;
     ASSERT_TRUE(prepareWorkspace(*input, workspace));
     std::vector<int> seen;

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -26,7 +26,8 @@ void putWord(Bytes& out, unsigned value) {
 }
 
 void putDword(Bytes& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(std::uint8_t((value >> shift) & 0xFF));
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(std::uint8_t((value >> shift) & 0xFF));
 }
 
 Bytes BmpBuilder::bytes() const {
@@ -65,7 +66,8 @@ namespace {
 
 Bytes greyPalette() {
     Bytes palette;
-    for (int i = 0; i < 256; ++i) palette.insert(palette.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
+    for (int i = 0; i < 256; ++i)
+        palette.insert(palette.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
     return palette;
 }
 
@@ -154,7 +156,9 @@ void writeFileBytes(const std::filesystem::path& path, const Bytes& bytes) {
     if (!out) throw std::runtime_error("cannot write test file " + path.string());
 }
 
-std::string asString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string asString(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
 
 ScratchDir::ScratchDir() {
     static std::atomic<int> counter{0};
@@ -248,8 +252,7 @@ std::string readAllAndClose(std::FILE* stream) {
     return text;
 }
 
-std::vector<double> referenceForward(std::vector<double> plane, int width, int height,
-                                     int levels) {
+std::vector<double> referenceForward(std::vector<double> plane, int width, int height, int levels) {
     for (int level = 0; level < levels; ++level) {
         const int rows = height >> level, cols = width >> level;
         std::vector<double> line;
@@ -277,8 +280,7 @@ std::vector<double> referenceForward(std::vector<double> plane, int width, int h
     return plane;
 }
 
-std::vector<double> referenceInverse(std::vector<double> plane, int width, int height,
-                                     int levels) {
+std::vector<double> referenceInverse(std::vector<double> plane, int width, int height, int levels) {
     const int cornerWidth = levels > 0 ? width >> levels : width;
     const int cornerHeight = levels > 0 ? height >> levels : height;
     for (int y = 0; y < height; ++y)

@@ -64,7 +64,7 @@ std::string asString(const Bytes& bytes);
 
 // A fresh folder under the system's temporary folder, removed at the end.
 class ScratchDir {
-public:
+   public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -74,7 +74,7 @@ public:
     // Every entry of the folder, by name, sorted.
     std::vector<std::string> entries() const;
 
-private:
+   private:
     std::filesystem::path root_;
 };
 

@@ -22,7 +22,9 @@ int truncateToInt(double value) {
 
 // n halvings as a shift count: none for n <= 0, and from 31 on as many as an
 // int has bits to lose.
-int halvings(int n) { return std::clamp(n, 0, 31); }
+int halvings(int n) {
+    return std::clamp(n, 0, 31);
+}
 
 }  // namespace
 
@@ -82,7 +84,9 @@ int repeatNumberArgument(int argc, char** argv, int defaultValue) {
     return argc > 3 ? parseRepeatNumber(argv[3]) : defaultValue;
 }
 
-std::int64_t sideMultipleForLevels(int levels) { return std::int64_t{1} << halvings(levels); }
+std::int64_t sideMultipleForLevels(int levels) {
+    return std::int64_t{1} << halvings(levels);
+}
 
 KeptCorner approximationCorner(const Image& image, int levels) {
     const int shift = halvings(levels);
@@ -94,9 +98,10 @@ bool checkImageSize(const Image& image, std::int64_t multiple) {
         image.height % multiple == 0) {
         return true;
     }
-    std::printf("Image size %dx%d cannot be transformed: width and height must be positive "
-                "multiples of %lld.\n",
-                image.width, image.height, static_cast<long long>(multiple));
+    std::printf(
+        "Image size %dx%d cannot be transformed: width and height must be positive "
+        "multiples of %lld.\n",
+        image.width, image.height, static_cast<long long>(multiple));
     return false;
 }
 
@@ -121,7 +126,9 @@ void printBufferAddresses(const Workspace& workspace) {
                 static_cast<void*>(workspace.result.get()));
 }
 
-int channelCount(const Image& image) { return image.depth == 24 ? 3 : 1; }
+int channelCount(const Image& image) {
+    return image.depth == 24 ? 3 : 1;
+}
 
 namespace {
 

@@ -5,9 +5,13 @@
 
 #include "tool.h"
 
-double w_average(double a, double b) { return (a + b) / 2.0; }
+double w_average(double a, double b) {
+    return (a + b) / 2.0;
+}
 
-double w_difference(double a, double b) { return DETAIL_OFFSET + (a - b) / 2.0; }
+double w_difference(double a, double b) {
+    return DETAIL_OFFSET + (a - b) / 2.0;
+}
 
 void wavelet_1d_wide(int row, int count, const double* source, double* result, int stride) {
     const double* in = source + bufferIndex(0, row, stride);
@@ -19,8 +23,8 @@ void wavelet_1d_wide(int row, int count, const double* source, double* result, i
     }
 }
 
-void wavelet_1d_height(int column, int count, const double* source, double* result,
-                       int stride, int columns) {
+void wavelet_1d_height(int column, int count, const double* source, double* result, int stride,
+                       int columns) {
     const int half = count / 2;
     for (int i = 0; i < count; i += 2) {
         const double* upper = source + bufferIndex(column, i, stride);
@@ -41,8 +45,7 @@ void wavelet_1d_height(int column, int count, const double* source, double* resu
 // with a copy-back after each, without the copies. One copy at the end makes
 // the result buffer equal to the source buffer: level 1 covers the whole
 // picture, so it is a single sweep.
-void wavelet_process(double* source, double* result, int height, int width,
-                     std::FILE* progress) {
+void wavelet_process(double* source, double* result, int height, int width, std::FILE* progress) {
     if (progress) std::fputs("Wavelet Transfer --", progress);
     for (int level = 1; level <= R_Times; ++level) {
         if (progress) std::fprintf(progress, " %d Times --", level);

@@ -22,8 +22,8 @@ void wavelet_1d_wide(int row, int count, const double* source, double* result, i
 
 // Column pass over `count` elements of column `column`, and of the `columns` - 1
 // columns to its right, taken row pair by row pair.
-void wavelet_1d_height(int column, int count, const double* source, double* result,
-                       int stride, int columns = 1);
+void wavelet_1d_height(int column, int count, const double* source, double* result, int stride,
+                       int columns = 1);
 
 // Runs levels 1 to R_Times and prints the progress line to `progress` (none
 // when it is null). With no level to run, `result` receives `source` as it is.

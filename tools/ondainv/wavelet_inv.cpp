@@ -5,8 +5,8 @@
 
 #include "tool.h"
 
-void wavelet_1d_inv_height(int column, int count, const double* source, double* result,
-                           int stride, int columns) {
+void wavelet_1d_inv_height(int column, int count, const double* source, double* result, int stride,
+                           int columns) {
     const int half = count / 2;
     for (int i = 0; i < count; i += 2) {
         const double* average = source + bufferIndex(column, i / 2, stride);
@@ -20,8 +20,7 @@ void wavelet_1d_inv_height(int column, int count, const double* source, double* 
     }
 }
 
-void wavelet_1d_inv_wide(int row, int count, const double* source, double* result,
-                         int stride) {
+void wavelet_1d_inv_wide(int row, int count, const double* source, double* result, int stride) {
     const double* averages = source + bufferIndex(0, row, stride);
     const double* details = averages + count / 2;
     double* out = result + bufferIndex(0, row, stride);

@@ -20,12 +20,11 @@
 
 // Column pass over `count` elements of column `column`, and of the `columns` - 1
 // columns to its right, taken row pair by row pair.
-void wavelet_1d_inv_height(int column, int count, const double* source, double* result,
-                           int stride, int columns = 1);
+void wavelet_1d_inv_height(int column, int count, const double* source, double* result, int stride,
+                           int columns = 1);
 
 // Row pass over `count` elements of row `row`.
-void wavelet_1d_inv_wide(int row, int count, const double* source, double* result,
-                         int stride);
+void wavelet_1d_inv_wide(int row, int count, const double* source, double* result, int stride);
 
 // Runs levels R_Times down to 1 and prints the progress line to `progress`
 // (none when it is null). With no level to run, `result` receives `source` as

@@ -40,9 +40,13 @@ double w_ll2(double a, double b, double c, double d, double offset) {
     return (a + b + c + d) / 4.0 + offset;
 }
 
-int splitLevels(int repeatNumber) { return repeatNumber == 1 ? 1 : 2; }
+int splitLevels(int repeatNumber) {
+    return repeatNumber == 1 ? 1 : 2;
+}
 
-int splitSideMultiple(int repeatNumber) { return splitLevels(repeatNumber) == 1 ? 2 : 4; }
+int splitSideMultiple(int repeatNumber) {
+    return splitLevels(repeatNumber) == 1 ? 2 : 4;
+}
 
 void wavelet_process(const double* source, double* result, int ysize, int xsize,
                      std::FILE* progress) {
