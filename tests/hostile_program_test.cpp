@@ -23,8 +23,8 @@ namespace {
 struct Program {
     const char* name;
     const char* path;
-    const char* title;    // first banner line
-    const char* product;  // second banner line
+    const char* title;              // first banner line
+    message::JapaneseText product;  // second banner line
     const char* usage;
 };
 
@@ -227,7 +227,7 @@ class EveryProgram : public testing::TestWithParam<Program> {
 void expectCannotRead(const RunResult& r, const std::string& what) {
     EXPECT_EQ(r.signal, 0) << what;
     EXPECT_EQ(r.exitStatus, 1) << what;
-    EXPECT_TRUE(endsWith(r.out, message::CANNOT_READ_IMAGE)) << what << ": " << r.out;
+    EXPECT_TRUE(endsWith(r.out, message::CANNOT_READ_IMAGE.cp932)) << what << ": " << r.out;
 }
 
 TEST_P(EveryProgram, CraftedFilesEndWithTheRightMessageAndStatus) {
@@ -271,8 +271,8 @@ TEST_P(EveryProgram, TooFewArgumentsShowTheUsage) {
     for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"in.bmp"}}) {
         const RunResult r = run(args);
         EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out, bannerOf(program.title, program.product) + message::NOT_ENOUGH_PARAMETERS +
-                             "\n" + program.usage + "\n");
+        EXPECT_EQ(r.out, bannerOf(program.title, program.product) +
+                             message::NOT_ENOUGH_PARAMETERS.cp932 + "\n" + program.usage + "\n");
     }
 }
 
@@ -285,7 +285,8 @@ TEST_P(EveryProgram, UnreadableInputIsRefusedWithoutANewline) {
     for (const char* input : {"folder.bmp", "missing.bmp", "text.bmp"}) {
         const RunResult r = run({dir.path(input), dir.path("out.bmp"), "1"});
         EXPECT_EQ(r.exitStatus, 1) << input;
-        EXPECT_EQ(r.out, bannerOf(program.title, program.product) + message::CANNOT_READ_IMAGE)
+        EXPECT_EQ(r.out,
+                  bannerOf(program.title, program.product) + message::CANNOT_READ_IMAGE.cp932)
             << input;
     }
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"folder.bmp", "text.bmp"}));

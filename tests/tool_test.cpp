@@ -5,6 +5,7 @@
 #include <climits>
 #include <vector>
 
+#include "console.h"
 #include "messages.h"
 #include "test_support.h"
 
@@ -75,7 +76,7 @@ TEST(SizeRule, RefusesZeroAndIndivisibleSides) {
     };
     for (const auto& c : cases) {
         Image image{c.width, c.height, 8, nullptr};
-        EXPECT_EQ(checkImageSize(image, c.multiple), c.ok) << c.width << "x" << c.height;
+        EXPECT_EQ(checkImageSize(image, c.multiple, "in.bmp"), c.ok) << c.width << "x" << c.height;
     }
 }
 
@@ -96,7 +97,7 @@ TEST(SizeRule, ApproximationCornerOfTheLevels) {
 TEST(ImageKind, ColourMonochromeOrNeither) {
     const struct {
         int depth;
-        const char* format;
+        message::JapaneseText format;
         bool ok;
     } cases[] = {
         {24, message::FILE_IS_COLOUR, true},
@@ -109,7 +110,7 @@ TEST(ImageKind, ColourMonochromeOrNeither) {
         const bool ok = reportImageKind(image, "a%d.bmp");
         std::fflush(stdout);
         char expected[256];
-        std::snprintf(expected, sizeof expected, c.format, "a%d.bmp");
+        std::snprintf(expected, sizeof expected, consoleText(c.format), "a%d.bmp");
         EXPECT_EQ(testing::internal::GetCapturedStdout(), expected) << c.depth;
         EXPECT_EQ(ok, c.ok) << c.depth;
     }
@@ -142,7 +143,7 @@ TEST(Planes, EveryChannelOfAColourImageIsTransformedOnItsOwn) {
     const ImagePtr input =
         makeImage(2, 2, 24, [](int x, int y, int c) { return x + 2 * y + 10 * c; });
     Workspace workspace;
-    ASSERT_TRUE(prepareWorkspace(*input, workspace));
+    ASSERT_TRUE(prepareWorkspace(*input, workspace, "in.bmp"));
     std::vector<int> seen;
     // A stand-in transform: doubles every value of the plane.
     transformChannels(*input, workspace, KeptCorner{2, 2},

@@ -4,7 +4,13 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+#if defined(__APPLE__)
+#include <util.h>
+#else
+#include <pty.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -201,11 +207,15 @@ void setChildVariable(const std::string& setting) {
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      RunLimits limits, const std::vector<std::string>& environment) {
     std::FILE* captured = std::tmpfile();
-    if (captured == nullptr) throw std::runtime_error("no temporary file for the output");
+    std::FILE* capturedErr = std::tmpfile();
+    if (captured == nullptr || capturedErr == nullptr) {
+        throw std::runtime_error("no temporary file for the output");
+    }
     std::fflush(nullptr);
     const pid_t child = ::fork();
     if (child == 0) {
         ::dup2(::fileno(captured), STDOUT_FILENO);
+        ::dup2(::fileno(capturedErr), STDERR_FILENO);
         const std::string exitCode = "exitcode=" + std::to_string(SANITIZER_EXIT_STATUS);
         setChildVariable("ASAN_OPTIONS=" + exitCode);
         setChildVariable("UBSAN_OPTIONS=" + exitCode);
@@ -231,11 +241,98 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     RunResult result;
     if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    std::rewind(captured);
-    for (int c; (c = std::fgetc(captured)) != EOF;) result.out.push_back(char(c));
-    std::fclose(captured);
+    result.out = readAllAndClose(captured);
+    result.err = readAllAndClose(capturedErr);
     return result;
 }
+
+#ifndef _WIN32
+namespace {
+
+// In the child: the sanitizer exit code and `environment` set, then `program`.
+[[noreturn]] void execProgram(const std::string& program, const std::vector<std::string>& args,
+                              const std::vector<std::string>& environment) {
+    const std::string exitCode = "exitcode=" + std::to_string(SANITIZER_EXIT_STATUS);
+    setChildVariable("ASAN_OPTIONS=" + exitCode);
+    setChildVariable("UBSAN_OPTIONS=" + exitCode);
+    for (const auto& setting : environment) setChildVariable(setting);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+}
+
+void recordEnd(int status, RunResult& result) {
+    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+}
+
+}  // namespace
+
+RunResult runProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                               const std::vector<std::string>& environment) {
+    termios raw{};
+    ::cfmakeraw(&raw);
+    int terminal = -1, side = -1;
+    std::FILE* capturedErr = std::tmpfile();
+    if (capturedErr == nullptr || ::openpty(&terminal, &side, nullptr, &raw, nullptr) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(terminal);
+        ::dup2(side, STDOUT_FILENO);
+        ::dup2(::fileno(capturedErr), STDERR_FILENO);
+        execProgram(program, args, environment);
+    }
+    ::close(side);
+    RunResult result;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        result.out.append(buffer, std::size_t(n));
+    ::close(terminal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    recordEnd(status, result);
+    result.err = readAllAndClose(capturedErr);
+    return result;
+}
+
+RunResult runProgramInterrupted(const std::string& program, const std::vector<std::string>& args,
+                                const std::function<bool()>& ready, int signal, bool& sent) {
+    std::FILE* captured = std::tmpfile();
+    std::FILE* capturedErr = std::tmpfile();
+    if (captured == nullptr || capturedErr == nullptr) {
+        throw std::runtime_error("no temporary file for the output");
+    }
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(::fileno(captured), STDOUT_FILENO);
+        ::dup2(::fileno(capturedErr), STDERR_FILENO);
+        for (const int s : {SIGINT, SIGTERM, SIGHUP}) ::signal(s, SIG_DFL);
+        execProgram(program, args, {});
+    }
+    sent = false;
+    int status = 0;
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+        if (ready()) {
+            sent = ::kill(child, signal) == 0;
+            ::waitpid(child, &status, 0);
+            break;
+        }
+        ::usleep(1000);
+    }
+    RunResult result;
+    recordEnd(status, result);
+    result.out = readAllAndClose(captured);
+    result.err = readAllAndClose(capturedErr);
+    return result;
+}
+#endif
 
 Plane planeFromFormula(int width, int height, double (*value)(int x, int y)) {
     Plane plane;
@@ -347,8 +444,8 @@ std::string maskAddresses(const std::string& out) {
     return std::regex_replace(out, line, "The address is *\n");
 }
 
-std::string bannerOf(const char* title, const char* product) {
-    return std::string(title) + "\n" + product + "\n" + message::MAKERS_NOTICE + "\n";
+std::string bannerOf(const char* title, const message::JapaneseText& product) {
+    return std::string(title) + "\n" + product.cp932 + "\n" + message::MAKERS_NOTICE + "\n";
 }
 
 bool underAddressSanitizer() {
