@@ -59,6 +59,18 @@ bool askTerminal() {
 #endif
 }
 
+bool bothOnTerminal() {
+#if defined(_WIN32)
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 &&
+           GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+#elif defined(ONDA_HAS_LANGINFO)
+    return ::isatty(STDOUT_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1;
+#else
+    return false;
+#endif
+}
+
 }  // namespace
 
 bool utf8Terminal() {
@@ -74,8 +86,9 @@ void nameProgram(const char* name) {
     programName = name;
 }
 
-void printReason(const char* path, const std::string& reason) {
+void printReason(const char* path, const std::string& reason, bool afterOpenLine) {
     std::fflush(stdout);  // standard output's text comes first where both meet
+    if (afterOpenLine && bothOnTerminal()) std::fputc('\n', stderr);
     std::fprintf(stderr, "%s: %s: %s\n", programName, path, reason.c_str());
 }
 

@@ -20,8 +20,10 @@ const char* consoleText(const message::JapaneseText& text);
 // Names the program in the reason lines that follow.
 void nameProgram(const char* name);
 
-// "PROGRAM: PATH: reason" and a line end, on standard error.
-void printReason(const char* path, const std::string& reason);
+// "PROGRAM: PATH: reason" and a line end, on standard error. After a text
+// that leaves its line open on standard output, with both on a terminal, the
+// reason line starts on a line of its own.
+void printReason(const char* path, const std::string& reason, bool afterOpenLine = false);
 
 // "PROGRAM: reason" for a refusal that concerns no file.
 void printProgramReason(const std::string& reason);

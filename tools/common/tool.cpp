@@ -76,7 +76,7 @@ ImagePtr readInputImage(const char* path) {
     ImagePtr owned(image);  // a partly read image is released here too
     if (status < 0) {
         std::printf("%s", consoleText(message::CANNOT_READ_IMAGE));
-        printReason(path, bmpReadReason(cause));
+        printReason(path, bmpReadReason(cause), true);
         return nullptr;
     }
     return owned;
@@ -148,10 +148,12 @@ bool prepareWorkspace(const Image& input, Workspace& workspace, const char* path
     }
     if (!workspace.output || !workspace.source || !workspace.result) {
         std::printf("%s", message::MEMORY_CANNOT_BE_ALLOCATED);
-        printReason(path, "no memory for a " + std::to_string(input.width) + "x" +
-                              std::to_string(input.height) +
-                              " output picture and two coefficient buffers of " +
-                              std::to_string(bytes) + " bytes each");
+        printReason(path,
+                    "no memory for a " + std::to_string(input.width) + "x" +
+                        std::to_string(input.height) +
+                        " output picture and two coefficient buffers of " + std::to_string(bytes) +
+                        " bytes each",
+                    true);
         return false;
     }
     return true;
