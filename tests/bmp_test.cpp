@@ -106,7 +106,7 @@ TEST(ReadBMP, GivesTheStatusOfEachFault) {
         EXPECT_EQ(r.image != nullptr, c.status == BMP_OK || c.handsOverImage) << c.name;
         // The stream entry tells the cause as well.
         std::FILE* stream = std::tmpfile();
-        std::fwrite(c.bytes.data(), 1, c.bytes.size(), stream);
+        for (const std::uint8_t byte : c.bytes) std::fputc(byte, stream);
         std::rewind(stream);
         Image* image = nullptr;
         BmpReadCause cause;

@@ -249,24 +249,36 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 #ifndef _WIN32
 namespace {
 
-// In the child: the sanitizer exit code and `environment` set, then `program`.
-[[noreturn]] void execProgram(const std::string& program, const std::vector<std::string>& args,
-                              const std::vector<std::string>& environment) {
-    const std::string exitCode = "exitcode=" + std::to_string(SANITIZER_EXIT_STATUS);
-    setChildVariable("ASAN_OPTIONS=" + exitCode);
-    setChildVariable("UBSAN_OPTIONS=" + exitCode);
+// Starts `program` with standard output and error on `out` and `err`, the
+// sanitizer exit code and `environment` set, SIGINT, SIGTERM and SIGHUP at
+// their default actions.
+pid_t startProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::vector<std::string>& environment, int out, int err) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child != 0) return child;
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) ::signal(s, SIG_DFL);
+    setChildVariable("ASAN_OPTIONS=exitcode=" + std::to_string(SANITIZER_EXIT_STATUS));
+    setChildVariable("UBSAN_OPTIONS=exitcode=" + std::to_string(SANITIZER_EXIT_STATUS));
     for (const auto& setting : environment) setChildVariable(setting);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
 }
 
-void recordEnd(int status, RunResult& result) {
-    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+// How the child ended (waited for unless `status` is given), its standard error.
+RunResult ended(pid_t child, std::FILE* err, RunResult result, const int* status = nullptr) {
+    int waited = 0;
+    if (status == nullptr) ::waitpid(child, &waited, 0);
+    const int how = status != nullptr ? *status : waited;
+    if (WIFEXITED(how)) result.exitStatus = WEXITSTATUS(how);
+    if (WIFSIGNALED(how)) result.signal = WTERMSIG(how);
+    result.err = readAllAndClose(err);
+    return result;
 }
 
 }  // namespace
@@ -276,61 +288,35 @@ RunResult runProgramOnTerminal(const std::string& program, const std::vector<std
     termios raw{};
     ::cfmakeraw(&raw);
     int terminal = -1, side = -1;
-    std::FILE* capturedErr = std::tmpfile();
-    if (capturedErr == nullptr || ::openpty(&terminal, &side, nullptr, &raw, nullptr) != 0) {
+    std::FILE* err = std::tmpfile();
+    if (err == nullptr || ::openpty(&terminal, &side, nullptr, &raw, nullptr) != 0) {
         throw std::runtime_error("no pseudo-terminal");
     }
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(terminal);
-        ::dup2(side, STDOUT_FILENO);
-        ::dup2(::fileno(capturedErr), STDERR_FILENO);
-        execProgram(program, args, environment);
-    }
+    const pid_t child = startProgram(program, args, environment, side, ::fileno(err));
     ::close(side);
     RunResult result;
     char buffer[4096];
     for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
         result.out.append(buffer, std::size_t(n));
     ::close(terminal);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    recordEnd(status, result);
-    result.err = readAllAndClose(capturedErr);
-    return result;
+    return ended(child, err, result);
 }
 
 RunResult runProgramInterrupted(const std::string& program, const std::vector<std::string>& args,
                                 const std::function<bool()>& ready, int signal, bool& sent) {
-    std::FILE* captured = std::tmpfile();
-    std::FILE* capturedErr = std::tmpfile();
-    if (captured == nullptr || capturedErr == nullptr) {
-        throw std::runtime_error("no temporary file for the output");
-    }
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(::fileno(captured), STDOUT_FILENO);
-        ::dup2(::fileno(capturedErr), STDERR_FILENO);
-        for (const int s : {SIGINT, SIGTERM, SIGHUP}) ::signal(s, SIG_DFL);
-        execProgram(program, args, {});
-    }
-    sent = false;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    if (out == nullptr || err == nullptr) throw std::runtime_error("no file for the output");
+    const pid_t child = startProgram(program, args, {}, ::fileno(out), ::fileno(err));
     int status = 0;
-    while (::waitpid(child, &status, WNOHANG) == 0) {
-        if (ready()) {
-            sent = ::kill(child, signal) == 0;
-            ::waitpid(child, &status, 0);
-            break;
-        }
+    sent = false;
+    while (!sent && ::waitpid(child, &status, WNOHANG) == 0) {
+        sent = ready() && ::kill(child, signal) == 0;
         ::usleep(1000);
     }
     RunResult result;
-    recordEnd(status, result);
-    result.out = readAllAndClose(captured);
-    result.err = readAllAndClose(capturedErr);
-    return result;
+    result.out = readAllAndClose(out);
+    return sent ? ended(child, err, result) : ended(child, err, result, &status);
 }
 #endif
 
