@@ -45,10 +45,13 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <system_error>
+
+#include "interrupt.h"
 
 #if defined(_WIN32)
 #define ONDA_GETC _fgetc_nolock
@@ -100,14 +103,13 @@ bool skipBytes(std::FILE* stream, std::int64_t n) {
     return true;
 }
 
-// The file header after the signature, and the bitmap header's size.
-bool readFileHeader(std::FILE* stream, Header& header) {
+// The file header after the signature.
+bool readFileHeader(std::FILE* stream) {
     std::int32_t fileSize = 0;
     std::int32_t pixelOffset = 0;
     std::uint16_t reserved = 0;
     return freadDWORD(&fileSize, stream) && freadWORD(&reserved, stream) &&
-           freadWORD(&reserved, stream) && freadDWORD(&pixelOffset, stream) &&
-           freadDWORD(&header.headerSize, stream);
+           freadWORD(&reserved, stream) && freadDWORD(&pixelOffset, stream);
 }
 
 bool readCoreHeader(std::FILE* stream, Header& header) {
@@ -136,17 +138,18 @@ bool readInfoHeader(std::FILE* stream, Header& header) {
 }
 
 // Palette entries are stored blue, green, red (and a reserved byte after an
-// info header). Entries past `length` stay black.
-bool readPalette(std::FILE* stream, int length, int entryBytes, Palette& palette) {
+// info header). Entries past `length` stay black. Returns the number of
+// entries read whole.
+int readPalette(std::FILE* stream, int length, int entryBytes, Palette& palette) {
     for (int i = 0; i < length; ++i) {
         std::array<unsigned char, 4> entry{};
         if (std::fread(entry.data(), 1, std::size_t(entryBytes), stream) !=
             std::size_t(entryBytes)) {
-            return false;
+            return i;
         }
         palette[std::size_t(i)] = PaletteEntry{entry[2], entry[1], entry[0]};
     }
-    return true;
+    return length;
 }
 
 // Works on a local copy of the image record: the byte stores then cannot alias
@@ -185,14 +188,52 @@ bool readRow(std::FILE* stream, Image* image, int y, std::int64_t padding, const
     return skipBytes(stream, padding);
 }
 
+// Every stored row, bottom row first. Returns 0, or the number of the stored
+// row (from 1) that the file ends in.
 int readPixelRows(std::FILE* stream, Image* image, const Palette& palette) {
     const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
-    if (rowLength == 0) return BMP_OK;  // zero width: the rows hold no bytes
+    if (rowLength == 0) return 0;  // zero width: the rows hold no bytes
     const std::int64_t padding = rowLength - std::int64_t{image->width} * image->depth / 8;
     for (int y = image->height - 1; y >= 0; --y) {
-        if (!readRow(stream, image, y, padding, palette)) return BMP_BAD_PIXELS;
+        if (!readRow(stream, image, y, padding, palette)) return image->height - y;
     }
-    return BMP_OK;
+    return 0;
+}
+
+// Gives `status`, recording the fault and its values in `cause` when there is
+// one. A read that failed for another reason than the file's end is recorded
+// as that reason, with its errno.
+int refuse(std::FILE* stream, BmpReadCause* cause, int status, int fault, std::int64_t value = 0,
+           std::int64_t other = 0) {
+    const int error = errno;
+    if (cause == nullptr) return status;
+    *cause = std::ferror(stream) ? BmpReadCause{BMP_FAULT_READ_ERROR, 0, 0, error}
+                                 : BmpReadCause{fault, value, other, 0};
+    return status;
+}
+
+// Why createImage gave no image for these dimensions.
+int noImageFault(const Header& header) {
+    if (header.height < 0) return BMP_FAULT_TOP_DOWN;
+    if (header.width < 0) return BMP_FAULT_NEGATIVE_WIDTH;
+    const std::int64_t rowBytes = std::int64_t{header.width} * (header.bitsPerPixel / 8);
+    const bool fits = rowBytes == 0 || header.height <= (IMAGE_BYTE_LIMIT - 1) / rowBytes;
+    return fits ? BMP_FAULT_NO_MEMORY : BMP_FAULT_TOO_LARGE;
+}
+
+const char* compressionName(std::int64_t code) {
+    switch (code) {
+        case 1: return "RLE8";
+        case 2: return "RLE4";
+        case 3: return "bit fields";
+        case 4: return "JPEG";
+        case 5: return "PNG";
+        case 6: return "alpha bit fields";
+        case 11: return "CMYK";
+        case 12: return "CMYK RLE8";
+        case 13: return "CMYK RLE4";
+        default: return "of unknown kind";
+    }
 }
 
 // The size of the file writeBMPstream makes, or -1 when it would not fit the
@@ -228,7 +269,8 @@ void writeHeaders(std::FILE* stream, const Image* image, std::int32_t fileSize) 
     }
 }
 
-void writeRow(std::FILE* stream, const Image* source, int y, std::size_t padding) {
+// False as soon as a write fails; errno is then that of the failed write.
+bool writeRow(std::FILE* stream, const Image* source, int y, std::size_t padding) {
     const Image image = *source;  // see storePixels
     Chunk chunk;
     for (int x0 = 0; x0 < image.width; x0 += CHUNK_PIXELS) {
@@ -246,21 +288,61 @@ void writeRow(std::FILE* stream, const Image* source, int y, std::size_t padding
             }
         }
         std::fwrite(chunk.data(), 1, std::size_t(out - chunk.data()), stream);
+        if (std::ferror(stream)) return false;
     }
     static const unsigned char zeros[4] = {0, 0, 0, 0};
     std::fwrite(zeros, 1, padding, stream);
+    return !std::ferror(stream);
+}
+
+// Gives BMP_WRITE_FAILED, keeping the step and the errno of its failed call.
+int writeFailed(BmpWriteCause& cause, int step) {
+    const int error = errno;
+    cause = BmpWriteCause{step, 0, 0, error};
+    return BMP_WRITE_FAILED;
+}
+
+// True for an image the writer takes: 8 or 24 bits, pixels when it has an
+// area, a file that fits the size field.
+bool acceptsImage(const Image* image, BmpWriteCause& cause) {
+    if (image == nullptr || (image->depth != 8 && image->depth != 24) ||
+        (image->width > 0 && image->height > 0 && image->data == nullptr)) {
+        cause = BmpWriteCause{BMP_WRITE_BAD_IMAGE, image ? image->depth : 0, 0, 0};
+        return false;
+    }
+    if (writtenFileSize(image) < 0) {
+        cause = BmpWriteCause{BMP_WRITE_TOO_LARGE, image->width, image->height, 0};
+        return false;
+    }
+    return true;
+}
+
+int writeStream(std::FILE* stream, const Image* image, BmpWriteCause& cause) {
+    if (!acceptsImage(image, cause)) return BMP_WRITE_FAILED;
+    writeHeaders(stream, image, std::int32_t(writtenFileSize(image)));
+    if (std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE);
+    const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
+    if (rowLength > 0) {
+        const auto padding = std::size_t(rowLength - std::int64_t{image->width} * image->depth / 8);
+        for (int y = image->height - 1; y >= 0; --y) {
+            if (!writeRow(stream, image, y, padding)) return writeFailed(cause, BMP_WRITE_WRITE);
+        }
+    }
+    if (std::fflush(stream) != 0 || std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE);
+    return BMP_WRITTEN;
 }
 
 // A fresh file beside `target`, opened exclusively so that no existing file is
-// ever reused. Its name is returned through `name`.
+// ever reused. Its name is returned through `name`; on failure errno is that
+// of the last attempt.
 File createFileBeside(const std::filesystem::path& target, std::filesystem::path& name) {
     auto seed = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < 100; ++attempt) {
         seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
         name = target;
         name += "." + std::to_string(seed >> 40) + ".tmp";
-        File file(std::fopen(name.string().c_str(), "wbx"));
-        if (file) return file;
+        std::FILE* created = createNewFile(name);
+        if (created != nullptr) return File(created);
         if (errno != EEXIST) break;
     }
     return nullptr;
@@ -272,12 +354,49 @@ bool closeChecked(File file) {
 
 // Devices and pipes (an existing path that is not a regular file) take the
 // bytes straight: there is nothing to keep and nothing to rename over.
-int writeInPlace(const char* path, const Image* image) {
+int writeInPlace(const char* path, const Image* image, BmpWriteCause& cause) {
     File file(std::fopen(path, "wb"));
-    if (!file) return BMP_WRITE_FAILED;
-    const int written = writeBMPstream(file.get(), image);
-    const bool closed = closeChecked(std::move(file));
-    return written == BMP_WRITTEN && closed ? BMP_WRITTEN : BMP_WRITE_FAILED;
+    if (!file) return writeFailed(cause, BMP_WRITE_CREATE);
+    const int written = writeStream(file.get(), image, cause);
+    if (!closeChecked(std::move(file)) && written == BMP_WRITTEN) {
+        return writeFailed(cause, BMP_WRITE_CLOSE);
+    }
+    return written;
+}
+
+// The errno of a failed file system call.
+int errnoOf(const std::error_code& error) {
+    return error.default_error_condition().value();
+}
+
+// The temporary file's write, then its rename over the target; the file is
+// removed when either fails. Interruptions remove it too while it exists.
+int writeThroughTemporary(const std::filesystem::path& target,
+                          const std::filesystem::file_status& old, const Image* image,
+                          BmpWriteCause& cause) {
+    namespace fs = std::filesystem;
+    fs::path temporary;
+    File file;
+    {
+        const InterruptsHeld held;
+        file = createFileBeside(target, temporary);
+        if (!file) return writeFailed(cause, BMP_WRITE_CREATE);
+        armRemovalOnInterrupt(temporary.c_str());
+    }
+    int written = writeStream(file.get(), image, cause);
+    if (!closeChecked(std::move(file)) && written == BMP_WRITTEN) {
+        written = writeFailed(cause, BMP_WRITE_CLOSE);
+    }
+    const InterruptsHeld held;
+    std::error_code error;
+    if (written == BMP_WRITTEN) {
+        if (fs::exists(old)) fs::permissions(temporary, old.permissions(), error);
+        fs::rename(temporary, target, error);
+        if (error) cause = BmpWriteCause{BMP_WRITE_RENAME, 0, 0, errnoOf(error)};
+    }
+    if (written != BMP_WRITTEN || error) fs::remove(temporary, error);
+    disarmRemovalOnInterrupt();
+    return cause.step == BMP_WRITE_DONE ? BMP_WRITTEN : BMP_WRITE_FAILED;
 }
 
 }  // namespace
@@ -354,74 +473,184 @@ int readBMPfile(const char* path, Image** image) {
     return readBMPstream(file.get(), image);
 }
 
-int readBMPstream(std::FILE* stream, Image** image) {
-    std::uint16_t signature = 0;
-    if (!freadWORD(&signature, stream)) return BMP_NO_SIGNATURE;
-    if (signature != BMP_SIGNATURE) return BMP_BAD_HEADER;
+int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
+    if (cause != nullptr) *cause = BmpReadCause{};
+    const auto refused = [stream, cause](int status, int fault, std::int64_t value = 0,
+                                         std::int64_t other = 0) {
+        return refuse(stream, cause, status, fault, value, other);
+    };
+    const int first = ONDA_GETC(stream);
+    if (first == EOF) return refused(BMP_NO_SIGNATURE, BMP_FAULT_EMPTY, 0);
+    const int second = ONDA_GETC(stream);
+    if (second == EOF) return refused(BMP_NO_SIGNATURE, BMP_FAULT_EMPTY, 1);
+    const int signature = first | (second << 8);
+    if (signature != BMP_SIGNATURE) return refused(BMP_BAD_HEADER, BMP_FAULT_SIGNATURE, signature);
 
     Header header;
-    if (!readFileHeader(stream, header)) return BMP_BAD_HEADER;
+    if (!readFileHeader(stream)) return refused(BMP_BAD_HEADER, BMP_FAULT_FILE_HEADER_CUT);
+    if (!freadDWORD(&header.headerSize, stream)) {
+        return refused(BMP_BAD_HEADER, BMP_FAULT_HEADER_CUT, 0);
+    }
     if (header.headerSize != INFO_HEADER_SIZE && header.headerSize != CORE_HEADER_SIZE) {
-        return BMP_BAD_HEADER;
+        return refused(BMP_BAD_HEADER, BMP_FAULT_HEADER_SIZE, std::uint32_t(header.headerSize));
     }
     const bool core = header.headerSize == CORE_HEADER_SIZE;
     if (!(core ? readCoreHeader(stream, header) : readInfoHeader(stream, header))) {
-        return BMP_BAD_HEADER;
+        return refused(BMP_BAD_HEADER, BMP_FAULT_HEADER_CUT, header.headerSize);
     }
-    if (header.bitsPerPixel != 8 && header.bitsPerPixel != 24) return BMP_UNSUPPORTED_BITS;
-    if (header.compression != 0) return BMP_BAD_PIXELS;
-    if (header.colorsUsed < 0 || header.colorsUsed > PALETTE_CAPACITY) return BMP_BAD_HEADER;
+    if (header.bitsPerPixel != 8 && header.bitsPerPixel != 24) {
+        return refused(BMP_UNSUPPORTED_BITS, BMP_FAULT_BITS, header.bitsPerPixel);
+    }
+    if (header.compression != 0) {
+        return refused(BMP_BAD_PIXELS, BMP_FAULT_COMPRESSION, std::uint32_t(header.compression));
+    }
+    if (header.colorsUsed < 0 || header.colorsUsed > PALETTE_CAPACITY) {
+        return refused(BMP_BAD_HEADER, BMP_FAULT_COLOURS_USED, std::uint32_t(header.colorsUsed));
+    }
 
     const int paletteLength =
         header.colorsUsed != 0 ? header.colorsUsed : countOfDIBColorEntries(header.bitsPerPixel);
     Palette palette{};
-    if (!readPalette(stream, paletteLength, core ? 3 : 4, palette)) return BMP_BAD_HEADER;
+    const int entries = readPalette(stream, paletteLength, core ? 3 : 4, palette);
+    if (entries < paletteLength) {
+        return refused(BMP_BAD_HEADER, BMP_FAULT_PALETTE_CUT, entries + 1, paletteLength);
+    }
 
     Image* created = createImage(header.width, header.height, header.bitsPerPixel);
-    if (created == nullptr) return BMP_NO_IMAGE;
+    if (created == nullptr) {
+        return refused(BMP_NO_IMAGE, noImageFault(header), header.width, header.height);
+    }
     *image = created;
-    return readPixelRows(stream, created, palette);
+    const int shortRow = readPixelRows(stream, created, palette);
+    if (shortRow != 0)
+        return refused(BMP_BAD_PIXELS, BMP_FAULT_PIXELS_CUT, shortRow, created->height);
+    return BMP_OK;
+}
+
+std::string bmpReadReason(const BmpReadCause& cause) {
+    const long long value = cause.value;
+    const long long other = cause.other;
+    char text[256];
+    switch (cause.fault) {
+        case BMP_FAULT_NONE: return "read";
+        case BMP_FAULT_CANNOT_OPEN:
+            return std::string("cannot be opened: ") + std::strerror(cause.error);
+        case BMP_FAULT_READ_ERROR:
+            return std::string("cannot be read: ") + std::strerror(cause.error);
+        case BMP_FAULT_EMPTY:
+            return value == 0 ? "empty file; a BMP file starts with \"BM\""
+                              : "file of 1 byte; a BMP file starts with \"BM\"";
+        case BMP_FAULT_SIGNATURE:
+            std::snprintf(text, sizeof text,
+                          "starts with the bytes 0x%02llX 0x%02llX, not \"BM\": not a BMP file",
+                          value & 0xFF, value >> 8);
+            return text;
+        case BMP_FAULT_FILE_HEADER_CUT: return "file ends inside the 14-byte file header";
+        case BMP_FAULT_HEADER_SIZE:
+            std::snprintf(text, sizeof text,
+                          "bitmap header of %lld bytes; only the 12-byte and 40-byte headers are "
+                          "read (ImageMagick writes one with the BMP3: prefix)",
+                          value);
+            return text;
+        case BMP_FAULT_HEADER_CUT:
+            if (value == 0) return "file ends inside the bitmap header's size field";
+            std::snprintf(text, sizeof text, "file ends inside the %lld-byte bitmap header", value);
+            return text;
+        case BMP_FAULT_BITS:
+            std::snprintf(text, sizeof text,
+                          "%lld bits per pixel; only 8-bit (palette) and 24-bit pictures are read",
+                          value);
+            return text;
+        case BMP_FAULT_COMPRESSION:
+            std::snprintf(text, sizeof text,
+                          "compression %s (%lld); only uncompressed pictures are read",
+                          compressionName(value), value);
+            return text;
+        case BMP_FAULT_COLOURS_USED:
+            std::snprintf(text, sizeof text, "%lld colours used; a palette holds at most 256",
+                          value);
+            return text;
+        case BMP_FAULT_PALETTE_CUT:
+            std::snprintf(text, sizeof text, "file ends inside the palette, in entry %lld of %lld",
+                          value, other);
+            return text;
+        case BMP_FAULT_NEGATIVE_WIDTH:
+            std::snprintf(text, sizeof text, "width %lld; a width cannot be negative", value);
+            return text;
+        case BMP_FAULT_TOP_DOWN:
+            std::snprintf(text, sizeof text,
+                          "rows stored top-down (height %lld); only bottom-up pictures are read",
+                          other);
+            return text;
+        case BMP_FAULT_TOO_LARGE:
+            std::snprintf(
+                text, sizeof text,
+                "picture of %lldx%lld pixels; a picture must hold less than 2 GiB of pixels", value,
+                other);
+            return text;
+        case BMP_FAULT_NO_MEMORY:
+            std::snprintf(text, sizeof text, "no memory for a picture of %lldx%lld pixels", value,
+                          other);
+            return text;
+        case BMP_FAULT_PIXELS_CUT:
+            std::snprintf(
+                text, sizeof text,
+                "file ends inside pixel row %lld of %lld (rows are stored bottom row first)", value,
+                other);
+            return text;
+        default: return "unknown fault";
+    }
 }
 
 int writeBMPstream(std::FILE* stream, const Image* image) {
-    if (image == nullptr || (image->depth != 8 && image->depth != 24)) return BMP_WRITE_FAILED;
-    const std::int64_t fileSize = writtenFileSize(image);
-    if (fileSize < 0) return BMP_WRITE_FAILED;
-    if (image->width > 0 && image->height > 0 && image->data == nullptr) return BMP_WRITE_FAILED;
-
-    writeHeaders(stream, image, std::int32_t(fileSize));
-    const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
-    if (rowLength > 0) {
-        const auto padding = std::size_t(rowLength - std::int64_t{image->width} * image->depth / 8);
-        for (int y = image->height - 1; y >= 0; --y) writeRow(stream, image, y, padding);
-    }
-    const bool flushed = std::fflush(stream) == 0;
-    return flushed && !std::ferror(stream) ? BMP_WRITTEN : BMP_WRITE_FAILED;
+    BmpWriteCause cause;
+    return writeStream(stream, image, cause);
 }
 
 int writeBMPfile(const char* path, const Image* image) {
+    return writeBMPfileReporting(path, image, nullptr);
+}
+
+int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* cause) {
     namespace fs = std::filesystem;
-    if (image == nullptr || (image->depth != 8 && image->depth != 24)) return BMP_WRITE_FAILED;
-    if (writtenFileSize(image) < 0) return BMP_WRITE_FAILED;
+    BmpWriteCause unreported;
+    BmpWriteCause& told = cause != nullptr ? *cause : unreported;
+    told = BmpWriteCause{};
+    if (!acceptsImage(image, told)) return BMP_WRITE_FAILED;
 
     std::error_code error;
     fs::path target(path);
     const fs::file_status status = fs::status(target, error);
-    if (fs::exists(status) && !fs::is_regular_file(status)) return writeInPlace(path, image);
+    if (fs::exists(status) && !fs::is_regular_file(status)) return writeInPlace(path, image, told);
     // A link is followed, so that the file it names is replaced, not the link.
     const fs::path resolved = fs::weakly_canonical(target, error);
     if (!error) target = resolved;
+    return writeThroughTemporary(target, status, image, told);
+}
 
-    fs::path temporary;
-    File file = createFileBeside(target, temporary);
-    if (!file) return BMP_WRITE_FAILED;
-    const int written = writeBMPstream(file.get(), image);
-    const bool closed = closeChecked(std::move(file));
-    if (written == BMP_WRITTEN && closed) {
-        if (fs::exists(status)) fs::permissions(temporary, status.permissions(), error);
-        fs::rename(temporary, target, error);
-        if (!error) return BMP_WRITTEN;
+std::string bmpWriteReason(const BmpWriteCause& cause) {
+    char text[256];
+    switch (cause.step) {
+        case BMP_WRITE_DONE: return "written";
+        case BMP_WRITE_BAD_IMAGE:
+            if (cause.value == 8 || cause.value == 24) return "the picture has no pixels to write";
+            std::snprintf(text, sizeof text,
+                          "a %lld-bit picture cannot be written; only 8-bit and 24-bit ones",
+                          static_cast<long long>(cause.value));
+            return text;
+        case BMP_WRITE_TOO_LARGE:
+            std::snprintf(text, sizeof text,
+                          "a %lldx%lld picture makes a file beyond the 2 GiB a BMP file's size "
+                          "field counts",
+                          static_cast<long long>(cause.value), static_cast<long long>(cause.other));
+            return text;
+        case BMP_WRITE_CREATE:
+            return std::string("cannot be created: ") + std::strerror(cause.error);
+        case BMP_WRITE_WRITE:
+            return std::string("cannot be written: ") + std::strerror(cause.error);
+        case BMP_WRITE_CLOSE: return std::string("cannot be closed: ") + std::strerror(cause.error);
+        case BMP_WRITE_RENAME:
+            return std::string("cannot be put in place: ") + std::strerror(cause.error);
+        default: return "unknown failure";
     }
-    fs::remove(temporary, error);
-    return BMP_WRITE_FAILED;
 }

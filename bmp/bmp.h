@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "image.h"
 
@@ -27,6 +28,39 @@ constexpr int BMP_WRITE_FAILED = 1;
 
 // A short English name for a read status, for messages and test output.
 const char* bmpStatusName(int status);
+
+// What readBMPstream found wrong, beyond its status: which check refused the
+// file and the values it met there.
+enum BmpFault {
+    BMP_FAULT_NONE,             // the file was read
+    BMP_FAULT_CANNOT_OPEN,      // error: why the file cannot be opened (set by the opener)
+    BMP_FAULT_READ_ERROR,       // error: why a read failed (not the file's end)
+    BMP_FAULT_EMPTY,            // value: the bytes there are before the signature's end (0 or 1)
+    BMP_FAULT_SIGNATURE,        // value: the first two bytes, first byte low
+    BMP_FAULT_FILE_HEADER_CUT,  // the file ends inside the 14-byte file header
+    BMP_FAULT_HEADER_SIZE,      // value: the bitmap header's size, neither 12 nor 40
+    BMP_FAULT_HEADER_CUT,       // value: the bitmap header's size, 0 while it is unknown
+    BMP_FAULT_BITS,             // value: bits per pixel, neither 8 nor 24
+    BMP_FAULT_COMPRESSION,      // value: the compression code, not 0
+    BMP_FAULT_COLOURS_USED,     // value: colours used, beyond 256 (read as unsigned)
+    BMP_FAULT_PALETTE_CUT,      // value: the entry the file ends in (from 1), other: the length
+    BMP_FAULT_NEGATIVE_WIDTH,   // value: the width
+    BMP_FAULT_TOP_DOWN,    // value: width, other: the height, negative for rows stored top-down
+    BMP_FAULT_TOO_LARGE,   // value: width, other: height, beyond the image model's limit
+    BMP_FAULT_NO_MEMORY,   // value: width, other: height
+    BMP_FAULT_PIXELS_CUT,  // value: the stored row the file ends in (from 1), other: rows
+};
+
+struct BmpReadCause {
+    int fault = BMP_FAULT_NONE;
+    std::int64_t value = 0;
+    std::int64_t other = 0;
+    int error = 0;  // errno of the failed open or read
+};
+
+// One English sentence naming the cause and what the reader takes instead,
+// for the reason line of a refusal.
+std::string bmpReadReason(const BmpReadCause& cause);
 
 // Little-endian field access. The readers return 1, or 0 when a byte cannot be
 // read (the target is then unchanged); the writers always return 1 and leave
@@ -49,15 +83,47 @@ std::int64_t getDIBxmax(std::int64_t width, int bitsPerPixel);
 int readBMPfile(const char* path, Image** image);
 
 // The same, from a stream open for reading at the start of the file. The
-// stream is not closed.
-int readBMPstream(std::FILE* stream, Image** image);
+// stream is not closed. When `cause` is given it receives what refused the
+// file (BMP_FAULT_NONE on BMP_OK).
+int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause = nullptr);
 
 // Writes an 8-bit or 24-bit image. The file appears complete under its name or
 // not at all: it is written beside the target and renamed into place, so a
-// failed write leaves any earlier file intact. Returns BMP_WRITE_FAILED for
+// failed or interrupted write leaves any earlier file intact and no temporary
+// file (see writeBMPfileReporting). Returns BMP_WRITE_FAILED for
 // another depth, a file too large for the format's size field, or any failed
 // open, write, flush, close or rename.
 int writeBMPfile(const char* path, const Image* image);
+
+// What refused a write: nothing (BMP_WRITTEN), the image itself (a depth
+// other than 8 and 24, or a file too large for the size field), or a failed
+// system call, whose errno is kept.
+enum BmpWriteStep {
+    BMP_WRITE_DONE,
+    BMP_WRITE_BAD_IMAGE,  // value: the depth (no pixels when it is 8 or 24)
+    BMP_WRITE_TOO_LARGE,  // value: width, other: height
+    BMP_WRITE_CREATE,     // the file (or the temporary beside it) cannot be created
+    BMP_WRITE_WRITE,      // a write or the flush failed
+    BMP_WRITE_CLOSE,
+    BMP_WRITE_RENAME,  // the temporary cannot take the target's name
+};
+
+struct BmpWriteCause {
+    int step = BMP_WRITE_DONE;
+    std::int64_t value = 0;
+    std::int64_t other = 0;
+    int error = 0;  // errno right after the failed call
+};
+
+// writeBMPfile, telling what failed through `cause` (which may be null).
+// While the temporary file exists, SIGINT, SIGTERM and SIGHUP (on Windows
+// Ctrl-C and Ctrl-Break) whose action is the default remove it, then end the
+// process as the signal would have: the default action is restored and the
+// signal raised again. Before and after, those signals act as usual.
+int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* cause);
+
+// One English sentence for a failed write, the system's reason included.
+std::string bmpWriteReason(const BmpWriteCause& cause);
 
 // Writes the file to an open stream and flushes it; BMP_WRITE_FAILED on a
 // rejected image or any failed write.

@@ -46,6 +46,7 @@ struct StatusCase {
     const char* name;
     Bytes bytes;
     int status;
+    std::string reason;           // what bmpReadReason says, in part
     bool handsOverImage = false;  // the partly read image of pixel data cut short
 };
 
@@ -54,41 +55,45 @@ std::vector<StatusCase> statusCases() {
     // One case a line.
     // clang-format off
     std::vector<StatusCase> cases = {
-        {"empty file", {}, BMP_NO_SIGNATURE},
-        {"one byte", {'B'}, BMP_NO_SIGNATURE},
-        {"signature only", {'B', 'M'}, BMP_BAD_HEADER},
-        {"signature reversed", [] { BmpBuilder b = grey8(1, 1); b.signature = 0x424D; return b.bytes(); }(), BMP_BAD_HEADER},
-        {"header size 108", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 108; return b.bytes(); }(), BMP_BAD_HEADER},
-        {"header size 124", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; return b.bytes(); }(), BMP_BAD_HEADER},
-        {"header size 0", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 0; return b.bytes(); }(), BMP_BAD_HEADER},
-        {"16 bits, header cut short", truncated([] { BmpBuilder b; b.bitsPerPixel = 16; return b.bytes(); }(), 40), BMP_BAD_HEADER},
-        {"compressed 4 bits", [] { BmpBuilder b; b.bitsPerPixel = 4; b.compression = 2; return b.bytes(); }(), BMP_UNSUPPORTED_BITS},
-        {"8-bit run-length", [] { BmpBuilder b = grey8(4, 1); b.compression = 1; return b.bytes(); }(), BMP_BAD_PIXELS},
-        {"24-bit bitfields", [] { BmpBuilder b; b.bitsPerPixel = 24; b.compression = 3; return b.bytes(); }(), BMP_BAD_PIXELS},
-        {"colours used 257", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 257; return b.bytes(); }(), BMP_BAD_HEADER},
-        {"colours used 300", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 300; return b.bytes(); }(), BMP_BAD_HEADER},
-        {"colours used 2^32-1", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 0xFFFFFFFF; return b.bytes(); }(), BMP_BAD_HEADER},
-        {"colours used 2^31", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 0x80000000; return b.bytes(); }(), BMP_BAD_HEADER},
-        {"palette cut short", truncated(good, 54 + 4 * 255 + 3), BMP_BAD_HEADER},
-        {"pixels cut short", truncated(good, good.size() - 9), BMP_BAD_PIXELS, true},
-        {"last padding byte missing", truncated(good, good.size() - 1), BMP_BAD_PIXELS, true},
-        {"negative width", [] { BmpBuilder b = grey8(1, 1); b.width = -4; return b.bytes(); }(), BMP_NO_IMAGE},
-        {"top-down (negative height)", [] { BmpBuilder b = grey8(4, 1); b.height = -1; return b.bytes(); }(), BMP_NO_IMAGE},
-        {"50000 x 50000", [] { BmpBuilder b = grey8(0, 0); b.width = 50000; b.height = 50000; return b.bytes(); }(), BMP_NO_IMAGE},
-        {"65535 x 65535 core header", [] { BmpBuilder b; b.headerSize = 12; b.width = 65535; b.height = 65535; b.palette.assign(768, 0); return b.bytes(); }(), BMP_NO_IMAGE},
-        {"width 2^30, 24 bits", [] { BmpBuilder b; b.bitsPerPixel = 24; b.width = 1 << 30; b.height = 1; return b.bytes(); }(), BMP_NO_IMAGE},
-        {"well formed", good, BMP_OK},
-        {"256 colours used", [] { BmpBuilder b = grey8(5, 3); b.colorsUsed = 256; return b.bytes(); }(), BMP_OK},
+        {"empty file", {}, BMP_NO_SIGNATURE, "empty file"},
+        {"one byte", {'B'}, BMP_NO_SIGNATURE, "file of 1 byte"},
+        {"signature only", {'B', 'M'}, BMP_BAD_HEADER, "file ends inside the 14-byte file header"},
+        {"signature reversed", [] { BmpBuilder b = grey8(1, 1); b.signature = 0x424D; return b.bytes(); }(), BMP_BAD_HEADER, "starts with the bytes 0x4D 0x42, not \"BM\""},
+        {"header size 108", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 108; return b.bytes(); }(), BMP_BAD_HEADER, "bitmap header of 108 bytes"},
+        {"header size 124", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; return b.bytes(); }(), BMP_BAD_HEADER, "bitmap header of 124 bytes; only the 12-byte and 40-byte headers are read"},
+        {"header size 0", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 0; return b.bytes(); }(), BMP_BAD_HEADER, "bitmap header of 0 bytes"},
+        {"16 bits, header cut short", truncated([] { BmpBuilder b; b.bitsPerPixel = 16; return b.bytes(); }(), 40), BMP_BAD_HEADER, "file ends inside the 40-byte bitmap header"},
+        {"compressed 4 bits", [] { BmpBuilder b; b.bitsPerPixel = 4; b.compression = 2; return b.bytes(); }(), BMP_UNSUPPORTED_BITS, "4 bits per pixel"},
+        {"8-bit run-length", [] { BmpBuilder b = grey8(4, 1); b.compression = 1; return b.bytes(); }(), BMP_BAD_PIXELS, "compression RLE8 (1)"},
+        {"24-bit bitfields", [] { BmpBuilder b; b.bitsPerPixel = 24; b.compression = 3; return b.bytes(); }(), BMP_BAD_PIXELS, "compression bit fields (3)"},
+        {"colours used 257", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 257; return b.bytes(); }(), BMP_BAD_HEADER, "257 colours used"},
+        {"colours used 300", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 300; return b.bytes(); }(), BMP_BAD_HEADER, "300 colours used"},
+        {"colours used 2^32-1", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 0xFFFFFFFF; return b.bytes(); }(), BMP_BAD_HEADER, "4294967295 colours used"},
+        {"colours used 2^31", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 0x80000000; return b.bytes(); }(), BMP_BAD_HEADER, "2147483648 colours used"},
+        {"palette cut short", truncated(good, 54 + 4 * 255 + 3), BMP_BAD_HEADER, "inside the palette, in entry 256 of 256"},
+        {"pixels cut short", truncated(good, good.size() - 9), BMP_BAD_PIXELS, "inside pixel row 2 of 3", true},
+        {"last padding byte missing", truncated(good, good.size() - 1), BMP_BAD_PIXELS, "inside pixel row 3 of 3", true},
+        {"negative width", [] { BmpBuilder b = grey8(1, 1); b.width = -4; return b.bytes(); }(), BMP_NO_IMAGE, "width -4; a width cannot be negative"},
+        {"top-down (negative height)", [] { BmpBuilder b = grey8(4, 1); b.height = -1; return b.bytes(); }(), BMP_NO_IMAGE, "rows stored top-down (height -1)"},
+        {"50000 x 50000", [] { BmpBuilder b = grey8(0, 0); b.width = 50000; b.height = 50000; return b.bytes(); }(), BMP_NO_IMAGE, "picture of 50000x50000 pixels"},
+        {"65535 x 65535 core header", [] { BmpBuilder b; b.headerSize = 12; b.width = 65535; b.height = 65535; b.palette.assign(768, 0); return b.bytes(); }(), BMP_NO_IMAGE, "picture of 65535x65535 pixels"},
+        {"width 2^30, 24 bits", [] { BmpBuilder b; b.bitsPerPixel = 24; b.width = 1 << 30; b.height = 1; return b.bytes(); }(), BMP_NO_IMAGE, "picture of 1073741824x1 pixels"},
+        {"well formed", good, BMP_OK, "read"},
+        {"256 colours used", [] { BmpBuilder b = grey8(5, 3); b.colorsUsed = 256; return b.bytes(); }(), BMP_OK, "read"},
     };
     // clang-format on
     for (int bits : {1, 4, 16, 32, 0, 2}) {
         BmpBuilder b = grey8(1, 1);
         b.bitsPerPixel = uint16_t(bits);
-        cases.push_back({"unsupported bits per pixel", b.bytes(), BMP_UNSUPPORTED_BITS});
+        cases.push_back({"unsupported bits per pixel", b.bytes(), BMP_UNSUPPORTED_BITS,
+                         std::to_string(bits) + " bits per pixel;"});
     }
     // Every cut inside the file and bitmap headers is a header fault.
     for (std::size_t cut = 3; cut < 54; ++cut) {
-        cases.push_back({"header cut short", truncated(good, cut), BMP_BAD_HEADER});
+        const char* part = cut < 14   ? "14-byte file header"
+                           : cut < 18 ? "bitmap header's size field"
+                                      : "40-byte bitmap header";
+        cases.push_back({"header cut short", truncated(good, cut), BMP_BAD_HEADER, part});
     }
     return cases;
 }
@@ -99,6 +104,17 @@ TEST(ReadBMP, GivesTheStatusOfEachFault) {
         EXPECT_EQ(r.status, c.status) << c.name << " (" << c.bytes.size() << " bytes)";
         // An image is handed over on success and on pixel data cut short only.
         EXPECT_EQ(r.image != nullptr, c.status == BMP_OK || c.handsOverImage) << c.name;
+        // The stream entry tells the cause as well.
+        std::FILE* stream = std::tmpfile();
+        for (const std::uint8_t byte : c.bytes) std::fputc(byte, stream);
+        std::rewind(stream);
+        Image* image = nullptr;
+        BmpReadCause cause;
+        EXPECT_EQ(readBMPstream(stream, &image, &cause), c.status) << c.name;
+        std::fclose(stream);
+        disposeImage(image);
+        EXPECT_NE(bmpReadReason(cause).find(c.reason), std::string::npos)
+            << c.name << ": " << bmpReadReason(cause);
     }
 }
 
@@ -344,6 +360,10 @@ TEST(WriteBMP, RefusesDepthsItCannotWriteAndCreatesNothing) {
     Image odd{1, 1, 16, &byte};
     EXPECT_EQ(writeBMPfile(dir.path("out.bmp").c_str(), &odd), BMP_WRITE_FAILED);
     EXPECT_EQ(writeBMPfile(dir.path("out.bmp").c_str(), nullptr), BMP_WRITE_FAILED);
+    BmpWriteCause cause;
+    EXPECT_EQ(writeBMPfileReporting(dir.path("out.bmp").c_str(), &odd, &cause), BMP_WRITE_FAILED);
+    EXPECT_EQ(bmpWriteReason(cause),
+              "a 16-bit picture cannot be written; only 8-bit and 24-bit ones");
     EXPECT_TRUE(dir.entries().empty());
 }
 

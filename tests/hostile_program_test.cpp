@@ -8,7 +8,11 @@
 // for more than the image model's limit would end with a report.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -23,8 +27,8 @@ namespace {
 struct Program {
     const char* name;
     const char* path;
-    const char* title;    // first banner line
-    const char* product;  // second banner line
+    const char* title;              // first banner line
+    message::JapaneseText product;  // second banner line
     const char* usage;
 };
 
@@ -98,6 +102,12 @@ BmpBuilder core(int width, int height, int bits) {
     return b;
 }
 
+Bytes sized(BmpBuilder b, int width, int height) {
+    b.width = width;
+    b.height = height;
+    return b.bytes();
+}
+
 template <class Change>
 Bytes changed(BmpBuilder b, Change change) {
     change(b);
@@ -115,12 +125,23 @@ struct HostileCase {
     Bytes bytes;
     Outcome outcome;
     int width = 0, height = 0;  // named in a size refusal; of the output of a run
+    std::string reason = "";    // part of the reason line of a refusal
 };
 
 std::vector<HostileCase> hostileCases() {
     std::vector<HostileCase> cases;
-    const auto cannotRead = [&](std::string name, Bytes bytes) {
-        cases.push_back({std::move(name), std::move(bytes), Outcome::CannotRead});
+    const auto cannotRead = [&](std::string name, Bytes bytes, std::string reason) {
+        cases.push_back({std::move(name), std::move(bytes), Outcome::CannotRead, 0, 0, reason});
+    };
+    const auto headerCut = [](std::size_t length) {
+        return length == 0   ? "empty file"
+               : length < 2  ? "file of 1 byte"
+               : length < 14 ? "file ends inside the 14-byte file header"
+               : length < 18 ? "file ends inside the bitmap header's size field"
+                             : "file ends inside the 40-byte bitmap header";
+    };
+    const auto rowCut = [](int row, int rows) {
+        return "file ends inside pixel row " + std::to_string(row) + " of " + std::to_string(rows);
     };
 
     // Cuts: every byte of the file and info headers, inside the palette, in
@@ -128,62 +149,78 @@ std::vector<HostileCase> hostileCases() {
     // bytes (3 of padding); 3 x 2 colour rows are 12 (3 of padding).
     const Bytes grey = greyInfo(5, 3).bytes();
     for (std::size_t length = 0; length < 54; ++length)
-        cannotRead("info header cut at " + std::to_string(length), cut(grey, length));
-    for (std::size_t length : {55, 54 + 4 * 100 + 2, 1077})
-        cannotRead("palette cut at " + std::to_string(length), cut(grey, length));
+        cannotRead("info header cut at " + std::to_string(length), cut(grey, length),
+                   headerCut(length));
+    for (std::size_t length : {55, 54 + 4 * 100 + 2, 1077}) {
+        cannotRead("palette cut at " + std::to_string(length), cut(grey, length),
+                   "palette, in entry " + std::to_string((length - 54) / 4 + 1) + " of 256");
+    }
     for (std::size_t length : {1078 + 2, 1078 + 16 + 3, 1078 + 24 - 3, 1078 + 24 - 1}) {
-        cannotRead("grey pixels cut at " + std::to_string(length), cut(grey, length));
+        cannotRead("grey pixels cut at " + std::to_string(length), cut(grey, length),
+                   rowCut(int(length - 1078) / 8 + 1, 3));
     }
     const Bytes colour = colourInfo(3, 2).bytes();
     for (std::size_t length : {54 + 4, 54 + 12 + 5, 54 + 24 - 3, 54 + 24 - 1}) {
-        cannotRead("colour pixels cut at " + std::to_string(length), cut(colour, length));
+        cannotRead("colour pixels cut at " + std::to_string(length), cut(colour, length),
+                   rowCut(int(length - 54) / 12 + 1, 2));
     }
     const Bytes coreGrey = core(6, 2, 8).bytes();
     for (std::size_t length = 14; length < 26; ++length)
-        cannotRead("core header cut at " + std::to_string(length), cut(coreGrey, length));
-    for (std::size_t length : {27, 26 + 767})
-        cannotRead("core palette cut at " + std::to_string(length), cut(coreGrey, length));
+        cannotRead("core header cut at " + std::to_string(length), cut(coreGrey, length),
+                   length < 18 ? headerCut(length) : "inside the 12-byte bitmap header");
+    for (std::size_t length : {27, 26 + 767}) {
+        cannotRead("core palette cut at " + std::to_string(length), cut(coreGrey, length),
+                   "palette, in entry " + std::to_string((length - 26) / 3 + 1) + " of 256");
+    }
 
     // Fields the reader refuses.
     cannotRead("colours used 300",
-               changed(greyInfo(4, 4), [](BmpBuilder& b) { b.colorsUsed = 300; }));
-    cannotRead("65535 x 65535 core header, 8 bits",
-               changed(core(0, 0, 8), [](BmpBuilder& b) { b.width = b.height = 65535; }));
-    cannotRead("65535 x 65535 core header, 24 bits",
-               changed(core(0, 0, 24), [](BmpBuilder& b) { b.width = b.height = 65535; }));
-    cannotRead("50000 x 50000",
-               changed(greyInfo(0, 0), [](BmpBuilder& b) { b.width = b.height = 50000; }));
-    cannotRead("width 2^30, 8 bits", changed(greyInfo(0, 0), [](BmpBuilder& b) {
-                   b.width = 1 << 30;
-                   b.height = 1;
-               }));
-    cannotRead("width 2^30, 24 bits", changed(colourInfo(0, 0), [](BmpBuilder& b) {
-                   b.width = 1 << 30;
-                   b.height = 1;
-               }));
-    cannotRead("height 2^30, 8 bits", changed(greyInfo(0, 0), [](BmpBuilder& b) {
-                   b.width = 1;
-                   b.height = 1 << 30;
-               }));
-    cannotRead("negative width", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.width = -4; }));
-    cannotRead("top-down grey", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.height = -4; }));
-    cannotRead("top-down colour", changed(colourInfo(4, 4), [](BmpBuilder& b) { b.height = -4; }));
+               changed(greyInfo(4, 4), [](BmpBuilder& b) { b.colorsUsed = 300; }),
+               "300 colours used; a palette holds at most 256");
+    const char* tooLarge = "picture of 65535x65535 pixels; a picture must hold less than 2 GiB";
+    cannotRead("65535 x 65535 core header, 8 bits", sized(core(0, 0, 8), 65535, 65535), tooLarge);
+    cannotRead("65535 x 65535 core header, 24 bits", sized(core(0, 0, 24), 65535, 65535), tooLarge);
+    cannotRead("50000 x 50000", sized(greyInfo(0, 0), 50000, 50000), "picture of 50000x50000");
+    cannotRead("width 2^30, 8 bits", sized(greyInfo(0, 0), 1 << 30, 1), rowCut(1, 1));
+    cannotRead("width 2^30, 24 bits", sized(colourInfo(0, 0), 1 << 30, 1),
+               "picture of 1073741824x1 pixels");
+    cannotRead("height 2^30, 8 bits", sized(greyInfo(0, 0), 1, 1 << 30), rowCut(1, 1 << 30));
+    cannotRead("negative width", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.width = -4; }),
+               "width -4; a width cannot be negative");
+    cannotRead("top-down grey", changed(greyInfo(4, 4), [](BmpBuilder& b) { b.height = -4; }),
+               "rows stored top-down (height -4); only bottom-up pictures are read");
+    cannotRead("top-down colour", changed(colourInfo(4, 4), [](BmpBuilder& b) { b.height = -4; }),
+               "rows stored top-down (height -4)");
     for (int bits : {1, 4, 16, 32}) {
         cannotRead(std::to_string(bits) + " bits per pixel",
                    changed(colourInfo(4, 4),
-                           [bits](BmpBuilder& b) { b.bitsPerPixel = std::uint16_t(bits); }));
+                           [bits](BmpBuilder& b) { b.bitsPerPixel = std::uint16_t(bits); }),
+                   std::to_string(bits) + " bits per pixel; only 8-bit (palette) and 24-bit");
     }
     cannotRead("8-bit run-length",
-               changed(greyInfo(4, 4), [](BmpBuilder& b) { b.compression = 1; }));
-    cannotRead("4-bit run-length", changed(greyInfo(4, 4), [](BmpBuilder& b) {
-                   b.bitsPerPixel = 4;
-                   b.compression = 2;
-               }));
+               changed(greyInfo(4, 4), [](BmpBuilder& b) { b.compression = 1; }),
+               "compression RLE8 (1); only uncompressed pictures are read");
+    cannotRead("24-bit bit fields",
+               changed(colourInfo(4, 4), [](BmpBuilder& b) { b.compression = 3; }),
+               "compression bit fields (3)");
+    cannotRead("4-bit run-length",
+               changed(greyInfo(4, 4),
+                       [](BmpBuilder& b) {
+                           b.bitsPerPixel = 4;
+                           b.compression = 2;
+                       }),
+               "4 bits per pixel");
     cannotRead("108-byte header",
-               changed(greyInfo(4, 4), [](BmpBuilder& b) { b.headerSize = 108; }));
+               changed(greyInfo(4, 4), [](BmpBuilder& b) { b.headerSize = 108; }),
+               "bitmap header of 108 bytes; only the 12-byte and 40-byte headers are read");
+    cannotRead("124-byte header",
+               changed(greyInfo(4, 4), [](BmpBuilder& b) { b.headerSize = 124; }),
+               "bitmap header of 124 bytes; only the 12-byte and 40-byte headers are read "
+               "(ImageMagick writes one with the BMP3: prefix)");
     cannotRead("PNG renamed .bmp",
                {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I',  'H',  'D',  'R', 0,
-                0,    0,   4,   0,   0,    0,    4,    8,    0, 0, 0, 0,  0xB5, 0x1C, 0x0C, 0x02});
+                0,    0,   4,   0,   0,    0,    4,    8,    0, 0, 0, 0,  0xB5, 0x1C, 0x0C, 0x02},
+               "starts with the bytes 0x89 0x50, not \"BM\": not a BMP file");
 
     // Read, then refused for their size (zero sizes and odd widths).
     const struct {
@@ -192,8 +229,9 @@ std::vector<HostileCase> hostileCases() {
     for (const auto& s : sizes) {
         const Bytes bytes = s.bits == 8 ? greyInfo(s.width, s.height).bytes()
                                         : colourInfo(s.width, s.height).bytes();
-        cases.push_back({"size " + std::to_string(s.width) + "x" + std::to_string(s.height), bytes,
-                         Outcome::SizeRefused, s.width, s.height});
+        const std::string size = std::to_string(s.width) + "x" + std::to_string(s.height);
+        cases.push_back({"size " + size, bytes, Outcome::SizeRefused, s.width, s.height,
+                         "size " + size + "; width and height must be positive multiples of "});
     }
 
     // Unusual but sound files run.
@@ -227,7 +265,17 @@ class EveryProgram : public testing::TestWithParam<Program> {
 void expectCannotRead(const RunResult& r, const std::string& what) {
     EXPECT_EQ(r.signal, 0) << what;
     EXPECT_EQ(r.exitStatus, 1) << what;
-    EXPECT_TRUE(endsWith(r.out, message::CANNOT_READ_IMAGE)) << what << ": " << r.out;
+    EXPECT_TRUE(endsWith(r.out, message::CANNOT_READ_IMAGE.cp932)) << what << ": " << r.out;
+}
+
+// Standard error ends with the line "PROGRAM: PATH: reason", with `reason` in
+// it (a sanitizer's warning may come before).
+void expectReason(const RunResult& r, const std::string& program, const std::string& path,
+                  const std::string& reason) {
+    const std::string start = program + ": " + path + ": ", line = lastLine(r.err);
+    EXPECT_EQ(line.rfind(start, 0), 0u) << r.err;
+    EXPECT_NE(line.find(reason, start.size()), std::string::npos) << reason << " in " << r.err;
+    EXPECT_TRUE(endsWith(line, "\n")) << r.err;
 }
 
 TEST_P(EveryProgram, CraftedFilesEndWithTheRightMessageAndStatus) {
@@ -236,6 +284,7 @@ TEST_P(EveryProgram, CraftedFilesEndWithTheRightMessageAndStatus) {
     for (const HostileCase& c : hostileCases()) {
         writeFileBytes(in, c.bytes);
         const RunResult r = run({in, out});
+        if (c.outcome != Outcome::Runs) expectReason(r, GetParam().name, in, c.reason);
         switch (c.outcome) {
             case Outcome::CannotRead: expectCannotRead(r, c.name); break;
             case Outcome::SizeRefused:
@@ -248,6 +297,7 @@ TEST_P(EveryProgram, CraftedFilesEndWithTheRightMessageAndStatus) {
             case Outcome::Runs: {
                 EXPECT_EQ(r.signal, 0) << c.name;
                 EXPECT_EQ(r.exitStatus, 0) << c.name << ": " << r.out;
+                EXPECT_EQ(r.err, "") << c.name;
                 Image* written = nullptr;
                 EXPECT_EQ(readBMPfile(out.c_str(), &written), BMP_OK) << c.name;
                 const ImagePtr owned(written);
@@ -271,9 +321,38 @@ TEST_P(EveryProgram, TooFewArgumentsShowTheUsage) {
     for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"in.bmp"}}) {
         const RunResult r = run(args);
         EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out, bannerOf(program.title, program.product) + message::NOT_ENOUGH_PARAMETERS +
-                             "\n" + program.usage + "\n");
+        EXPECT_EQ(r.err,
+                  std::string(program.name) + ": missing the " +
+                      (args.empty() ? "input and output file names\n" : "output file name\n"));
+        EXPECT_EQ(r.out, bannerOf(program.title, program.product) +
+                             message::NOT_ENOUGH_PARAMETERS.cp932 + "\n" + program.usage + "\n");
     }
+}
+
+// The Japanese texts are UTF-8 on a UTF-8 terminal, CP932 on any other
+// terminal and through a pipe.
+TEST_P(EveryProgram, JapaneseFollowsTheTerminal) {
+#ifdef _WIN32
+    GTEST_SKIP() << "pseudo-terminals are POSIX";
+#else
+    if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr) GTEST_SKIP() << "no C.UTF-8 locale";
+    std::setlocale(LC_CTYPE, "C");
+    const Program& p = GetParam();
+    const auto usage = [&p](const char* product, const char* refusal) {
+        return std::string(p.title) + "\n" + product + "\n" + message::MAKERS_NOTICE + "\n" +
+               refusal + "\n" + p.usage + "\n";
+    };
+    const std::string cp932 = usage(p.product.cp932, message::NOT_ENOUGH_PARAMETERS.cp932);
+    EXPECT_EQ(runProgramOnTerminal(p.path, {}, {"LC_ALL=C.UTF-8"}).out,
+              usage(p.product.utf8, message::NOT_ENOUGH_PARAMETERS.utf8));
+    EXPECT_EQ(runProgramOnTerminal(p.path, {}, {"LC_ALL=C"}).out, cp932);
+    std::FILE* pipe = ::popen(("LC_ALL=C.UTF-8 " + std::string(p.path)).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string piped;
+    for (int c; (c = std::fgetc(pipe)) != EOF;) piped.push_back(char(c));
+    ::pclose(pipe);
+    EXPECT_EQ(piped, cp932);
+#endif
 }
 
 // Nothing follows the read failure, not even a newline.
@@ -282,13 +361,24 @@ TEST_P(EveryProgram, UnreadableInputIsRefusedWithoutANewline) {
     ScratchDir dir;
     fs::create_directory(dir.path("folder.bmp"));
     writeFileBytes(dir.path("text.bmp"), {'h', 'e', 'l', 'l', 'o'});
-    for (const char* input : {"folder.bmp", "missing.bmp", "text.bmp"}) {
+    std::vector<std::pair<std::string, std::string>> inputs = {
+        {"folder.bmp", "cannot be read: Is a directory"},
+        {"missing.bmp", "cannot be opened: No such file or directory"},
+        {"text.bmp", "starts with the bytes 0x68 0x65, not \"BM\""}};
+    writeFileBytes(dir.path("locked.bmp"), {'B', 'M'});
+    fs::permissions(dir.path("locked.bmp"), fs::perms::none);
+    if (!std::ifstream(dir.path("locked.bmp"))) {  // a superuser reads it still
+        inputs.push_back({"locked.bmp", "cannot be opened: Permission denied"});
+    }
+    for (const auto& [input, reason] : inputs) {
         const RunResult r = run({dir.path(input), dir.path("out.bmp"), "1"});
         EXPECT_EQ(r.exitStatus, 1) << input;
-        EXPECT_EQ(r.out, bannerOf(program.title, program.product) + message::CANNOT_READ_IMAGE)
+        EXPECT_EQ(r.out,
+                  bannerOf(program.title, program.product) + message::CANNOT_READ_IMAGE.cp932)
             << input;
+        expectReason(r, program.name, dir.path(input), reason);
     }
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"folder.bmp", "text.bmp"}));
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"folder.bmp", "locked.bmp", "text.bmp"}));
 }
 
 // Every file of the public BMP suite: a status, never a crash.
@@ -357,6 +447,7 @@ TEST_P(EveryProgram, MemoryThatCannotBeHadEndsTheRun) {
         const std::string refusal = std::string("Memory size -> ") + c.bufferBytes + "\n" +
                                     message::MEMORY_CANNOT_BE_ALLOCATED;
         EXPECT_TRUE(endsWith(r.out, refusal)) << c.addressSpaceMiB << ": " << r.out;
+        expectReason(r, GetParam().name, dir.path("big.bmp"), "no memory for a ");
         EXPECT_EQ(dir.entries(), std::vector<std::string>{"big.bmp"});
     }
 }
@@ -371,13 +462,17 @@ std::string writeFailure(const std::string& path) {
 TEST_P(EveryProgram, OutputThatCannotBeWrittenIsNamedAndLeavesNothing) {
     ScratchDir dir;
     writeFileBytes(dir.path("in.bmp"), greyBmp(8, 8, [](int x, int y) { return 9 * x + y; }));
-    std::vector<std::string> outputs = {dir.path("missing/out.bmp").string(), dir.root().string()};
-    if (fs::exists("/dev/full")) outputs.push_back("/dev/full");
-    for (const std::string& out : outputs) {
+    std::vector<std::pair<std::string, std::string>> outputs = {
+        {dir.path("missing/out.bmp").string(), "cannot be created: No such file or directory"},
+        {dir.root().string(), "cannot be created: Is a directory"}};
+    if (fs::exists("/dev/full"))
+        outputs.push_back({"/dev/full", "written: No space left on device"});
+    for (const auto& [out, reason] : outputs) {
         const RunResult r = run({dir.path("in.bmp"), out});
         EXPECT_EQ(r.signal, 0) << out;
         EXPECT_EQ(r.exitStatus, 1) << out;
         EXPECT_TRUE(endsWith(r.out, writeFailure(out))) << out << ": " << r.out;
+        expectReason(r, GetParam().name, out, reason);
     }
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"});
 }
@@ -393,6 +488,7 @@ TEST_P(EveryProgram, FailedWriteOverAnExistingFileKeepsIt) {
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_TRUE(endsWith(r.out, writeFailure(dir.path("out.bmp").string()))) << r.out;
+    expectReason(r, GetParam().name, dir.path("out.bmp"), "cannot be written: File too large");
     EXPECT_EQ(readFileBytes(dir.path("out.bmp")), old);
     EXPECT_EQ(dir.entries().size(), 2u);  // no temporary left behind
 }
@@ -408,6 +504,38 @@ TEST_P(EveryProgram, OutputMayReplaceTheInput) {
     EXPECT_EQ(r.exitStatus, 0) << r.out;
     EXPECT_EQ(readFileBytes(dir.path("pic.bmp")), readFileBytes(dir.path("apart.bmp")));
     EXPECT_NE(readFileBytes(dir.path("pic.bmp")), picture);
+}
+
+// SIGINT or SIGTERM while the output is written ends the run by that signal
+// and leaves neither the output nor its temporary file.
+TEST_P(EveryProgram, InterruptedWriteLeavesNothing) {
+#ifdef _WIN32
+    GTEST_SKIP() << "signals are POSIX; the console handler is not driven here";
+#else
+    ScratchDir dir;
+    BmpBuilder big = colourInfo(0, 0);  // 4096 x 4096 colour pixels, a 48 MiB write
+    big.width = big.height = 4096;
+    writeFileBytes(dir.path("in.bmp"), big.bytes());
+    fs::resize_file(dir.path("in.bmp"), 54 + std::uintmax_t(3) * 4096 * 4096);
+    const auto temporaryExists = [&dir] {
+        for (const std::string& name : dir.entries())
+            if (endsWith(name, ".tmp")) return true;
+        return false;
+    };
+    for (const int signal : {SIGINT, SIGTERM}) {
+        RunResult r;
+        bool sent = false;
+        for (int attempt = 0; attempt < 3 && r.signal == 0; ++attempt) {  // until it lands in time
+            fs::remove(dir.path("out.bmp"));
+            r = runProgramInterrupted(GetParam().path,
+                                      {dir.path("in.bmp"), dir.path("out.bmp"), "1"},
+                                      temporaryExists, signal, sent);
+        }
+        EXPECT_TRUE(sent) << signal;
+        EXPECT_EQ(r.signal, signal) << r.err;
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"}) << signal;
+    }
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Built, EveryProgram, testing::ValuesIn(PROGRAMS),

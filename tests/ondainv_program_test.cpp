@@ -23,8 +23,8 @@ std::string progressLine(int levels) {
 }
 
 std::string ranLine(long long bufferBytes, int levels) {
-    return "Memory size -> " + std::to_string(bufferBytes) + "\n" + message::INV_CONVERTING + "\n" +
-           progressLine(levels);
+    return "Memory size -> " + std::to_string(bufferBytes) + "\n" + message::INV_CONVERTING.cp932 +
+           "\n" + progressLine(levels);
 }
 
 RunResult ondainv(const std::vector<std::string>& args, RunLimits limits = {}) {

@@ -24,7 +24,8 @@ RunResult ondasplit(const std::vector<std::string>& args, RunLimits limits = {})
 // "File <path> is colour" or "... is monochrome", in CP932.
 std::string kindLine(int depth, const fs::path& path) {
     char line[512];
-    std::snprintf(line, sizeof line, depth == 24 ? message::FILE_IS_COLOUR : message::FILE_IS_MONO,
+    std::snprintf(line, sizeof line,
+                  depth == 24 ? message::FILE_IS_COLOUR.cp932 : message::FILE_IS_MONO.cp932,
                   path.c_str());
     return line;
 }

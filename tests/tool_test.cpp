@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 #include <vector>
+#ifndef _WIN32
+#include <iconv.h>
+#endif
 
+#include "console.h"
 #include "messages.h"
 #include "test_support.h"
 
@@ -75,7 +80,7 @@ TEST(SizeRule, RefusesZeroAndIndivisibleSides) {
     };
     for (const auto& c : cases) {
         Image image{c.width, c.height, 8, nullptr};
-        EXPECT_EQ(checkImageSize(image, c.multiple), c.ok) << c.width << "x" << c.height;
+        EXPECT_EQ(checkImageSize(image, c.multiple, "in.bmp"), c.ok) << c.width << "x" << c.height;
     }
 }
 
@@ -93,10 +98,29 @@ TEST(SizeRule, ApproximationCornerOfTheLevels) {
     }
 }
 
+// Each pair, decoded from CP932 by the system's converter, is its UTF-8 text.
+TEST(ConsoleText, EachJapanesePairSpellsOneText) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the check uses iconv";
+#else
+    const iconv_t converter = iconv_open("UTF-8", "CP932");
+    ASSERT_NE(converter, iconv_t(-1));
+    for (const message::JapaneseText* text : message::JAPANESE_TEXTS) {
+        std::string in = text->cp932, utf8(4 * in.size(), '\0');
+        char* from = in.data();
+        char* to = utf8.data();
+        std::size_t left = in.size(), room = utf8.size();
+        EXPECT_NE(iconv(converter, &from, &left, &to, &room), std::size_t(-1)) << text->utf8;
+        EXPECT_EQ(utf8.substr(0, utf8.size() - room), text->utf8);
+    }
+    iconv_close(converter);
+#endif
+}
+
 TEST(ImageKind, ColourMonochromeOrNeither) {
     const struct {
         int depth;
-        const char* format;
+        message::JapaneseText format;
         bool ok;
     } cases[] = {
         {24, message::FILE_IS_COLOUR, true},
@@ -109,7 +133,7 @@ TEST(ImageKind, ColourMonochromeOrNeither) {
         const bool ok = reportImageKind(image, "a%d.bmp");
         std::fflush(stdout);
         char expected[256];
-        std::snprintf(expected, sizeof expected, c.format, "a%d.bmp");
+        std::snprintf(expected, sizeof expected, consoleText(c.format), "a%d.bmp");
         EXPECT_EQ(testing::internal::GetCapturedStdout(), expected) << c.depth;
         EXPECT_EQ(ok, c.ok) << c.depth;
     }
@@ -142,7 +166,7 @@ TEST(Planes, EveryChannelOfAColourImageIsTransformedOnItsOwn) {
     const ImagePtr input =
         makeImage(2, 2, 24, [](int x, int y, int c) { return x + 2 * y + 10 * c; });
     Workspace workspace;
-    ASSERT_TRUE(prepareWorkspace(*input, workspace));
+    ASSERT_TRUE(prepareWorkspace(*input, workspace, "in.bmp"));
     std::vector<int> seen;
     // A stand-in transform: doubles every value of the plane.
     transformChannels(*input, workspace, KeptCorner{2, 2},

@@ -4,7 +4,13 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+#if defined(__APPLE__)
+#include <util.h>
+#else
+#include <pty.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -201,11 +207,15 @@ void setChildVariable(const std::string& setting) {
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      RunLimits limits, const std::vector<std::string>& environment) {
     std::FILE* captured = std::tmpfile();
-    if (captured == nullptr) throw std::runtime_error("no temporary file for the output");
+    std::FILE* capturedErr = std::tmpfile();
+    if (captured == nullptr || capturedErr == nullptr) {
+        throw std::runtime_error("no temporary file for the output");
+    }
     std::fflush(nullptr);
     const pid_t child = ::fork();
     if (child == 0) {
         ::dup2(::fileno(captured), STDOUT_FILENO);
+        ::dup2(::fileno(capturedErr), STDERR_FILENO);
         const std::string exitCode = "exitcode=" + std::to_string(SANITIZER_EXIT_STATUS);
         setChildVariable("ASAN_OPTIONS=" + exitCode);
         setChildVariable("UBSAN_OPTIONS=" + exitCode);
@@ -231,11 +241,84 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     RunResult result;
     if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    std::rewind(captured);
-    for (int c; (c = std::fgetc(captured)) != EOF;) result.out.push_back(char(c));
-    std::fclose(captured);
+    result.out = readAllAndClose(captured);
+    result.err = readAllAndClose(capturedErr);
     return result;
 }
+
+#ifndef _WIN32
+namespace {
+
+// Starts `program` with standard output and error on `out` and `err`, the
+// sanitizer exit code and `environment` set, SIGINT, SIGTERM and SIGHUP at
+// their default actions.
+pid_t startProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::vector<std::string>& environment, int out, int err) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child != 0) return child;
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) ::signal(s, SIG_DFL);
+    setChildVariable("ASAN_OPTIONS=exitcode=" + std::to_string(SANITIZER_EXIT_STATUS));
+    setChildVariable("UBSAN_OPTIONS=exitcode=" + std::to_string(SANITIZER_EXIT_STATUS));
+    for (const auto& setting : environment) setChildVariable(setting);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+}
+
+// How the child ended (waited for unless `status` is given), its standard error.
+RunResult ended(pid_t child, std::FILE* err, RunResult result, const int* status = nullptr) {
+    int waited = 0;
+    if (status == nullptr) ::waitpid(child, &waited, 0);
+    const int how = status != nullptr ? *status : waited;
+    if (WIFEXITED(how)) result.exitStatus = WEXITSTATUS(how);
+    if (WIFSIGNALED(how)) result.signal = WTERMSIG(how);
+    result.err = readAllAndClose(err);
+    return result;
+}
+
+}  // namespace
+
+RunResult runProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                               const std::vector<std::string>& environment) {
+    termios raw{};
+    ::cfmakeraw(&raw);
+    int terminal = -1, side = -1;
+    std::FILE* err = std::tmpfile();
+    if (err == nullptr || ::openpty(&terminal, &side, nullptr, &raw, nullptr) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    const pid_t child = startProgram(program, args, environment, side, ::fileno(err));
+    ::close(side);
+    RunResult result;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        result.out.append(buffer, std::size_t(n));
+    ::close(terminal);
+    return ended(child, err, result);
+}
+
+RunResult runProgramInterrupted(const std::string& program, const std::vector<std::string>& args,
+                                const std::function<bool()>& ready, int signal, bool& sent) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    if (out == nullptr || err == nullptr) throw std::runtime_error("no file for the output");
+    const pid_t child = startProgram(program, args, {}, ::fileno(out), ::fileno(err));
+    int status = 0;
+    sent = false;
+    while (!sent && ::waitpid(child, &status, WNOHANG) == 0) {
+        sent = ready() && ::kill(child, signal) == 0;
+        ::usleep(1000);
+    }
+    RunResult result;
+    result.out = readAllAndClose(out);
+    return sent ? ended(child, err, result) : ended(child, err, result, &status);
+}
+#endif
 
 Plane planeFromFormula(int width, int height, double (*value)(int x, int y)) {
     Plane plane;
@@ -347,8 +430,8 @@ std::string maskAddresses(const std::string& out) {
     return std::regex_replace(out, line, "The address is *\n");
 }
 
-std::string bannerOf(const char* title, const char* product) {
-    return std::string(title) + "\n" + product + "\n" + message::MAKERS_NOTICE + "\n";
+std::string bannerOf(const char* title, const message::JapaneseText& product) {
+    return std::string(title) + "\n" + product.cp932 + "\n" + message::MAKERS_NOTICE + "\n";
 }
 
 bool underAddressSanitizer() {

@@ -82,6 +82,7 @@ struct RunResult {
     int exitStatus = -1;  // -1 when the program did not exit normally
     int signal = 0;       // the signal that ended it, if any
     std::string out;      // everything it wrote to standard output
+    std::string err;      // everything it wrote to standard error
 };
 
 struct RunLimits {
@@ -98,6 +99,19 @@ constexpr int SANITIZER_EXIT_STATUS = 86;
 // *_OPTIONS value is added after the options already set, which it overrides.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      RunLimits limits = {}, const std::vector<std::string>& environment = {});
+
+#ifndef _WIN32
+// runProgram with standard output on a pseudo-terminal, set raw so that its
+// bytes arrive unchanged; standard error is captured as before.
+RunResult runProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                               const std::vector<std::string>& environment = {});
+
+// Runs `program` with SIGINT, SIGTERM and SIGHUP at their default actions,
+// checks `ready` every millisecond and sends `signal` once it holds. `sent`
+// tells whether the signal went before the program had ended.
+RunResult runProgramInterrupted(const std::string& program, const std::vector<std::string>& args,
+                                const std::function<bool()>& ready, int signal, bool& sent);
+#endif
 
 // A row-major plane of coefficients.
 using Plane = std::vector<double>;
@@ -135,7 +149,7 @@ std::vector<double> planeOf(const Image& image, int c);
 std::string maskAddresses(const std::string& out);
 
 // The texts every program prints; the Japanese ones in their CP932 bytes.
-std::string bannerOf(const char* title, const char* product);
+std::string bannerOf(const char* title, const message::JapaneseText& product);
 
 // True when this build runs under AddressSanitizer, which cannot work inside
 // an address-space limit.

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
+#include <string>
 
+#include "console.h"
 #include "messages.h"
 
 int R_Times = 0;
@@ -34,35 +37,61 @@ LevelRegion levelRegion(int height, int width, int level) {
 }
 
 void printBanner(const ToolBanner& banner) {
+    nameProgram(banner.name);
     std::puts(banner.title);
-    std::puts(banner.product);
+    std::puts(consoleText(banner.product));
     std::puts(message::MAKERS_NOTICE);
 }
 
 bool checkArgumentCount(int argc, const ToolBanner& banner) {
     if (argc > 2) return true;
-    std::puts(message::NOT_ENOUGH_PARAMETERS);
+    std::puts(consoleText(message::NOT_ENOUGH_PARAMETERS));
     std::puts(banner.usage);
+    printProgramReason(argc < 2 ? "missing the input and output file names"
+                                : "missing the output file name");
     return false;
 }
 
+namespace {
+
+// readBMPfile, with the cause of a refusal.
+int readInputFile(const char* path, Image** image, BmpReadCause& cause) {
+    struct Closer {
+        void operator()(std::FILE* stream) const { std::fclose(stream); }
+    };
+    const std::unique_ptr<std::FILE, Closer> file(std::fopen(path, "rb"));
+    if (!file) {
+        cause = BmpReadCause{BMP_FAULT_CANNOT_OPEN, 0, 0, errno};
+        return BMP_CANNOT_OPEN;
+    }
+    return readBMPstream(file.get(), image, &cause);
+}
+
+}  // namespace
+
 ImagePtr readInputImage(const char* path) {
     Image* image = nullptr;
-    const int status = readBMPfile(path, &image);
+    BmpReadCause cause;
+    const int status = readInputFile(path, &image, cause);
     ImagePtr owned(image);  // a partly read image is released here too
     if (status < 0) {
-        std::printf("%s", message::CANNOT_READ_IMAGE);
+        std::printf("%s", consoleText(message::CANNOT_READ_IMAGE));
+        printReason(path, bmpReadReason(cause), true);
         return nullptr;
     }
     return owned;
 }
 
 bool reportImageKind(const Image& image, const char* path) {
-    const char* line = image.depth == 24  ? message::FILE_IS_COLOUR
-                       : image.depth == 8 ? message::FILE_IS_MONO
-                                          : message::FILE_NEITHER_COLOUR_NOR_MONO;
-    std::printf(line, path);
-    return image.depth == 24 || image.depth == 8;
+    const message::JapaneseText& line = image.depth == 24  ? message::FILE_IS_COLOUR
+                                        : image.depth == 8 ? message::FILE_IS_MONO
+                                                           : message::FILE_NEITHER_COLOUR_NOR_MONO;
+    std::printf(consoleText(line), path);
+    if (image.depth == 24 || image.depth == 8) return true;
+    printReason(path, std::to_string(image.depth) +
+                          " bits per pixel; only 8-bit (grey) and 24-bit (colour) pictures are "
+                          "transformed");
+    return false;
 }
 
 int parseRepeatNumber(const char* text) {
@@ -93,7 +122,7 @@ KeptCorner approximationCorner(const Image& image, int levels) {
     return KeptCorner{image.width >> shift, image.height >> shift};
 }
 
-bool checkImageSize(const Image& image, std::int64_t multiple) {
+bool checkImageSize(const Image& image, std::int64_t multiple, const char* path) {
     if (image.width > 0 && image.height > 0 && image.width % multiple == 0 &&
         image.height % multiple == 0) {
         return true;
@@ -102,10 +131,13 @@ bool checkImageSize(const Image& image, std::int64_t multiple) {
         "Image size %dx%d cannot be transformed: width and height must be positive "
         "multiples of %lld.\n",
         image.width, image.height, static_cast<long long>(multiple));
+    printReason(path, "size " + std::to_string(image.width) + "x" + std::to_string(image.height) +
+                          "; width and height must be positive multiples of " +
+                          std::to_string(multiple) + " for the levels asked");
     return false;
 }
 
-bool prepareWorkspace(const Image& input, Workspace& workspace) {
+bool prepareWorkspace(const Image& input, Workspace& workspace, const char* path) {
     workspace.output.reset(createImage(input.width, input.height, input.depth));
     const auto count = std::size_t(input.width) * std::size_t(input.height);
     const auto bytes = count * sizeof(double);
@@ -116,6 +148,12 @@ bool prepareWorkspace(const Image& input, Workspace& workspace) {
     }
     if (!workspace.output || !workspace.source || !workspace.result) {
         std::printf("%s", message::MEMORY_CANNOT_BE_ALLOCATED);
+        printReason(path,
+                    "no memory for a " + std::to_string(input.width) + "x" +
+                        std::to_string(input.height) +
+                        " output picture and two coefficient buffers of " + std::to_string(bytes) +
+                        " bytes each",
+                    true);
         return false;
     }
     return true;
@@ -185,8 +223,10 @@ void writeBackPlane(Image& output, int channel, const double* result) {
 }
 
 int writeOutputImage(const char* path, const Image& output) {
-    if (writeBMPfile(path, &output) != BMP_WRITTEN) {
+    BmpWriteCause cause;
+    if (writeBMPfileReporting(path, &output, &cause) != BMP_WRITTEN) {
         std::printf("Cannot write the output file %s\n", path);
+        printReason(path, bmpWriteReason(cause));
         return EXIT_REFUSED;
     }
     return EXIT_RUN;

@@ -5,7 +5,9 @@
 // buffers, then for each colour channel fill the source buffer, transform, and
 // write the result back; finally write the output file. Each step that can
 // refuse the run prints its own message and returns false (or no image), and
-// the program then ends with EXIT_REFUSED.
+// the program then ends with EXIT_REFUSED. Beside its standard output text,
+// every refusal writes one reason line, "PROGRAM: PATH: reason", to standard
+// error.
 #ifndef ONDA_TOOL_H
 #define ONDA_TOOL_H
 
@@ -17,6 +19,7 @@
 #include "blocks.h"
 #include "bmp.h"
 #include "image.h"
+#include "messages.h"
 
 // The number of transform levels, set once by main and read by the transform.
 extern int R_Times;
@@ -28,9 +31,10 @@ constexpr int EXIT_REFUSED = 1;  // the run was refused or the output could not 
 constexpr double DETAIL_OFFSET = 128.0;
 
 struct ToolBanner {
-    const char* title;    // first banner line
-    const char* product;  // second banner line
-    const char* usage;    // printed under "not enough parameters"
+    const char* name;               // the program, as reason lines name it
+    const char* title;              // first banner line
+    message::JapaneseText product;  // second banner line
+    const char* usage;              // printed under "not enough parameters"
 };
 
 struct ImageDisposer {
@@ -75,12 +79,13 @@ struct KeptCorner {
 // width / 2^levels by height / 2^levels; the whole image for levels <= 0.
 KeptCorner approximationCorner(const Image& image, int levels);
 
+// Prints the banner; reason lines from now on name banner.name.
 void printBanner(const ToolBanner& banner);
 
 // True when both paths are given; otherwise prints the complaint and usage.
 bool checkArgumentCount(int argc, const ToolBanner& banner);
 
-// The input image, or none after printing that it cannot be read.
+// The input image, or none after printing that it cannot be read and why.
 ImagePtr readInputImage(const char* path);
 
 // Prints whether the image at `path` is colour (24-bit) or monochrome (8-bit);
@@ -100,12 +105,13 @@ std::int64_t sideMultipleForLevels(int levels);
 
 // True when width and height are both positive multiples of `multiple`;
 // otherwise prints a one-line refusal naming the size and the requirement.
-bool checkImageSize(const Image& image, std::int64_t multiple);
+// `path` is the input's, for the reason line.
+bool checkImageSize(const Image& image, std::int64_t multiple, const char* path);
 
 // Makes the output image (the input's shape), prints the memory size line and
 // takes both buffers. If anything cannot be had, prints "Memory cannot be
-// allocated." and returns false.
-bool prepareWorkspace(const Image& input, Workspace& workspace);
+// allocated." and returns false. `path` is the input's, for the reason line.
+bool prepareWorkspace(const Image& input, Workspace& workspace, const char* path);
 
 // "Memory has been allocated. The address is %p:%p\n".
 void printBufferAddresses(const Workspace& workspace);
@@ -135,8 +141,8 @@ void transformChannels(const Image& input, Workspace& workspace, KeptCorner kept
     }
 }
 
-// Writes the output file; on failure prints a line naming the path. Returns
-// the program's exit status.
+// Writes the output file; on failure prints a line naming the path, and the
+// reason. Returns the program's exit status.
 int writeOutputImage(const char* path, const Image& output);
 
 #endif

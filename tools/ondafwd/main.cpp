@@ -12,6 +12,7 @@
 namespace {
 
 constexpr ToolBanner BANNER = {
+    "ondafwd",
     "Wavelet Function (Ondeline) ",
     message::FWD_PRODUCT,
     "ondafwd <read image file name> <write image file name> <Repeat Number>",
@@ -32,10 +33,10 @@ int main(int argc, char** argv) {
     const ImagePtr input = readInputImage(argv[1]);
     if (!input) return EXIT_REFUSED;
     R_Times = repeatNumberArgument(argc, argv, DEFAULT_LEVELS);
-    if (!checkImageSize(*input, sideMultipleForLevels(R_Times))) return EXIT_REFUSED;
+    if (!checkImageSize(*input, sideMultipleForLevels(R_Times), argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;
-    if (!prepareWorkspace(*input, workspace)) return EXIT_REFUSED;
+    if (!prepareWorkspace(*input, workspace, argv[1])) return EXIT_REFUSED;
     printBufferAddresses(workspace);
 
     const KeptCorner wholeImage{input->width, input->height};

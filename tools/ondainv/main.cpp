@@ -8,6 +8,7 @@
 // a 24-bit picture is rebuilt on its own. The repeat number defaults to 2.
 #include <cstdio>
 
+#include "console.h"
 #include "messages.h"
 #include "tool.h"
 #include "wavelet_inv.h"
@@ -15,6 +16,7 @@
 namespace {
 
 constexpr ToolBanner BANNER = {
+    "ondainv",
     "Wavelet Inv. Function (Ondeline) ",
     message::INV_PRODUCT,
     "ondainv <read image file name> <write image file name>  <Repeat Number>",
@@ -35,11 +37,11 @@ int main(int argc, char** argv) {
     const ImagePtr input = readInputImage(argv[1]);
     if (!input) return EXIT_REFUSED;
     R_Times = repeatNumberArgument(argc, argv, DEFAULT_LEVELS);
-    if (!checkImageSize(*input, sideMultipleForLevels(R_Times))) return EXIT_REFUSED;
+    if (!checkImageSize(*input, sideMultipleForLevels(R_Times), argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;
-    if (!prepareWorkspace(*input, workspace)) return EXIT_REFUSED;
-    std::puts(message::INV_CONVERTING);
+    if (!prepareWorkspace(*input, workspace, argv[1])) return EXIT_REFUSED;
+    std::puts(consoleText(message::INV_CONVERTING));
 
     transformChannels(*input, workspace, approximationCorner(*input, R_Times), transformPlane);
     return writeOutputImage(argv[2], *workspace.output);

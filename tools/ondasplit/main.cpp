@@ -6,6 +6,9 @@
 // number 1, the default) or two levels of the transform, every detail lifted
 // by 128. A repeat number above 2 is refused; 0 or less gives the two levels
 // of 2. Each colour channel of a 24-bit picture is transformed on its own.
+#include <string>
+
+#include "console.h"
 #include "messages.h"
 #include "tool.h"
 #include "wavelet_split.h"
@@ -13,6 +16,7 @@
 namespace {
 
 constexpr ToolBanner BANNER = {
+    "ondasplit",
     "Wavelet Function (ondasplit 3) ",
     message::SPLIT_PRODUCT,
     "ondasplit <read image file name> <write image file name> <Repeat Number>",
@@ -21,9 +25,11 @@ constexpr int DEFAULT_REPEAT = 1;
 constexpr int LARGEST_REPEAT = 2;
 
 // True when the transform takes the repeat number; otherwise says it does not.
-bool checkRepeatNumber(int repeat) {
+bool checkRepeatNumber(int repeat, const char* path) {
     if (repeat <= LARGEST_REPEAT) return true;
     std::puts("Repeat Number input error");
+    printReason(path, "repeat number " + std::to_string(repeat) +
+                          "; ondasplit makes 1 or 2 levels (0 or less gives 2)");
     return false;
 }
 
@@ -43,11 +49,11 @@ int main(int argc, char** argv) {
     if (!input) return EXIT_REFUSED;
     if (!reportImageKind(*input, argv[1])) return EXIT_REFUSED;
     R_Times = repeatNumberArgument(argc, argv, DEFAULT_REPEAT);
-    if (!checkRepeatNumber(R_Times)) return EXIT_REFUSED;
-    if (!checkImageSize(*input, splitSideMultiple(R_Times))) return EXIT_REFUSED;
+    if (!checkRepeatNumber(R_Times, argv[1])) return EXIT_REFUSED;
+    if (!checkImageSize(*input, splitSideMultiple(R_Times), argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;
-    if (!prepareWorkspace(*input, workspace)) return EXIT_REFUSED;
+    if (!prepareWorkspace(*input, workspace, argv[1])) return EXIT_REFUSED;
     printBufferAddresses(workspace);
 
     const KeptCorner wholeImage{input->width, input->height};

@@ -1,0 +1,98 @@
+#include "console.h"
+
+#include <cstdio>
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#elif defined(__has_include)
+#if __has_include(<langinfo.h>) && __has_include(<unistd.h>)
+#define ONDA_HAS_LANGINFO 1
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <clocale>
+#endif
+#endif
+
+namespace {
+
+const char* programName = "onda";
+
+#if defined(ONDA_HAS_LANGINFO)
+
+// "UTF-8", and the spellings some systems use: "utf8", "UTF8", "utf-8".
+bool namesUtf8(const std::string& codeset) {
+    std::string letters;
+    for (const char c : codeset) {
+        if (c != '-' && c != '_')
+            letters.push_back(char(std::tolower(static_cast<unsigned char>(c))));
+    }
+    return letters == "utf8";
+}
+
+// The character set of the environment's LC_CTYPE, the program's own locale
+// restored afterwards.
+std::string environmentCodeset() {
+    const char* current = std::setlocale(LC_CTYPE, nullptr);
+    const std::string saved = current != nullptr ? current : "C";
+    std::string codeset;
+    if (std::setlocale(LC_CTYPE, "") != nullptr) codeset = nl_langinfo(CODESET);
+    std::setlocale(LC_CTYPE, saved.c_str());
+    return codeset;
+}
+
+#endif
+
+bool askTerminal() {
+#if defined(_WIN32)
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 &&
+           GetConsoleOutputCP() == CP_UTF8;
+#elif defined(ONDA_HAS_LANGINFO)
+    return ::isatty(STDOUT_FILENO) == 1 && namesUtf8(environmentCodeset());
+#else
+    return false;  // no way to ask: the bytes stay CP932
+#endif
+}
+
+bool bothOnTerminal() {
+#if defined(_WIN32)
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 &&
+           GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+#elif defined(ONDA_HAS_LANGINFO)
+    return ::isatty(STDOUT_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1;
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
+bool utf8Terminal() {
+    static const bool utf8 = askTerminal();
+    return utf8;
+}
+
+const char* consoleText(const message::JapaneseText& text) {
+    return utf8Terminal() ? text.utf8 : text.cp932;
+}
+
+void nameProgram(const char* name) {
+    programName = name;
+}
+
+void printReason(const char* path, const std::string& reason, bool afterOpenLine) {
+    std::fflush(stdout);  // standard output's text comes first where both meet
+    if (afterOpenLine && bothOnTerminal()) std::fputc('\n', stderr);
+    std::fprintf(stderr, "%s: %s: %s\n", programName, path, reason.c_str());
+}
+
+void printProgramReason(const std::string& reason) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s\n", programName, reason.c_str());
+}
