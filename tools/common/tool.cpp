@@ -6,8 +6,6 @@
 
 #include "messages.h"
 
-int R_Times = 0;
-
 namespace {
 
 // Truncation toward zero, with values beyond int (and NaN) held at its limits
@@ -27,11 +25,6 @@ int halvings(int n) {
 }
 
 }  // namespace
-
-LevelRegion levelRegion(int height, int width, int level) {
-    const int shift = halvings(level - 1);
-    return LevelRegion{height >> shift, width >> shift};
-}
 
 void printBanner(const ToolBanner& banner) {
     std::puts(banner.title);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "tool.h"
+#include "plane.h"
 
 double w_average(double a, double b) {
     return (a + b) / 2.0;

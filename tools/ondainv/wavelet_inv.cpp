@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "tool.h"
+#include "plane.h"
 
 void wavelet_1d_inv_height(int column, int count, const double* source, double* result, int stride,
                            int columns) {
