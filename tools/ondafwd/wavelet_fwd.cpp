@@ -49,12 +49,13 @@ namespace {
 // (right half), its column details to `details`. Each value comes from the
 // same two w_average / w_difference calls as in the passes. With Refill, each
 // input element is overwritten, once read, by the same element of the refill
-// rows.
-template <bool Refill>
+// rows. With MirrorHorizontal the right half of the averages goes to
+// `horizontalCopy` too.
+template <bool Refill, bool MirrorHorizontal>
 void transformRowPair(double* __restrict upper, double* __restrict lower,
                       const double* __restrict upperRefill, const double* __restrict lowerRefill,
                       double* __restrict averages, double* __restrict horizontal,
-                      double* __restrict details, int count) {
+                      double* __restrict horizontalCopy, double* __restrict details, int count) {
     const int half = count / 2;
     for (int k = 0; k < half; ++k) {
         const double upperAverage = w_average(upper[2 * k], upper[2 * k + 1]);
@@ -69,6 +70,7 @@ void transformRowPair(double* __restrict upper, double* __restrict lower,
         }
         averages[k] = w_average(upperAverage, lowerAverage);
         horizontal[k] = w_average(upperDetail, lowerDetail);
+        if (MirrorHorizontal) horizontalCopy[k] = horizontal[k];
         details[k] = w_difference(upperAverage, lowerAverage);
         details[half + k] = w_difference(upperDetail, lowerDetail);
     }
@@ -106,7 +108,7 @@ std::int64_t madeAt(int level, int pair) {
 // Columns [from, to) of row `row`, just written to the result buffer, go to
 // the source buffer too when that source row has been read.
 void mirrorIfRead(const Sweep& s, int row, int from, int to) {
-    if (row / 2 > s.time) return;
+    if (row / 2 > s.time || from >= to) return;
     const double* finished = s.result + bufferIndex(0, row, s.width);
     std::copy(finished + from, finished + to, s.source + bufferIndex(from, row, s.width));
 }
@@ -155,14 +157,25 @@ void runPair(Sweep& s, int level, int pair, double* upper, double* lower, const 
     double* averages = s.result + bufferIndex(0, pair, s.width);
     double* details = s.result + bufferIndex(0, rows / 2 + pair, s.width);
     double* kept = deepest ? averages : nextRowOf(s, level + 1);
+    double* horizontal = averages + cols / 2;
+    // The source row of the horizontal details has been read, and unless this
+    // is the first pair of level 1 it is not an input row: they can go there
+    // at once.
+    const bool mirrorInPass = level > 1 || pair > 0;
+    double* horizontalCopy = s.source + bufferIndex(cols / 2, pair, s.width);
     if (refill) {
-        transformRowPair<true>(upper, lower, refill, refill + s.width, kept, averages + cols / 2,
-                               details, cols);
+        transformRowPair<true, true>(upper, lower, refill, refill + s.width, kept, horizontal,
+                                     horizontalCopy, details, cols);
+    } else if (mirrorInPass) {
+        transformRowPair<false, true>(upper, lower, nullptr, nullptr, kept, horizontal,
+                                      horizontalCopy, details, cols);
     } else {
-        transformRowPair<false>(upper, lower, nullptr, nullptr, kept, averages + cols / 2, details,
-                                cols);
+        transformRowPair<false, false>(upper, lower, nullptr, nullptr, kept, horizontal, nullptr,
+                                       details, cols);
     }
-    mirrorIfRead(s, pair, deepest ? 0 : cols / 2, cols);
+    // What is left of the averages row: the kept averages at the deepest level,
+    // and the horizontal details when they did not go in the pass.
+    mirrorIfRead(s, pair, deepest ? 0 : cols / 2, mirrorInPass ? cols / 2 : cols);
     mirrorIfRead(s, rows / 2 + pair, 0, cols);
     if (!deepest) feed(s, level + 1);
 }
