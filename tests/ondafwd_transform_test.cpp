@@ -141,10 +141,14 @@ Plane plainForward(Plane source, int height, int width, int levels) {
 TEST(ForwardTransform, BitForBitTheTransformOfPlainPassesWithCopyBacks) {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> value(-1000.0, 1000.0);
+    // The last row holds the sweep's edges: a 2 x 2 deepest region, odd detail
+    // widths, tall pictures whose detail rows are made before or after their
+    // source row is read.
     const struct {
         int width, height, levels;
     } shapes[] = {
-        {2, 2, 1}, {8, 8, 3}, {24, 8, 3}, {6, 18, 1}, {40, 12, 2}, {64, 32, 5}, {12, 4, 2},
+        {2, 2, 1}, {8, 8, 3},  {24, 8, 3},  {6, 18, 1},  {40, 12, 2}, {64, 32, 5}, {12, 4, 2},
+        {4, 4, 2}, {2, 32, 1}, {24, 40, 3}, {8, 128, 3}, {16, 16, 4}, {6, 96, 1},
     };
     for (const auto& shape : shapes) {
         Plane input(std::size_t(shape.width * shape.height));
