@@ -50,12 +50,14 @@ namespace {
 // same two w_average / w_difference calls as in the passes. With Refill, each
 // input element is overwritten, once read, by the same element of the refill
 // rows. With MirrorHorizontal the right half of the averages goes to
-// `horizontalCopy` too.
-template <bool Refill, bool MirrorHorizontal>
+// `horizontalCopy` too, and with MirrorAverages the left half to
+// `averagesCopy`.
+template <bool Refill, bool MirrorHorizontal, bool MirrorAverages>
 void transformRowPair(double* __restrict upper, double* __restrict lower,
                       const double* __restrict upperRefill, const double* __restrict lowerRefill,
-                      double* __restrict averages, double* __restrict horizontal,
-                      double* __restrict horizontalCopy, double* __restrict details, int count) {
+                      double* __restrict averages, double* __restrict averagesCopy,
+                      double* __restrict horizontal, double* __restrict horizontalCopy,
+                      double* __restrict details, int count) {
     const int half = count / 2;
     for (int k = 0; k < half; ++k) {
         const double upperAverage = w_average(upper[2 * k], upper[2 * k + 1]);
@@ -69,6 +71,7 @@ void transformRowPair(double* __restrict upper, double* __restrict lower,
             lower[2 * k + 1] = lowerRefill[2 * k + 1];
         }
         averages[k] = w_average(upperAverage, lowerAverage);
+        if (MirrorAverages) averagesCopy[k] = averages[k];
         horizontal[k] = w_average(upperDetail, lowerDetail);
         if (MirrorHorizontal) horizontalCopy[k] = horizontal[k];
         details[k] = w_difference(upperAverage, lowerAverage);
@@ -131,6 +134,31 @@ void catchUp(const Sweep& s, int row) {
 void runPair(Sweep& s, int level, int pair, double* upper, double* lower,
              const double* refill = nullptr);
 
+// transformRowPair with the refill rows `refill` and `refill` + `stride` when
+// given, and the copies asked for.
+void runKernel(double* upper, double* lower, const double* refill, int stride, double* averages,
+               double* averagesCopy, double* horizontal, double* horizontalCopy, double* details,
+               int count, bool mirrorHorizontal, bool mirrorAverages) {
+    const double* lowerRefill = refill ? refill + stride : nullptr;
+    if (refill && mirrorAverages) {
+        transformRowPair<true, true, true>(upper, lower, refill, lowerRefill, averages,
+                                           averagesCopy, horizontal, horizontalCopy, details,
+                                           count);
+    } else if (refill) {
+        transformRowPair<true, true, false>(upper, lower, refill, lowerRefill, averages, nullptr,
+                                            horizontal, horizontalCopy, details, count);
+    } else if (mirrorAverages) {
+        transformRowPair<false, true, true>(upper, lower, nullptr, nullptr, averages, averagesCopy,
+                                            horizontal, horizontalCopy, details, count);
+    } else if (mirrorHorizontal) {
+        transformRowPair<false, true, false>(upper, lower, nullptr, nullptr, averages, nullptr,
+                                             horizontal, horizontalCopy, details, count);
+    } else {
+        transformRowPair<false, false, false>(upper, lower, nullptr, nullptr, averages, nullptr,
+                                              horizontal, nullptr, details, count);
+    }
+}
+
 // Hands level `level` its next row, already in its scratch; runs the pair when
 // the row completes one.
 void feed(Sweep& s, int level) {
@@ -157,25 +185,14 @@ void runPair(Sweep& s, int level, int pair, double* upper, double* lower, const 
     double* averages = s.result + bufferIndex(0, pair, s.width);
     double* details = s.result + bufferIndex(0, rows / 2 + pair, s.width);
     double* kept = deepest ? averages : nextRowOf(s, level + 1);
-    double* horizontal = averages + cols / 2;
-    // The source row of the horizontal details has been read, and unless this
-    // is the first pair of level 1 it is not an input row: they can go there
-    // at once.
+    // The source row of the averages has been read, and unless this is the
+    // first pair of level 1 it is not an input row: the finished averages row
+    // can go there in the pass.
     const bool mirrorInPass = level > 1 || pair > 0;
-    double* horizontalCopy = s.source + bufferIndex(cols / 2, pair, s.width);
-    if (refill) {
-        transformRowPair<true, true>(upper, lower, refill, refill + s.width, kept, horizontal,
-                                     horizontalCopy, details, cols);
-    } else if (mirrorInPass) {
-        transformRowPair<false, true>(upper, lower, nullptr, nullptr, kept, horizontal,
-                                      horizontalCopy, details, cols);
-    } else {
-        transformRowPair<false, false>(upper, lower, nullptr, nullptr, kept, horizontal, nullptr,
-                                       details, cols);
-    }
-    // What is left of the averages row: the kept averages at the deepest level,
-    // and the horizontal details when they did not go in the pass.
-    mirrorIfRead(s, pair, deepest ? 0 : cols / 2, mirrorInPass ? cols / 2 : cols);
+    double* averagesCopy = s.source + bufferIndex(0, pair, s.width);
+    runKernel(upper, lower, refill, s.width, kept, averagesCopy, averages + cols / 2,
+              averagesCopy + cols / 2, details, cols, mirrorInPass, mirrorInPass && deepest);
+    if (!mirrorInPass) mirrorIfRead(s, pair, deepest ? 0 : cols / 2, cols);
     mirrorIfRead(s, rows / 2 + pair, 0, cols);
     if (!deepest) feed(s, level + 1);
 }
@@ -212,9 +229,10 @@ bool refillsBothRows(const Sweep& s, int pair) {
 
 void runLevels(double* source, double* result, int height, int width, int levels) {
     Sweep s{source, result, width, height, levels, nullptr, {}, {}, 0};
+    const std::size_t length = layOutScratch(s);
     const BlockPtr<double> scratch(
-        static_cast<double*>(allocateBlock(layOutScratch(s) * sizeof(double) + 1)));
-    if (!scratch) return runLevelsAsPasses(source, result, height, width, levels);
+        length > 0 ? static_cast<double*>(allocateBlock(length * sizeof(double))) : nullptr);
+    if (length > 0 && !scratch) return runLevelsAsPasses(source, result, height, width, levels);
     s.scratch = scratch.get();
     for (int pair = 0; pair < height / 2; ++pair) {
         s.time = pair;

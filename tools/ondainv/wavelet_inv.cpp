@@ -219,9 +219,10 @@ void runLevelsAsPasses(double* source, double* result, int height, int width, in
 
 void runLevels(double* source, double* result, int height, int width, int levels) {
     Sweep s{source, result, width, height, levels, nullptr, {}, {}};
+    const std::size_t length = layOutScratch(s);
     const BlockPtr<double> scratch(
-        static_cast<double*>(allocateBlock(layOutScratch(s) * sizeof(double) + 1)));
-    if (!scratch) return runLevelsAsPasses(source, result, height, width, levels);
+        length > 0 ? static_cast<double*>(allocateBlock(length * sizeof(double))) : nullptr);
+    if (length > 0 && !scratch) return runLevelsAsPasses(source, result, height, width, levels);
     s.scratch = scratch.get();
     for (int t = 0; t < height / 2; ++t) copyFinishedParts(s, t, runFirstLevelPair(s, t));
 }
