@@ -3,7 +3,9 @@
 
 Makes large test pictures with the project's own writer, then times each
 program in alternating pairs against a peer and prints the median ratio of
-each pairing with the spread of the pairs (the machine's noise):
+each pairing with the spread of the pairs (the machine's noise). The time is
+the processor time the whole process took (user and system): on a machine
+shared with other work, wall time mostly measures the wait for a processor.
 
 - ondafwd against the numpy script a user might write instead (8-bit only:
   the script transforms the first channel only);
@@ -26,7 +28,6 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 MIB = 1 << 20
 
@@ -35,29 +36,28 @@ MIB = 1 << 20
 COUNT_TARGETS = {"ondafwd": (53.6, 0.8), "ondainv": (51.5, 0.8), "ondasplit": (None, None)}
 
 
-def wall_and_rss(command):
-    """Runs a command; returns its wall time in seconds and peak RSS in bytes."""
-    start = time.perf_counter()
+def cpu_and_rss(command):
+    """Runs a command; returns its processor time (user and system) in seconds
+    and its peak RSS in bytes."""
     process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _, status, usage = os.wait4(process.pid, 0)
-    elapsed = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit("failed: " + " ".join(command))
-    return elapsed, usage.ru_maxrss * 1024
+    return usage.ru_utime + usage.ru_stime, usage.ru_maxrss * 1024
 
 
 def paired_ratio(command, peer, pairs):
-    """Median and range of time(command) / time(peer) over alternating pairs."""
-    wall_and_rss(command)  # warm the file cache and the binaries
-    wall_and_rss(peer)
+    """Median and range of cpu(command) / cpu(peer) over alternating pairs."""
+    cpu_and_rss(command)  # warm the file cache and the binaries
+    cpu_and_rss(peer)
     ratios = []
     for i in range(pairs):
         if i % 2 == 0:
-            a, _ = wall_and_rss(command)
-            b, _ = wall_and_rss(peer)
+            a, _ = cpu_and_rss(command)
+            b, _ = cpu_and_rss(peer)
         else:
-            b, _ = wall_and_rss(peer)
-            a, _ = wall_and_rss(command)
+            b, _ = cpu_and_rss(peer)
+            a, _ = cpu_and_rss(command)
         ratios.append(a / b)
     return statistics.median(ratios), min(ratios), max(ratios)
 
@@ -165,7 +165,7 @@ def main():
         side = sides[-1]
         for depth, budget in ((8, 18), (24, 22)):
             for name in ("ondafwd", "ondainv", "ondasplit"):
-                _, rss = wall_and_rss(run(name, pictures[side, depth]))
+                _, rss = cpu_and_rss(run(name, pictures[side, depth]))
                 report.line(f"{name}, {side}^2 {depth}-bit", (rss - 8 * MIB) / (side * side), budget,
                             fmt="{:.2f}", note=f"({rss / MIB:.0f} MiB)")
     finally:

@@ -144,8 +144,9 @@ TEST(ForwardTransform, BitForBitTheTransformOfPlainPassesWithCopyBacks) {
     const struct {
         int width, height, levels;
     } shapes[] = {
-        {2, 2, 1}, {8, 8, 3},  {24, 8, 3},  {6, 18, 1},  {40, 12, 2}, {64, 32, 5}, {12, 4, 2},
-        {4, 4, 2}, {2, 32, 1}, {24, 40, 3}, {8, 128, 3}, {16, 16, 4}, {6, 96, 1},
+        {2, 2, 1},   {8, 8, 3},   {24, 8, 3}, {6, 18, 1},   {40, 12, 2},
+        {64, 32, 5}, {12, 4, 2},  {4, 4, 2},  {2, 32, 1},   {24, 40, 3},
+        {8, 128, 3}, {16, 16, 4}, {6, 96, 1}, {32, 256, 5}, {192, 64, 6},
     };
     for (const auto& shape : shapes) {
         const Plane input = randomPlane(random, shape.width, shape.height, -1000.0, 1000.0);

@@ -200,8 +200,8 @@ TEST(InverseTransform, DriverEqualsTheWrittenSteps) {
     const struct {
         int width, height, levels;
     } shapes[] = {
-        {2, 2, 1}, {8, 8, 3},  {16, 8, 1},  {16, 8, 2},  {8, 32, 3},  {40, 24, 3},
-        {4, 4, 2}, {2, 32, 1}, {24, 40, 3}, {8, 128, 3}, {16, 16, 4}, {6, 96, 1},
+        {2, 2, 1},  {8, 8, 3},   {16, 8, 1},  {16, 8, 2},  {8, 32, 3}, {40, 24, 3},  {4, 4, 2},
+        {2, 32, 1}, {24, 40, 3}, {8, 128, 3}, {16, 16, 4}, {6, 96, 1}, {32, 256, 5}, {192, 64, 6},
     };
     for (const auto& s : shapes) {
         const Plane start = randomPlane(random, s.width, s.height, -300.0, 300.0);
