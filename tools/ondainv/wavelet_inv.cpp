@@ -55,15 +55,19 @@ void rebuildRowPair(const double* __restrict left, double* __restrict right,
         const double upperRight = right[k] + details[half + k];
         const double lowerRight = right[k] - details[half + k];
         if (RefillRight) right[k] = rightRefill[k];
-        upper[2 * k] = upperLeft + upperRight;
-        upper[2 * k + 1] = upperLeft - upperRight;
-        lower[2 * k] = lowerLeft + lowerRight;
-        lower[2 * k + 1] = lowerLeft - lowerRight;
+        const double upperEven = upperLeft + upperRight;
+        const double upperOdd = upperLeft - upperRight;
+        const double lowerEven = lowerLeft + lowerRight;
+        const double lowerOdd = lowerLeft - lowerRight;
+        upper[2 * k] = upperEven;
+        upper[2 * k + 1] = upperOdd;
+        lower[2 * k] = lowerEven;
+        lower[2 * k + 1] = lowerOdd;
         if (Mirror) {
-            upperCopy[2 * k] = upper[2 * k];
-            upperCopy[2 * k + 1] = upper[2 * k + 1];
-            lowerCopy[2 * k] = lower[2 * k];
-            lowerCopy[2 * k + 1] = lower[2 * k + 1];
+            upperCopy[2 * k] = upperEven;
+            upperCopy[2 * k + 1] = upperOdd;
+            lowerCopy[2 * k] = lowerEven;
+            lowerCopy[2 * k + 1] = lowerOdd;
         }
     }
 }
