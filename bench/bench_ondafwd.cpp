@@ -1,7 +1,7 @@
 // The forward transform's passes and the whole transform, in nanoseconds per
 // pixel, at 512^2, 2048^2 and 4096^2.
 #include "bench_support.h"
-#include "tool.h"
+#include "plane.h"
 #include "wavelet_fwd.h"
 
 namespace {

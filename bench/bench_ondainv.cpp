@@ -1,7 +1,7 @@
 // The inverse transform's passes and the whole inverse, in nanoseconds per
 // pixel, at 512^2, 2048^2 and 4096^2.
 #include "bench_support.h"
-#include "tool.h"
+#include "plane.h"
 #include "wavelet_inv.h"
 
 namespace {

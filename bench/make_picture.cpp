@@ -4,15 +4,11 @@
 // given size and depth (8 or 24) with the project's BMP writer.
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 #include "bmp.h"
+#include "owners.h"
 
 namespace {
-
-struct ImageDisposer {
-    void operator()(Image* image) const { disposeImage(image); }
-};
 
 int shade(int x, int y, int c, unsigned& noise) {
     noise = noise * 1103515245u + 12345u;
@@ -30,7 +26,7 @@ int main(int argc, char** argv) {
     const int width = std::atoi(argv[1]);
     const int height = std::atoi(argv[2]);
     const int depth = std::atoi(argv[3]);
-    const std::unique_ptr<Image, ImageDisposer> image(createImage(width, height, depth));
+    const ImagePtr image(createImage(width, height, depth));
     if (!image) {
         std::fprintf(stderr, "cannot make a %dx%d %d-bit picture\n", width, height, depth);
         return 1;

@@ -8,23 +8,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <vector>
 
 #include "bmp.h"
 #include "image.h"
+#include "owners.h"
 
 namespace onda_fuzz {
-
-struct StreamCloser {
-    void operator()(std::FILE* stream) const { std::fclose(stream); }
-};
-using Stream = std::unique_ptr<std::FILE, StreamCloser>;
-
-struct ImageDisposer {
-    void operator()(Image* image) const { disposeImage(image); }
-};
-using OwnedImage = std::unique_ptr<Image, ImageDisposer>;
 
 // Ends the run with a message: libFuzzer and the replay program both count
 // an abort as a finding.
@@ -67,10 +57,10 @@ inline bool worthReading(const std::uint8_t* data, std::size_t size) {
 }
 
 // A read-only stream over `size` bytes (none is fine).
-inline Stream readStream(const std::uint8_t* data, std::size_t size) {
+inline FilePtr readStream(const std::uint8_t* data, std::size_t size) {
     static unsigned char nothing = 0;
     void* bytes = size == 0 ? &nothing : const_cast<std::uint8_t*>(data);
-    Stream stream(fmemopen(bytes, size, "rb"));
+    FilePtr stream(fmemopen(bytes, size, "rb"));
     if (!stream) fail("fmemopen refused the input");
     return stream;
 }
@@ -79,9 +69,9 @@ inline Stream readStream(const std::uint8_t* data, std::size_t size) {
 // image comes back exactly when the codec says it does: always with BMP_OK,
 // never with a refused header, and with BMP_BAD_PIXELS only when the rows
 // end early (not when the file is compressed).
-inline int readFromBytes(const std::uint8_t* data, std::size_t size, OwnedImage& image) {
+inline int readFromBytes(const std::uint8_t* data, std::size_t size, ImagePtr& image) {
     Image* read = nullptr;
-    const Stream stream = readStream(data, size);
+    const FilePtr stream = readStream(data, size);
     const int status = readBMPstream(stream.get(), &read);
     image.reset(read);
     switch (status) {

@@ -5,7 +5,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (!onda_fuzz::worthReading(data, size)) return 0;
-    onda_fuzz::OwnedImage image;
+    ImagePtr image;
     onda_fuzz::readFromBytes(data, size, image);
     return 0;
 }

@@ -22,11 +22,11 @@ bool sameImage(const Image& a, const Image& b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace onda_fuzz;
     if (!worthReading(data, size)) return 0;
-    OwnedImage image;
+    ImagePtr image;
     if (readFromBytes(data, size, image) != BMP_OK) return 0;
 
     const std::vector<std::uint8_t> written = writeToBytes(*image);
-    OwnedImage back;
+    ImagePtr back;
     if (readFromBytes(written.data(), written.size(), back) != BMP_OK) {
         fail("the reader refused what the writer wrote");
     }

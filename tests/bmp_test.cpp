@@ -31,9 +31,8 @@ BmpBuilder grey8(int width, int height) {
     BmpBuilder b;
     b.width = width;
     b.height = height;
-    for (int i = 0; i < 256; ++i)
-        b.palette.insert(b.palette.end(), {uint8_t(i), uint8_t(i), uint8_t(i), 0});
-    b.pixels.assign(std::size_t((width + 3) / 4 * 4 * height), 9);
+    b.palette = greyPalette();
+    b.pixels.assign(rowStride(width, 1) * std::size_t(height), 9);
     return b;
 }
 

@@ -167,7 +167,7 @@ Description describe(const Bytes& file) {
 // palette colour, black beyond the palette.
 Bytes decode(const Bytes& file, const Description& d, std::size_t rowStart) {
     const std::size_t bytesPerPixel = std::size_t(d.bits / 8);
-    const std::size_t stride = (std::size_t(d.width) * bytesPerPixel + 3) / 4 * 4;
+    const std::size_t stride = rowStride(d.width, d.bits / 8);
     Bytes image;
     for (int y = 0; y < d.height; ++y) {
         const std::size_t row = rowStart + std::size_t(d.height - 1 - y) * stride;

@@ -75,9 +75,8 @@ BmpBuilder greyInfo(int width, int height) {
     BmpBuilder b;
     b.width = width;
     b.height = height;
-    for (int i = 0; i < 256; ++i)
-        b.palette.insert(b.palette.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
-    b.pixels.assign(std::size_t((width + 3) / 4 * 4 * std::max(height, 0)), 77);
+    b.palette = greyPalette();
+    b.pixels.assign(rowStride(width, 1) * std::size_t(std::max(height, 0)), 77);
     return b;
 }
 
@@ -86,7 +85,7 @@ BmpBuilder colourInfo(int width, int height) {
     b.bitsPerPixel = 24;
     b.width = width;
     b.height = height;
-    b.pixels.assign(std::size_t((3 * width + 3) / 4 * 4 * std::max(height, 0)), 150);
+    b.pixels.assign(rowStride(width, 3) * std::size_t(std::max(height, 0)), 150);
     return b;
 }
 
@@ -97,8 +96,7 @@ BmpBuilder core(int width, int height, int bits) {
     b.width = width;
     b.height = height;
     if (bits == 8) b.palette.assign(3 * 256, 40);
-    const int bytes = bits / 8;
-    b.pixels.assign(std::size_t((bytes * width + 3) / 4 * 4 * height), 90);
+    b.pixels.assign(rowStride(width, bits / 8) * std::size_t(height), 90);
     return b;
 }
 
@@ -409,7 +407,7 @@ void writeSparseGreyFile(const fs::path& path, int width, int height) {
     b.width = width;
     b.height = height;
     writeFileBytes(path, b.bytes());
-    fs::resize_file(path, 1078 + std::uintmax_t(width + 3) / 4 * 4 * std::uintmax_t(height));
+    fs::resize_file(path, 1078 + std::uintmax_t(rowStride(width, 1)) * std::uintmax_t(height));
 }
 
 // Each thing a run needs, in turn, out of reach. The memory line before the

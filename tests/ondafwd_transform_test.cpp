@@ -3,8 +3,8 @@
 #include <random>
 #include <vector>
 
+#include "plane.h"
 #include "test_support.h"
-#include "tool.h"
 #include "wavelet_fwd.h"
 
 using namespace onda_test;
@@ -99,15 +99,13 @@ TEST(ForwardTransform, DeepestLevelLeavesOneAverage) {
 // pass repeated, bit for bit, on any shape the size rule lets through.
 TEST(ForwardTransform, ManyColumnsAtOnceEqualOneColumnAtATime) {
     std::mt19937 random(7);
-    std::uniform_real_distribution<double> value(-300.0, 300.0);
     const struct {
         int width, height, column, columns, count;
     } regions[] = {
         {16, 8, 0, 16, 8}, {16, 8, 3, 5, 4}, {6, 10, 1, 5, 10}, {2, 2, 0, 2, 2}, {24, 6, 7, 1, 6},
     };
     for (const auto& r : regions) {
-        Plane source(std::size_t(r.width * r.height));
-        for (double& v : source) v = value(random);
+        const Plane source = randomPlane(random, r.width, r.height, -300.0, 300.0);
         Plane many(source.size(), 0.0), single(source.size(), 0.0);
         wavelet_1d_height(r.column, r.count, source.data(), many.data(), r.width, r.columns);
         for (int c = r.column; c < r.column + r.columns; ++c) {
@@ -140,15 +138,18 @@ Plane plainForward(Plane source, int height, int width, int levels) {
 
 TEST(ForwardTransform, BitForBitTheTransformOfPlainPassesWithCopyBacks) {
     std::mt19937 random(11);
-    std::uniform_real_distribution<double> value(-1000.0, 1000.0);
+    // The last row holds the sweep's edges: a 2 x 2 deepest region, odd detail
+    // widths, tall pictures whose detail rows are made before or after their
+    // source row is read.
     const struct {
         int width, height, levels;
     } shapes[] = {
-        {2, 2, 1}, {8, 8, 3}, {24, 8, 3}, {6, 18, 1}, {40, 12, 2}, {64, 32, 5}, {12, 4, 2},
+        {2, 2, 1},   {8, 8, 3},   {24, 8, 3}, {6, 18, 1},   {40, 12, 2},
+        {64, 32, 5}, {12, 4, 2},  {4, 4, 2},  {2, 32, 1},   {24, 40, 3},
+        {8, 128, 3}, {16, 16, 4}, {6, 96, 1}, {32, 256, 5}, {192, 64, 6},
     };
     for (const auto& shape : shapes) {
-        Plane input(std::size_t(shape.width * shape.height));
-        for (double& v : input) v = value(random);
+        const Plane input = randomPlane(random, shape.width, shape.height, -1000.0, 1000.0);
         EXPECT_EQ(forward(input, shape.height, shape.width, shape.levels),
                   plainForward(input, shape.height, shape.width, shape.levels))
             << shape.width << "x" << shape.height << " R=" << shape.levels;

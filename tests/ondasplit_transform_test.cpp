@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "plane.h"
 #include "test_support.h"
-#include "tool.h"
 #include "wavelet_split.h"
 
 using namespace onda_test;
@@ -28,10 +28,11 @@ Plane split(const Plane& source, int height, int width, int repeat,
     return result;
 }
 
-Plane randomPlane(int width, int height, unsigned seed) {
+// Pixel values: whole numbers 0..255, the same for the same seed.
+Plane pixelPlane(int width, int height, unsigned seed) {
     std::mt19937 random(seed);
-    Plane plane(std::size_t(width) * std::size_t(height));
-    for (double& v : plane) v = double(random() % 256);
+    Plane plane = randomPlane(random, width, height, 0.0, 256.0);
+    for (double& v : plane) v = std::floor(v);
     return plane;
 }
 
@@ -112,7 +113,7 @@ TEST(SplitTransform, EqualsTheSeparableTransformOnRandomPlanes) {
     };
     unsigned seed = 1;
     for (const auto& c : cases) {
-        const Plane input = randomPlane(c.width, c.height, seed++);
+        const Plane input = pixelPlane(c.width, c.height, seed++);
         EXPECT_EQ(split(input, c.height, c.width, c.repeat),
                   onda_test::referenceForward(input, c.width, c.height, c.repeat))
             << c.width << "x" << c.height << " R=" << c.repeat;
@@ -121,7 +122,7 @@ TEST(SplitTransform, EqualsTheSeparableTransformOnRandomPlanes) {
 
 // Any repeat number but 1 forms the quarter means: the two-level layout.
 TEST(SplitTransform, EveryOtherRepeatNumberGivesTheTwoLevelLayout) {
-    const Plane input = randomPlane(12, 8, 42);
+    const Plane input = pixelPlane(12, 8, 42);
     const Plane twoLevels = split(input, 8, 12, 2);
     for (int repeat : {0, -1, -7, INT_MIN, 3, INT_MAX}) {
         EXPECT_EQ(split(input, 8, 12, repeat), twoLevels) << repeat;

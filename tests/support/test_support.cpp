@@ -68,8 +68,6 @@ Bytes BmpBuilder::bytes() const {
     return out;
 }
 
-namespace {
-
 Bytes greyPalette() {
     Bytes palette;
     for (int i = 0; i < 256; ++i)
@@ -77,9 +75,23 @@ Bytes greyPalette() {
     return palette;
 }
 
+std::size_t rowStride(int width, int bytesPerPixel) {
+    if (width <= 0) return 0;
+    return (std::size_t(width) * std::size_t(bytesPerPixel) + 3) / 4 * 4;
+}
+
+Plane randomPlane(std::mt19937& random, int width, int height, double low, double high) {
+    std::uniform_real_distribution<double> value(low, high);
+    Plane plane(std::size_t(width) * std::size_t(height));
+    for (double& v : plane) v = value(random);
+    return plane;
+}
+
+namespace {
+
 Bytes rows(int width, int height, int bytesPerPixel,
            const std::function<int(int x, int y, int c)>& value) {
-    const int rowLength = (width * bytesPerPixel + 3) / 4 * 4;
+    const std::size_t rowLength = rowStride(width, bytesPerPixel);
     Bytes pixels;
     for (int y = height - 1; y >= 0; --y) {
         for (int x = 0; x < width; ++x) {
@@ -89,7 +101,7 @@ Bytes rows(int width, int height, int bytesPerPixel,
                 for (int c = 2; c >= 0; --c) pixels.push_back(std::uint8_t(value(x, y, c)));
             }
         }
-        for (int p = width * bytesPerPixel; p < rowLength; ++p) pixels.push_back(0);
+        pixels.resize(pixels.size() + rowLength - std::size_t(width * bytesPerPixel), 0);
     }
     return pixels;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,13 @@ struct BmpBuilder {
 
     Bytes bytes() const;
 };
+
+// The 256 entries of the grey palette, entry i holding i, i, i and 0.
+Bytes greyPalette();
+
+// The bytes a stored row of `width` pixels takes, padding to a multiple of 4
+// included; 0 when width is not positive.
+std::size_t rowStride(int width, int bytesPerPixel);
 
 // A well-formed file with a grey palette (8-bit) or none (24-bit), rows
 // bottom-up and padded; value(x, y) gives the grey level or, for 24 bits,
@@ -115,6 +123,9 @@ RunResult runProgramInterrupted(const std::string& program, const std::vector<st
 
 // A row-major plane of coefficients.
 using Plane = std::vector<double>;
+
+// A width x height plane of values drawn evenly from [low, high).
+Plane randomPlane(std::mt19937& random, int width, int height, double low, double high);
 
 // A width x height plane whose element (x, y) is value(x, y).
 Plane planeFromFormula(int width, int height, double (*value)(int x, int y));

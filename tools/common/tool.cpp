@@ -9,8 +9,6 @@
 #include "console.h"
 #include "messages.h"
 
-int R_Times = 0;
-
 namespace {
 
 // Truncation toward zero, with values beyond int (and NaN) held at its limits
@@ -30,11 +28,6 @@ int halvings(int n) {
 }
 
 }  // namespace
-
-LevelRegion levelRegion(int height, int width, int level) {
-    const int shift = halvings(level - 1);
-    return LevelRegion{height >> shift, width >> shift};
-}
 
 void printBanner(const ToolBanner& banner) {
     nameProgram(banner.name);

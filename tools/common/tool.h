@@ -11,24 +11,17 @@
 #ifndef ONDA_TOOL_H
 #define ONDA_TOOL_H
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 
-#include "blocks.h"
 #include "bmp.h"
 #include "image.h"
 #include "messages.h"
-
-// The number of transform levels, set once by main and read by the transform.
-extern int R_Times;
+#include "owners.h"
+#include "plane.h"
 
 constexpr int EXIT_RUN = 0;      // the output file was written
 constexpr int EXIT_REFUSED = 1;  // the run was refused or the output could not be written
-
-// The detail offset: lifts every detail coefficient so that zero shows mid-grey.
-constexpr double DETAIL_OFFSET = 128.0;
 
 struct ToolBanner {
     const char* name;               // the program, as reason lines name it
@@ -36,30 +29,6 @@ struct ToolBanner {
     message::JapaneseText product;  // second banner line
     const char* usage;              // printed under "not enough parameters"
 };
-
-struct ImageDisposer {
-    void operator()(Image* image) const { disposeImage(image); }
-};
-using ImagePtr = std::unique_ptr<Image, ImageDisposer>;
-
-struct BufferFree {
-    void operator()(double* buffer) const { freeBlock(buffer); }
-};
-// A coefficient buffer: width x height doubles, row-major, never cleared.
-using CoefficientBuffer = std::unique_ptr<double[], BufferFree>;
-
-// Element (x, y) of a coefficient buffer whose rows are `stride` long.
-inline std::size_t bufferIndex(int x, int y, int stride) {
-    return std::size_t(y) * std::size_t(stride) + std::size_t(x);
-}
-
-// The top-left region that level `level` (counted from 1) of the multi-level
-// transforms works on: height / 2^(level-1) rows of width / 2^(level-1).
-struct LevelRegion {
-    int rows;
-    int cols;
-};
-LevelRegion levelRegion(int height, int width, int level);
 
 // What a run owns besides its input image.
 struct Workspace {

@@ -13,6 +13,12 @@
 // The detail offset must already be taken off: the transform never adds or
 // removes it. Both buffers hold the rebuilt values on return. Height and width
 // must be divisible by 2^R_Times.
+//
+// wavelet_inv_process runs every level in one sweep down the picture, a row
+// pair at a time, with the same operations on the same values as the passes
+// below. Besides the two buffers it takes scratch of two rows per level from
+// level 2 on, less than two rows of the picture in all; when even that cannot
+// be had it runs the levels as separate passes.
 #ifndef ONDA_WAVELET_INV_H
 #define ONDA_WAVELET_INV_H
 

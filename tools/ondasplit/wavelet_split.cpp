@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "tool.h"
+#include "plane.h"
 
 namespace {
 

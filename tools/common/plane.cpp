@@ -1,0 +1,12 @@
+#include "plane.h"
+
+#include <algorithm>
+
+int R_Times = 0;
+
+LevelRegion levelRegion(int height, int width, int level) {
+    // level - 1 halvings: none below level 2, and from 32 on as many as an int
+    // has bits to lose.
+    const int shift = std::clamp(level - 1, 0, 31);
+    return LevelRegion{height >> shift, width >> shift};
+}

@@ -1,0 +1,31 @@
+// The plane arithmetic the transforms share: where an element of a coefficient
+// buffer lies, which region each level works on, the detail offset and the
+// number of levels.
+//
+// A coefficient buffer is width x height doubles, row-major; element (x, y)
+// lies at y * width + x whatever region a level works on.
+#ifndef ONDA_PLANE_H
+#define ONDA_PLANE_H
+
+#include <cstddef>
+
+// The number of transform levels, set once by main and read by the transform.
+extern int R_Times;
+
+// The detail offset: lifts every detail coefficient so that zero shows mid-grey.
+constexpr double DETAIL_OFFSET = 128.0;
+
+// Element (x, y) of a coefficient buffer whose rows are `stride` long.
+inline std::size_t bufferIndex(int x, int y, int stride) {
+    return std::size_t(y) * std::size_t(stride) + std::size_t(x);
+}
+
+// The top-left region that level `level` (counted from 1) of the multi-level
+// transforms works on: height / 2^(level-1) rows of width / 2^(level-1).
+struct LevelRegion {
+    int rows;
+    int cols;
+};
+LevelRegion levelRegion(int height, int width, int level);
+
+#endif
