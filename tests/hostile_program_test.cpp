@@ -73,7 +73,7 @@ BmpBuilder greyInfo(int width, int height) {
     b.height = height;
     for (int i = 0; i < 256; ++i)
         b.palette.insert(b.palette.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
-    b.pixels.assign(std::size_t((width + 3) / 4 * 4 * std::max(height, 0)), 77);
+    b.pixels.assign(std::size_t((width + 3) / 4 * 4) * std::size_t(std::max(height, 0)), 77);
     return b;
 }
 
@@ -82,7 +82,7 @@ BmpBuilder colourInfo(int width, int height) {
     b.bitsPerPixel = 24;
     b.width = width;
     b.height = height;
-    b.pixels.assign(std::size_t((3 * width + 3) / 4 * 4 * std::max(height, 0)), 150);
+    b.pixels.assign(std::size_t((3 * width + 3) / 4 * 4) * std::size_t(std::max(height, 0)), 150);
     return b;
 }
 
@@ -92,9 +92,9 @@ BmpBuilder core(int width, int height, int bits) {
     b.bitsPerPixel = std::uint16_t(bits);
     b.width = width;
     b.height = height;
-    if (bits == 8) b.palette.assign(3 * 256, 40);
+    if (bits == 8) b.palette.assign(std::size_t{3} * 256, 40);
     const int bytes = bits / 8;
-    b.pixels.assign(std::size_t((bytes * width + 3) / 4 * 4 * height), 90);
+    b.pixels.assign(std::size_t((bytes * width + 3) / 4 * 4) * std::size_t(height), 90);
     return b;
 }
 
@@ -218,8 +218,8 @@ std::vector<HostileCase> hostileCases() {
 
 class EveryProgram : public testing::TestWithParam<Program> {
    protected:
-    RunResult run(const std::vector<std::string>& args, RunLimits limits = {},
-                  std::vector<std::string> environment = sanitizerSettings()) const {
+    static RunResult run(const std::vector<std::string>& args, RunLimits limits = {},
+                         const std::vector<std::string>& environment = sanitizerSettings()) {
         return runProgram(GetParam().path, args, limits, environment);
     }
 };

@@ -3,6 +3,7 @@
 #ifndef ONDA_TEST_SUPPORT_H
 #define ONDA_TEST_SUPPORT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -101,6 +102,11 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 
 // A row-major plane of coefficients.
 using Plane = std::vector<double>;
+
+// Where element (x, y) of a plane `width` elements wide is kept.
+inline std::size_t planeIndex(int x, int y, int width) {
+    return std::size_t(y) * std::size_t(width) + std::size_t(x);
+}
 
 // A width x height plane whose element (x, y) is value(x, y).
 Plane planeFromFormula(int width, int height, double (*value)(int x, int y));
