@@ -23,8 +23,7 @@ int main(int argc, char** argv) {
     if (error || !in) return 1;
     std::vector<unsigned char> bytes(size);
     const bool read = std::fread(bytes.data(), 1, bytes.size(), in) == bytes.size();
-    std::fclose(in);
-    if (!read) return 1;
+    if (std::fclose(in) != 0 || !read) return 1;
     if (bytes.size() < 26) return 1;
 
     std::int32_t width = 0, height = 0;

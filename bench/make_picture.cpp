@@ -2,6 +2,8 @@
 //
 // Writes a photograph-like test picture (smooth shading plus fine noise) of the
 // given size and depth (8 or 24) with the project's BMP writer.
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,6 +18,15 @@ int shade(int x, int y, int c, unsigned& noise) {
     return (smooth + int((noise >> 16) % 24)) % 256;
 }
 
+// A whole decimal number, or -1 (which no picture accepts) for anything else.
+int numberArgument(const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || value < 0 || value > INT_MAX) return -1;
+    return int(value);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -23,9 +34,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: onda_make_picture WIDTH HEIGHT DEPTH OUT.bmp\n");
         return 1;
     }
-    const int width = std::atoi(argv[1]);
-    const int height = std::atoi(argv[2]);
-    const int depth = std::atoi(argv[3]);
+    const int width = numberArgument(argv[1]);
+    const int height = numberArgument(argv[2]);
+    const int depth = numberArgument(argv[3]);
     const ImagePtr image(createImage(width, height, depth));
     if (!image) {
         std::fprintf(stderr, "cannot make a %dx%d %d-bit picture\n", width, height, depth);

@@ -45,6 +45,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -73,7 +74,7 @@ constexpr std::int32_t WRITTEN_RESOLUTION = 300;  // pixels per metre
 // Pixels move between file and image through a small stack buffer, a few
 // thousand pixels at a time, so no row of any width is ever held whole.
 constexpr int CHUNK_PIXELS = 4096;
-using Chunk = std::array<unsigned char, CHUNK_PIXELS * 3>;
+using Chunk = std::array<unsigned char, std::size_t{CHUNK_PIXELS} * 3>;
 
 struct Header {
     std::int32_t headerSize = 0;
@@ -91,7 +92,8 @@ struct PaletteEntry {
 using Palette = std::array<PaletteEntry, PALETTE_CAPACITY>;
 
 struct FileCloser {
-    void operator()(std::FILE* stream) const { std::fclose(stream); }
+    // Streams left to the closer were only read, or are being abandoned.
+    void operator()(std::FILE* stream) const { (void)std::fclose(stream); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
@@ -166,7 +168,7 @@ void storePixels(Image* target, int x0, int y, const unsigned char* bytes, int c
         return;
     }
     for (int k = 0; k < count; ++k) {
-        const unsigned char* p = bytes + 3 * k;
+        const unsigned char* p = bytes + std::ptrdiff_t{3} * k;
         const Pixel pixel{p[2], p[1], p[0]};
         setPixel(&image, x0 + k, y, &pixel);
     }

@@ -101,7 +101,8 @@ inline std::vector<std::uint8_t> writeToBytes(const Image& image) {
     std::FILE* stream = open_memstream(&buffer, &length);
     if (stream == nullptr) fail("open_memstream refused");
     const int status = writeBMPstream(stream, &image);
-    std::fclose(stream);  // sets buffer and length for the last time
+    // Closing sets buffer and length for the last time.
+    if (std::fclose(stream) != 0) fail("closing the memory stream failed");
     std::vector<std::uint8_t> bytes(buffer, buffer + length);
     std::free(buffer);
     if (status != BMP_WRITTEN) fail("writeBMPstream refused an image the reader made");

@@ -19,7 +19,9 @@ void* offerHugePages(void* block, std::size_t bytes) {
         const auto start = reinterpret_cast<std::uintptr_t>(block);
         const std::uintptr_t first = (start + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
         const std::uintptr_t last = (start + bytes) & ~(HUGE_PAGE - 1);
-        if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        if (last > first) {  // the aligned start, reached from the block's own pointer
+            madvise(static_cast<char*>(block) + (first - start), last - first, MADV_HUGEPAGE);
+        }
     }
 #else
     (void)bytes;

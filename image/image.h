@@ -2,7 +2,7 @@
 //
 // An Image holds `width` x `height` pixels of 8 bits (one grey byte) or 24 bits
 // (three bytes: red, green, blue). Rows follow one another without gaps, the
-// top row first; pixel (x, y) is pixel number width * y + x. Byte offsets are
+// top row first; pixel (x, y) is pixel number width * y + x. Pixel numbers are
 // formed in 32-bit arithmetic, so an image holds fewer than 2^31 bytes:
 // createImage refuses anything larger.
 //
@@ -11,6 +11,7 @@
 #ifndef ONDA_IMAGE_H
 #define ONDA_IMAGE_H
 
+#include <cstddef>
 #include <cstdint>
 
 struct Image {
@@ -77,7 +78,7 @@ inline int getPixel(const Image* image, int x, int y, Pixel* pixel) {
         const unsigned char* p = image->data + index;
         pixel->r = pixel->g = pixel->b = p[0];
     } else if (image->depth == 24) {
-        const unsigned char* p = image->data + 3 * index;
+        const unsigned char* p = image->data + std::ptrdiff_t{3} * index;
         pixel->r = p[0];
         pixel->g = p[1];
         pixel->b = p[2];
@@ -96,7 +97,7 @@ inline int setPixel(Image* image, int x, int y, const Pixel* pixel) {
     if (image->depth == 8) {
         image->data[index] = static_cast<unsigned char>(correctValue(pixel->r, 255));
     } else if (image->depth == 24) {
-        unsigned char* p = image->data + 3 * index;
+        unsigned char* p = image->data + std::ptrdiff_t{3} * index;
         p[0] = static_cast<unsigned char>(correctValue(pixel->r, 255));
         p[1] = static_cast<unsigned char>(correctValue(pixel->g, 255));
         p[2] = static_cast<unsigned char>(correctValue(pixel->b, 255));

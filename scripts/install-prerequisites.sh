@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build's needs from Debian's packages when they are missing:
-# a C++17 compiler, CMake, GoogleTest and Google Benchmark, and clang with its
-# libFuzzer runtime for scripts/fuzz.sh.
+# a C++17 compiler, CMake, GoogleTest and Google Benchmark, clang with its
+# libFuzzer runtime for scripts/fuzz.sh, and clang-format, clang-tidy (14, as
+# Debian 12 ships them) and cppcheck for scripts/lint.sh.
 set -euo pipefail
 missing=()
 command -v g++ >/dev/null || missing+=(g++)
@@ -13,6 +14,11 @@ if ! command -v clang++ >/dev/null; then
 elif ! ls "$(clang++ -print-resource-dir)"/lib/linux/libclang_rt.fuzzer-*.a >/dev/null 2>&1; then
   missing+=(libclang-rt-dev)
 fi
+command -v clang-format-14 >/dev/null || command -v clang-format >/dev/null ||
+  missing+=(clang-format)
+command -v clang-tidy-14 >/dev/null || command -v clang-tidy >/dev/null || missing+=(clang-tidy)
+command -v cppcheck >/dev/null || missing+=(cppcheck)
+command -v git >/dev/null || missing+=(git)
 if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo

@@ -254,8 +254,8 @@ std::vector<HostileCase> hostileCases() {
 
 class EveryProgram : public testing::TestWithParam<Program> {
    protected:
-    RunResult run(const std::vector<std::string>& args, RunLimits limits = {},
-                  std::vector<std::string> environment = sanitizerSettings()) const {
+    static RunResult run(const std::vector<std::string>& args, RunLimits limits = {},
+                         const std::vector<std::string>& environment = sanitizerSettings()) {
         return runProgram(GetParam().path, args, limits, environment);
     }
 };

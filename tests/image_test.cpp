@@ -76,7 +76,7 @@ TEST(SetPixel, ChecksImageThenPositionThenDepth) {
 TEST(SetPixel, OutsideTheImageChangesNothing) {
     for (int depth : {8, 24}) {
         const ImagePtr image = numbered(depth);
-        const std::size_t bytes = 4 * 3 * std::size_t(depth / 8);
+        const std::size_t bytes = std::size_t(depth / 8) * 4 * 3;
         const std::vector<unsigned char> before(image->data, image->data + bytes);
         const Pixel pixel{1, 1, 1};
         for (auto [x, y] : {std::pair{4, 0}, std::pair{0, -1}, std::pair{-1, 0}, std::pair{0, 3}}) {
@@ -90,7 +90,7 @@ TEST(SetPixel, ClampsEveryChannelIntoAByte) {
     const ImagePtr colour = makeImage(2, 2, 24, [](int, int, int) { return 0; });
     const Pixel wild{300, -1, 128};
     EXPECT_EQ(setPixel(colour.get(), 1, 1, &wild), IMAGE_DONE);
-    const unsigned char* p = colour->data + 3 * (2 * 1 + 1);
+    const unsigned char* p = colour->data + std::ptrdiff_t{3} * (2 * 1 + 1);
     EXPECT_EQ(p[0], 255);
     EXPECT_EQ(p[1], 0);
     EXPECT_EQ(p[2], 128);
@@ -163,7 +163,7 @@ TEST(Layout, ColourPixelsAreStoredRedFirstRowAfterRow) {
     const ImagePtr image = makeImage(4, 3, 24, [](int, int, int) { return 0; });
     const Pixel pixel{11, 22, 33};
     setPixel(image.get(), 2, 1, &pixel);
-    const unsigned char* p = image->data + 3 * (4 * 1 + 2);
+    const unsigned char* p = image->data + std::ptrdiff_t{3} * (4 * 1 + 2);
     EXPECT_EQ(p[0], 11);
     EXPECT_EQ(p[1], 22);
     EXPECT_EQ(p[2], 33);

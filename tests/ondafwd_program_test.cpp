@@ -66,7 +66,7 @@ TEST(Ondafwd, RepeatNumberArgument) {
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         const RunResult r = ondafwd(args);
         EXPECT_EQ(r.exitStatus, 0);
-        EXPECT_EQ(r.out, BANNER + ranLine(16 * 8 * 8, c.progress));
+        EXPECT_EQ(r.out, BANNER + ranLine(16LL * 8 * 8, c.progress));
         // No level: the picture comes out as it went in.
         const ImagePtr expected = referenceForwardImage(*input, std::max(c.levels, 0));
         EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*expected)) << c.levels;
@@ -104,7 +104,7 @@ TEST(Ondafwd, ColourPictureTransformsEveryChannelAndReportsOnce) {
     writeFileBytes(dir.path("in.bmp"), bmpFileOf(*input));
     const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), "1"});
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.out, BANNER + ranLine(4 * 4 * 8, "Wavelet Transfer -- 1 Times --\n"));
+    EXPECT_EQ(r.out, BANNER + ranLine(4LL * 4 * 8, "Wavelet Transfer -- 1 Times --\n"));
     Image* output = nullptr;
     ASSERT_EQ(readBMPfile(dir.path("out.bmp").c_str(), &output), BMP_OK);
     const ImagePtr owned(output);

@@ -67,7 +67,7 @@ TEST(ForwardTransform, WorkedExamples) {
 
 TEST(ForwardTransform, UniformPictureKeepsItsValueTopLeftAndMidGreyElsewhere) {
     for (int levels = 1; levels <= 4; ++levels) {
-        const Plane result = forward(Plane(16 * 32, 77.0), 16, 32, levels);
+        const Plane result = forward(Plane(std::size_t{16} * 32, 77.0), 16, 32, levels);
         const int cornerHeight = 16 >> levels, cornerWidth = 32 >> levels;
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 32; ++x) {
@@ -124,7 +124,7 @@ Plane plainForward(Plane source, int height, int width, int levels) {
         const auto copyBack = [&] {
             for (int y = 0; y < rows; ++y)
                 for (int x = 0; x < cols; ++x)
-                    source[std::size_t(y * width + x)] = result[std::size_t(y * width + x)];
+                    source[planeIndex(x, y, width)] = result[planeIndex(x, y, width)];
         };
         for (int j = 0; j < rows; ++j)
             wavelet_1d_wide(j, cols, source.data(), result.data(), width);

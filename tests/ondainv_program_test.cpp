@@ -33,7 +33,7 @@ RunResult ondainv(const std::vector<std::string>& args, RunLimits limits = {}) {
 
 ImagePtr greyImage(int width, int height, const std::vector<int>& values) {
     return makeImage(width, height, 8,
-                     [&](int x, int y, int) { return values[std::size_t(y * width + x)]; });
+                     [&](int x, int y, int) { return values[planeIndex(x, y, width)]; });
 }
 
 TEST(Ondainv, WorkedExamples) {
@@ -66,7 +66,7 @@ TEST(Ondainv, WorkedExamples) {
         const RunResult r =
             ondainv({dir.path("in.bmp"), dir.path("out.bmp"), std::to_string(e.levels)});
         EXPECT_EQ(r.exitStatus, 0) << e.name;
-        EXPECT_EQ(r.out, BANNER + ranLine(e.width * e.height * 8, e.levels)) << e.name;
+        EXPECT_EQ(r.out, BANNER + ranLine(8LL * e.width * e.height, e.levels)) << e.name;
         EXPECT_EQ(readFileBytes(dir.path("out.bmp")),
                   bmpFileOf(*greyImage(e.width, e.height, e.expected)))
             << e.name;
@@ -98,7 +98,7 @@ TEST(Ondainv, RepeatNumberArgument) {
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         const RunResult r = ondainv(args);
         EXPECT_EQ(r.exitStatus, 0);
-        EXPECT_EQ(r.out, BANNER + ranLine(16 * 8 * 8, c.levels));
+        EXPECT_EQ(r.out, BANNER + ranLine(16LL * 8 * 8, c.levels));
         EXPECT_EQ(readFileBytes(dir.path("out.bmp")),
                   bmpFileOf(*referenceInverseImage(*input, c.levels)))
             << c.levels;
@@ -124,7 +124,7 @@ TEST(Ondainv, NoLevelGivesThePictureBack) {
         writeFileBytes(dir.path("in.bmp"), in);
         const RunResult r = ondainv({dir.path("in.bmp"), dir.path("out.bmp"), c.levels});
         EXPECT_EQ(r.exitStatus, 0);
-        EXPECT_EQ(r.out, BANNER + ranLine(c.width * c.height * 8, 0));
+        EXPECT_EQ(r.out, BANNER + ranLine(8LL * c.width * c.height, 0));
         EXPECT_EQ(readFileBytes(dir.path("out.bmp")), in) << c.width << "x" << c.height;
     }
 }
@@ -168,7 +168,7 @@ TEST(Ondainv, ColourPictureRebuildsEveryChannelAndReportsOnce) {
     writeFileBytes(dir.path("in.bmp"), bmpFileOf(*referenceForwardImage(*picture, 1)));
     const RunResult r = ondainv({dir.path("in.bmp"), dir.path("out.bmp"), "1"});
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.out, BANNER + ranLine(4 * 4 * 8, 1));
+    EXPECT_EQ(r.out, BANNER + ranLine(4LL * 4 * 8, 1));
     EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*picture));
 }
 

@@ -39,7 +39,7 @@ Plane withoutOffset(Plane plane, int width, int height, int levels) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             if (x >= width >> levels || y >= height >> levels)
-                plane[std::size_t(y * width + x)] -= 128.0;
+                plane[planeIndex(x, y, width)] -= 128.0;
     return plane;
 }
 
@@ -100,7 +100,7 @@ TEST(InverseTransform, ZeroDetailGivesAFlatPicture) {
     for (const auto& s : shapes) {
         Plane plane(std::size_t(s.width * s.height), 0.0);
         for (int y = 0; y < s.height >> s.levels; ++y)
-            for (int x = 0; x < s.width >> s.levels; ++x) plane[std::size_t(y * s.width + x)] = 77;
+            for (int x = 0; x < s.width >> s.levels; ++x) plane[planeIndex(x, y, s.width)] = 77;
         EXPECT_EQ(inverse(plane, s.height, s.width, s.levels), Plane(plane.size(), 77.0))
             << s.width << "x" << s.height << " R=" << s.levels;
     }
@@ -179,7 +179,7 @@ void plainInverse(Plane& source, Plane& result, int height, int width, int level
         const auto copyRegionBack = [&] {
             for (int y = 0; y < rows; ++y)
                 for (int x = 0; x < cols; ++x)
-                    source[std::size_t(y * width + x)] = result[std::size_t(y * width + x)];
+                    source[planeIndex(x, y, width)] = result[planeIndex(x, y, width)];
         };
         for (int x = 0; x < cols; ++x)
             wavelet_1d_inv_height(x, rows, source.data(), result.data(), width);

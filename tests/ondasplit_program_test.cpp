@@ -24,9 +24,10 @@ RunResult ondasplit(const std::vector<std::string>& args, RunLimits limits = {})
 // "File <path> is colour" or "... is monochrome", in CP932.
 std::string kindLine(int depth, const fs::path& path) {
     char line[512];
-    std::snprintf(line, sizeof line,
-                  depth == 24 ? message::FILE_IS_COLOUR.cp932 : message::FILE_IS_MONO.cp932,
-                  path.c_str());
+    const int length = std::snprintf(
+        line, sizeof line,
+        depth == 24 ? message::FILE_IS_COLOUR.cp932 : message::FILE_IS_MONO.cp932, path.c_str());
+    EXPECT_TRUE(length >= 0 && std::size_t(length) < sizeof line) << path;
     return line;
 }
 std::string kindLine(const Image& input, const fs::path& path) {
@@ -39,9 +40,10 @@ std::string ranText(const Image& input, const std::string& repeat) {
     std::string text = "Memory size -> " + std::to_string(8LL * w * h) + "\n" +
                        "Memory has been allocated. The address is *\n";
     char sizes[160];
-    std::snprintf(sizes, sizeof sizes,
-                  "v:%d, h:%d, ysize:%d, xsize:%d, hm:%d, hn:%d, qm:%d, qn:%d\n", h, w, h, w, w / 2,
-                  h / 2, w / 4, h / 4);
+    const int length = std::snprintf(sizes, sizeof sizes,
+                                     "v:%d, h:%d, ysize:%d, xsize:%d, hm:%d, hn:%d, qm:%d, qn:%d\n",
+                                     h, w, h, w, w / 2, h / 2, w / 4, h / 4);
+    EXPECT_TRUE(length >= 0 && std::size_t(length) < sizeof sizes);
     for (int plane = 0; plane < (input.depth == 24 ? 3 : 1); ++plane) {
         text += "Plane : " + std::to_string(plane) + "\n" + "Wavelet Transfer -- " + repeat +
                 " Times --\n" + sizes + "\n";

@@ -135,11 +135,11 @@ TEST(SplitTransform, EveryOtherRepeatNumberGivesTheTwoLevelLayout) {
 
 TEST(SplitTransform, ProgressShowsTheRepeatNumberAndTheSizes) {
     std::string progress;
-    split(Plane(512 * 256, 0.0), 256, 512, 2, &progress);
+    split(Plane(std::size_t{512} * 256, 0.0), 256, 512, 2, &progress);
     EXPECT_EQ(progress,
               "Wavelet Transfer -- 2 Times --\n"
               "v:256, h:512, ysize:256, xsize:512, hm:256, hn:128, qm:128, qn:64\n\n");
-    split(Plane(2 * 6, 0.0), 6, 2, 1, &progress);
+    split(Plane(std::size_t{2} * 6, 0.0), 6, 2, 1, &progress);
     EXPECT_EQ(progress,
               "Wavelet Transfer -- 1 Times --\n"
               "v:6, h:2, ysize:6, xsize:2, hm:1, hn:3, qm:0, qn:1\n\n");

@@ -131,9 +131,9 @@ TEST(ImageKind, ColourMonochromeOrNeither) {
         const Image image{2, 2, c.depth, nullptr};
         testing::internal::CaptureStdout();
         const bool ok = reportImageKind(image, "a%d.bmp");
-        std::fflush(stdout);
+        EXPECT_EQ(std::fflush(stdout), 0);
         char expected[256];
-        std::snprintf(expected, sizeof expected, consoleText(c.format), "a%d.bmp");
+        EXPECT_GT(std::snprintf(expected, sizeof expected, consoleText(c.format), "a%d.bmp"), 0);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), expected) << c.depth;
         EXPECT_EQ(ok, c.ok) << c.depth;
     }
@@ -169,11 +169,12 @@ TEST(Planes, EveryChannelOfAColourImageIsTransformedOnItsOwn) {
     ASSERT_TRUE(prepareWorkspace(*input, workspace, "in.bmp"));
     std::vector<int> seen;
     // A stand-in transform: doubles every value of the plane.
-    transformChannels(*input, workspace, KeptCorner{2, 2},
-                      [&](int channel, double* source, double* result, int height, int width) {
-                          seen.push_back(channel);
-                          for (int i = 0; i < height * width; ++i) result[i] = 2 * source[i];
-                      });
+    transformChannels(
+        *input, workspace, KeptCorner{2, 2},
+        [&](int channel, const double* source, double* result, int height, int width) {
+            seen.push_back(channel);
+            for (int i = 0; i < height * width; ++i) result[i] = 2 * source[i];
+        });
     EXPECT_EQ(seen, (std::vector<int>{0, 1, 2}));
     for (int c = 0; c < 3; ++c) {
         EXPECT_EQ(channelAt(*workspace.output, 1, 1, c), 2 * (3 + 10 * c));

@@ -178,10 +178,19 @@ std::string asString(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-ScratchDir::ScratchDir() {
+namespace {
+
+// Numbers the scratch folders of one test program.
+int nextScratchNumber() {
     static std::atomic<int> counter{0};
-    root_ = std::filesystem::temp_directory_path() /
-            ("onda-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    return counter++;
+}
+
+}  // namespace
+
+ScratchDir::ScratchDir()
+    : root_(std::filesystem::temp_directory_path() / ("onda-test-" + std::to_string(::getpid()) +
+                                                      "-" + std::to_string(nextScratchNumber()))) {
     std::filesystem::remove_all(root_);
     std::filesystem::create_directories(root_);
 }
@@ -237,7 +246,8 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
             ::setrlimit(RLIMIT_AS, &limit);
         }
         if (limits.fileSizeBytes != 0) {
-            ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+            // A write past the limit then fails with EFBIG instead of ending the program.
+            if (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) ::_exit(127);
             const rlimit limit{limits.fileSizeBytes, limits.fileSizeBytes};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
@@ -343,7 +353,7 @@ std::string readAllAndClose(std::FILE* stream) {
     std::rewind(stream);
     std::string text;
     for (int c; (c = std::fgetc(stream)) != EOF;) text.push_back(char(c));
-    std::fclose(stream);
+    (void)std::fclose(stream);  // read to the end already
     return text;
 }
 
@@ -354,55 +364,64 @@ std::vector<double> referenceForward(std::vector<double> plane, int width, int h
         for (int y = 0; y < rows; ++y) {  // rows of the region
             line.assign(std::size_t(cols), 0);
             for (int k = 0; k < cols / 2; ++k) {
-                const double a = plane[std::size_t(y * width + 2 * k)];
-                const double b = plane[std::size_t(y * width + 2 * k + 1)];
+                const double a = plane[planeIndex(2 * k, y, width)];
+                const double b = plane[planeIndex(2 * k + 1, y, width)];
                 line[std::size_t(k)] = (a + b) / 2.0;
-                line[std::size_t(cols / 2 + k)] = 128.0 + (a - b) / 2.0;
+                line[std::size_t(cols / 2) + std::size_t(k)] = 128.0 + (a - b) / 2.0;
             }
-            for (int x = 0; x < cols; ++x) plane[std::size_t(y * width + x)] = line[std::size_t(x)];
+            for (int x = 0; x < cols; ++x) plane[planeIndex(x, y, width)] = line[std::size_t(x)];
         }
         for (int x = 0; x < cols; ++x) {  // then its columns
             line.assign(std::size_t(rows), 0);
             for (int k = 0; k < rows / 2; ++k) {
-                const double a = plane[std::size_t(2 * k * width + x)];
-                const double b = plane[std::size_t((2 * k + 1) * width + x)];
+                const double a = plane[planeIndex(x, 2 * k, width)];
+                const double b = plane[planeIndex(x, 2 * k + 1, width)];
                 line[std::size_t(k)] = (a + b) / 2.0;
-                line[std::size_t(rows / 2 + k)] = 128.0 + (a - b) / 2.0;
+                line[std::size_t(rows / 2) + std::size_t(k)] = 128.0 + (a - b) / 2.0;
             }
-            for (int y = 0; y < rows; ++y) plane[std::size_t(y * width + x)] = line[std::size_t(y)];
+            for (int y = 0; y < rows; ++y) plane[planeIndex(x, y, width)] = line[std::size_t(y)];
         }
     }
     return plane;
 }
 
-std::vector<double> referenceInverse(std::vector<double> plane, int width, int height, int levels) {
+namespace {
+
+// Takes the 128 off every detail: every element outside the averages' corner.
+void removeDetailOffset(std::vector<double>& plane, int width, int height, int levels) {
     const int cornerWidth = levels > 0 ? width >> levels : width;
     const int cornerHeight = levels > 0 ? height >> levels : height;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            if (x >= cornerWidth || y >= cornerHeight) plane[std::size_t(y * width + x)] -= 128.0;
+            if (x >= cornerWidth || y >= cornerHeight) plane[planeIndex(x, y, width)] -= 128.0;
+}
+
+}  // namespace
+
+std::vector<double> referenceInverse(std::vector<double> plane, int width, int height, int levels) {
+    removeDetailOffset(plane, width, height, levels);
     for (int level = levels - 1; level >= 0; --level) {
         const int rows = height >> level, cols = width >> level;
         std::vector<double> line;
         for (int x = 0; x < cols; ++x) {  // columns of the region
             line.assign(std::size_t(rows), 0);
             for (int k = 0; k < rows / 2; ++k) {
-                const double a = plane[std::size_t(k * width + x)];
-                const double d = plane[std::size_t((rows / 2 + k) * width + x)];
-                line[std::size_t(2 * k)] = a + d;
-                line[std::size_t(2 * k + 1)] = a - d;
+                const double a = plane[planeIndex(x, k, width)];
+                const double d = plane[planeIndex(x, rows / 2 + k, width)];
+                line[2 * std::size_t(k)] = a + d;
+                line[2 * std::size_t(k) + 1] = a - d;
             }
-            for (int y = 0; y < rows; ++y) plane[std::size_t(y * width + x)] = line[std::size_t(y)];
+            for (int y = 0; y < rows; ++y) plane[planeIndex(x, y, width)] = line[std::size_t(y)];
         }
         for (int y = 0; y < rows; ++y) {  // then its rows
             line.assign(std::size_t(cols), 0);
             for (int k = 0; k < cols / 2; ++k) {
-                const double a = plane[std::size_t(y * width + k)];
-                const double d = plane[std::size_t(y * width + cols / 2 + k)];
-                line[std::size_t(2 * k)] = a + d;
-                line[std::size_t(2 * k + 1)] = a - d;
+                const double a = plane[planeIndex(k, y, width)];
+                const double d = plane[planeIndex(cols / 2 + k, y, width)];
+                line[2 * std::size_t(k)] = a + d;
+                line[2 * std::size_t(k) + 1] = a - d;
             }
-            for (int x = 0; x < cols; ++x) plane[std::size_t(y * width + x)] = line[std::size_t(x)];
+            for (int x = 0; x < cols; ++x) plane[planeIndex(x, y, width)] = line[std::size_t(x)];
         }
     }
     return plane;
@@ -417,23 +436,25 @@ std::vector<double> planeOf(const Image& image, int c) {
 
 ImagePtr referenceForwardImage(const Image& input, int levels) {
     std::vector<std::vector<double>> planes;
+    planes.reserve(3);
     for (int c = 0; c < 3; ++c) {
         planes.push_back(referenceForward(planeOf(input, input.depth == 8 ? 0 : c), input.width,
                                           input.height, levels));
     }
     return makeImage(input.width, input.height, input.depth, [&](int x, int y, int c) {
-        return int(planes[std::size_t(c)][std::size_t(y * input.width + x)]);
+        return int(planes[std::size_t(c)][planeIndex(x, y, input.width)]);
     });
 }
 
 ImagePtr referenceInverseImage(const Image& input, int levels) {
     std::vector<std::vector<double>> planes;
+    planes.reserve(3);
     for (int c = 0; c < 3; ++c) {
         planes.push_back(referenceInverse(planeOf(input, input.depth == 8 ? 0 : c), input.width,
                                           input.height, levels));
     }
     return makeImage(input.width, input.height, input.depth, [&](int x, int y, int c) {
-        return int(planes[std::size_t(c)][std::size_t(y * input.width + x)]);
+        return int(planes[std::size_t(c)][planeIndex(x, y, input.width)]);
     });
 }
 

@@ -3,6 +3,7 @@
 #ifndef ONDA_TEST_SUPPORT_H
 #define ONDA_TEST_SUPPORT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -126,6 +127,10 @@ using Plane = std::vector<double>;
 
 // A width x height plane of values drawn evenly from [low, high).
 Plane randomPlane(std::mt19937& random, int width, int height, double low, double high);
+// Where element (x, y) of a plane `width` elements wide is kept.
+inline std::size_t planeIndex(int x, int y, int width) {
+    return std::size_t(y) * std::size_t(width) + std::size_t(x);
+}
 
 // A width x height plane whose element (x, y) is value(x, y).
 Plane planeFromFormula(int width, int height, double (*value)(int x, int y));

@@ -20,7 +20,7 @@ void wavelet_1d_wide(int row, int count, const double* source, double* result, i
     const double* in = source + bufferIndex(0, row, stride);
     double* averages = result + bufferIndex(0, row, stride);
     double* details = averages + count / 2;
-    for (int k = 0; k < count / 2; ++k) {
+    for (std::ptrdiff_t k = 0; k < count / 2; ++k) {
         averages[k] = w_average(in[2 * k], in[2 * k + 1]);
         details[k] = w_difference(in[2 * k], in[2 * k + 1]);
     }
@@ -214,6 +214,7 @@ void runLevelsAsPasses(double* source, double* result, int height, int width, in
     for (int level = 1; level <= levels; ++level) {
         const auto [rows, cols] = levelRegion(height, width, level);
         for (int j = 0; j < rows; ++j) wavelet_1d_wide(j, cols, source, result, width);
+        // NOLINTNEXTLINE(readability-suspicious-call-argument): the buffers take turns
         wavelet_1d_height(0, rows, result, source, width, cols);
     }
     std::copy_n(source, std::size_t(height) * std::size_t(width), result);

@@ -28,7 +28,7 @@ void wavelet_1d_inv_wide(int row, int count, const double* source, double* resul
     const double* averages = source + bufferIndex(0, row, stride);
     const double* details = averages + count / 2;
     double* out = result + bufferIndex(0, row, stride);
-    for (int k = 0; k < count / 2; ++k) {
+    for (std::ptrdiff_t k = 0; k < count / 2; ++k) {
         out[2 * k] = averages[k] + details[k];
         out[2 * k + 1] = averages[k] - details[k];
     }
@@ -217,6 +217,7 @@ void runLevelsAsPasses(double* source, double* result, int height, int width, in
     for (int level = levels; level >= 1; --level) {
         const auto [rows, cols] = levelRegion(height, width, level);
         wavelet_1d_inv_height(0, rows, source, result, width, cols);
+        // NOLINTNEXTLINE(readability-suspicious-call-argument): the buffers take turns
         for (int j = 0; j < rows; ++j) wavelet_1d_inv_wide(j, cols, result, source, width);
     }
     std::copy_n(source, std::size_t(height) * std::size_t(width), result);
