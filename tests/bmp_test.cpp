@@ -351,7 +351,8 @@ TEST(WriteBMP, FailuresLeaveNoFileBehind) {
     ScratchDir dir;
     const ImagePtr image = makeImage(4, 4, 8, [](int, int, int) { return 3; });
     EXPECT_EQ(writeBMPfile(dir.path("missing/out.bmp").c_str(), image.get()), BMP_WRITE_FAILED);
-    EXPECT_EQ(writeBMPfile(dir.root().c_str(), image.get()), BMP_WRITE_FAILED);  // a folder
+    EXPECT_EQ(writeBMPfile(dir.root().string().c_str(), image.get()),
+              BMP_WRITE_FAILED);  // a folder
     if (fs::exists("/dev/full")) {
         EXPECT_EQ(writeBMPfile("/dev/full", image.get()), BMP_WRITE_FAILED);
     }
@@ -369,18 +370,23 @@ TEST(WriteBMP, StreamWriteErrorsAreReported) {
 
 TEST(WriteBMP, ReplacesAnExistingFileKeepingItsModeAndLeavesNoTemporary) {
     ScratchDir dir;
-    const fs::path out = dir.path("out.bmp");
+    const TextPath out = dir.path("out.bmp");
     writeFileBytes(out, Bytes(5000, 0xAB));
     fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write);
     const ImagePtr image = makeImage(2, 2, 8, [](int, int, int) { return 1; });
     ASSERT_EQ(writeBMPfile(out.c_str(), image.get()), BMP_WRITTEN);
     EXPECT_EQ(readFileBytes(out).size(), 1078u + 8u);
+#if !defined(_WIN32)  // Windows files have no mode beyond read-only
     EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
+#endif
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.bmp"});
 }
 
 TEST(WriteBMP, WritesThroughALinkToItsFile) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "symbolic links on Windows need a privilege that tests do not have";
+#endif
     ScratchDir dir;
     writeFileBytes(dir.path("real.bmp"), Bytes(10, 0));
     fs::create_symlink(dir.path("real.bmp"), dir.path("link.bmp"));

@@ -25,7 +25,7 @@ RunResult ondasplit(const std::vector<std::string>& args, RunLimits limits = {})
 std::string kindLine(int depth, const fs::path& path) {
     char line[512];
     std::snprintf(line, sizeof line, depth == 24 ? message::FILE_IS_COLOUR : message::FILE_IS_MONO,
-                  path.c_str());
+                  path.string().c_str());
     return line;
 }
 std::string kindLine(const Image& input, const fs::path& path) {

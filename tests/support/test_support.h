@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tool.h"
@@ -62,6 +63,26 @@ Bytes readFileBytes(const std::filesystem::path& path);
 void writeFileBytes(const std::filesystem::path& path, const Bytes& bytes);
 std::string asString(const Bytes& bytes);
 
+#if defined(_WIN32)
+// A path whose text is also at hand as a narrow string, as a path's own is on
+// POSIX: it converts to std::string and c_str() gives chars, so that the
+// same test lines hand paths to the codec and to the programs' command lines
+// where paths are wide. Changing it through the path's members leaves the
+// text behind.
+class TextPath : public std::filesystem::path {
+   public:
+    TextPath(std::filesystem::path whole)
+        : std::filesystem::path(std::move(whole)), text_(string()) {}
+    operator std::string() const { return text_; }
+    const char* c_str() const { return text_.c_str(); }
+
+   private:
+    std::string text_;
+};
+#else
+using TextPath = std::filesystem::path;
+#endif
+
 // A fresh folder under the system's temporary folder, removed at the end.
 class ScratchDir {
    public:
@@ -69,7 +90,7 @@ class ScratchDir {
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
-    std::filesystem::path path(const std::string& name) const { return root_ / name; }
+    TextPath path(const std::string& name) const { return root_ / name; }
     const std::filesystem::path& root() const { return root_; }
     // Every entry of the folder, by name, sorted.
     std::vector<std::string> entries() const;
@@ -82,6 +103,7 @@ struct RunResult {
     int exitStatus = -1;  // -1 when the program did not exit normally
     int signal = 0;       // the signal that ended it, if any
     std::string out;      // everything it wrote to standard output
+    std::string err;      // everything it wrote to standard error
 };
 
 struct RunLimits {
