@@ -51,6 +51,16 @@
 #include <system_error>
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
 #define ONDA_GETC _fgetc_nolock
 #define ONDA_PUTC _fputc_nolock
 #else
@@ -251,6 +261,39 @@ void writeRow(std::FILE* stream, const Image* source, int y, std::size_t padding
     std::fwrite(zeros, 1, padding, stream);
 }
 
+#if defined(_WIN32)
+// A path named in the ANSI code page, as the C runtime reads a file name and
+// the programs get their arguments. (Not every standard library converts a
+// narrow path with that code page.)
+std::filesystem::path pathOf(const char* name) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    if (length <= 0) return std::filesystem::path(name);
+    std::wstring wide(std::size_t(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name, -1, &wide[0], length);
+    wide.resize(std::size_t(length - 1));
+    return std::filesystem::path(wide);
+}
+
+// A new file for writing, or none with errno EEXIST when the name is taken.
+// Not every Windows C runtime knows fopen's "x" mode.
+std::FILE* openNewFile(const std::filesystem::path& name) {
+    const int descriptor =
+        _wopen(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (descriptor < 0) return nullptr;
+    std::FILE* file = _fdopen(descriptor, "wb");
+    if (file == nullptr) _close(descriptor);
+    return file;
+}
+#else
+std::filesystem::path pathOf(const char* name) {
+    return std::filesystem::path(name);
+}
+
+std::FILE* openNewFile(const std::filesystem::path& name) {
+    return std::fopen(name.c_str(), "wbx");
+}
+#endif
+
 // A fresh file beside `target`, opened exclusively so that no existing file is
 // ever reused. Its name is returned through `name`.
 File createFileBeside(const std::filesystem::path& target, std::filesystem::path& name) {
@@ -259,7 +302,7 @@ File createFileBeside(const std::filesystem::path& target, std::filesystem::path
         seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
         name = target;
         name += "." + std::to_string(seed >> 40) + ".tmp";
-        File file(std::fopen(name.string().c_str(), "wbx"));
+        File file(openNewFile(name));
         if (file) return file;
         if (errno != EEXIST) break;
     }
@@ -405,7 +448,7 @@ int writeBMPfile(const char* path, const Image* image) {
     if (writtenFileSize(image) < 0) return BMP_WRITE_FAILED;
 
     std::error_code error;
-    fs::path target(path);
+    fs::path target = pathOf(path);
     const fs::file_status status = fs::status(target, error);
     if (fs::exists(status) && !fs::is_regular_file(status)) return writeInPlace(path, image);
     // A link is followed, so that the file it names is replaced, not the link.

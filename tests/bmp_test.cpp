@@ -5,8 +5,19 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "test_support.h"
+
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
 
 using namespace onda_test;
 namespace fs = std::filesystem;
@@ -407,5 +418,43 @@ TEST(WriteBMP, RefusesAFileTooLargeForTheSizeField) {
     disposeImage(image);
     EXPECT_TRUE(dir.entries().empty());
 }
+
+#if defined(_WIN32)
+// `wide` in the ANSI code page, or "" when the code page cannot spell it
+// both ways.
+std::string inAnsiCodePage(const std::wstring& wide) {
+    BOOL lossy = FALSE;
+    char narrow[64] = {};
+    wchar_t back[64] = {};
+    const bool spelt = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, narrow, sizeof narrow,
+                                           nullptr, &lossy) > 0 &&
+                       !lossy && MultiByteToWideChar(CP_ACP, 0, narrow, -1, back, 64) > 0;
+    return spelt && wide == back ? narrow : "";
+}
+
+// Windows programs get their arguments in the ANSI code page (CP932 on a
+// Japanese system); a name beyond ASCII names the same file for the reader,
+// the writer and its replacement of an existing file.
+TEST(WriteBMP, NamesInTheAnsiCodePageAreTheFilesTheyName) {
+    std::wstring wide;
+    std::string narrow;
+    for (const wchar_t* name : {L"\u30c6\u30b9\u30c8", L"\u0192\u00e9"}) {  // テスト, fe
+        narrow = inAnsiCodePage(name);
+        wide = name;
+        if (!narrow.empty()) break;
+    }
+    if (narrow.empty()) GTEST_SKIP() << "the ANSI code page spells none of the test names";
+    ScratchDir dir;
+    const std::string path = dir.root().string() + "\\" + narrow + ".bmp";
+    const ImagePtr image = makeImage(2, 2, 8, [](int x, int, int) { return 40 * x; });
+    ASSERT_EQ(writeBMPfile(path.c_str(), image.get()), BMP_WRITTEN);
+    EXPECT_TRUE(fs::exists(dir.root() / (wide + L".bmp")));
+    ASSERT_EQ(writeBMPfile(path.c_str(), image.get()), BMP_WRITTEN);
+    Image* read = nullptr;
+    EXPECT_EQ(readBMPfile(path.c_str(), &read), BMP_OK);
+    const ImagePtr owned(read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.root()), fs::directory_iterator()), 1);
+}
+#endif
 
 }  // namespace
