@@ -118,6 +118,10 @@ constexpr int SANITIZER_EXIT_STATUS = 86;
 // Runs `program` with `args` (argv[1] on), standard output captured.
 // `environment` holds NAME=VALUE settings for the child; a sanitizer's
 // *_OPTIONS value is added after the options already set, which it overrides.
+// On Windows the console text comes back with text mode's \r\n line ends
+// read as \n, an exception that ended the program (an exit code of
+// 0xC0000000 or above) is given as `signal`, and there are no limits: a test
+// that needs them skips there.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      RunLimits limits = {}, const std::vector<std::string>& environment = {});
 
