@@ -376,6 +376,8 @@ TEST_P(EveryProgram, OutputThatCannotBeWrittenIsNamedAndLeavesNothing) {
     writeFileBytes(dir.path("in.bmp"), greyBmp(8, 8, [](int x, int y) { return 9 * x + y; }));
     std::vector<std::string> outputs = {dir.path("missing/out.bmp").string(), dir.root().string()};
     if (fs::exists("/dev/full")) outputs.push_back("/dev/full");
+    // Blanks, quotes and backslashes reach the program as they were given.
+    outputs.push_back(dir.path("no such folder").string() + R"(/a \"b\" c\)");
     for (const std::string& out : outputs) {
         const RunResult r = run({dir.path("in.bmp"), out});
         EXPECT_EQ(r.signal, 0) << out;
