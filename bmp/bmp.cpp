@@ -55,6 +55,13 @@
 #include "interrupt.h"
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
 #define ONDA_GETC _fgetc_nolock
 #define ONDA_PUTC _fputc_nolock
 #else
@@ -333,6 +340,24 @@ int writeStream(std::FILE* stream, const Image* image, BmpWriteCause& cause) {
     if (std::fflush(stream) != 0 || std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE);
     return BMP_WRITTEN;
 }
+
+#if defined(_WIN32)
+// A path named in the ANSI code page, as the C runtime reads a file name and
+// the programs get their arguments. (Not every standard library converts a
+// narrow path with that code page.)
+std::filesystem::path pathOf(const char* name) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    if (length <= 0) return std::filesystem::path(name);
+    std::wstring wide(std::size_t(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name, -1, &wide[0], length);
+    wide.resize(std::size_t(length - 1));
+    return std::filesystem::path(wide);
+}
+#else
+std::filesystem::path pathOf(const char* name) {
+    return std::filesystem::path(name);
+}
+#endif
 
 // A fresh file beside `target`, opened exclusively so that no existing file is
 // ever reused. Its name is returned through `name`; on failure errno is that
@@ -621,7 +646,7 @@ int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* c
     if (!acceptsImage(image, told)) return BMP_WRITE_FAILED;
 
     std::error_code error;
-    fs::path target(path);
+    fs::path target = pathOf(path);
     const fs::file_status status = fs::status(target, error);
     if (fs::exists(status) && !fs::is_regular_file(status)) return writeInPlace(path, image, told);
     // A link is followed, so that the file it names is replaced, not the link.

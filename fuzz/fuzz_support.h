@@ -56,6 +56,16 @@ inline bool worthReading(const std::uint8_t* data, std::size_t size) {
     return !(claimed > LARGEST_FUZZED_PICTURE && claimed < double(IMAGE_BYTE_LIMIT));
 }
 
+#if defined(_WIN32)
+// Windows has no streams over memory: a temporary file stands in for one.
+inline Stream readStream(const std::uint8_t* data, std::size_t size) {
+    Stream stream(std::tmpfile());
+    if (!stream) fail("no temporary file for the input");
+    if (std::fwrite(data, 1, size, stream.get()) != size) fail("cannot write the input");
+    std::rewind(stream.get());
+    return stream;
+}
+#else
 // A read-only stream over `size` bytes (none is fine).
 inline FilePtr readStream(const std::uint8_t* data, std::size_t size) {
     static unsigned char nothing = 0;
@@ -64,6 +74,7 @@ inline FilePtr readStream(const std::uint8_t* data, std::size_t size) {
     if (!stream) fail("fmemopen refused the input");
     return stream;
 }
+#endif
 
 // Reads a BMP from bytes; the status must be one the codec documents, and an
 // image comes back exactly when the codec says it does: always with BMP_OK,
@@ -95,6 +106,18 @@ inline int readFromBytes(const std::uint8_t* data, std::size_t size, ImagePtr& i
 }
 
 // The bytes writeBMPstream produces for `image`, or fails the run.
+#if defined(_WIN32)
+inline std::vector<std::uint8_t> writeToBytes(const Image& image) {
+    const Stream stream(std::tmpfile());
+    if (!stream) fail("no temporary file for the output");
+    const int status = writeBMPstream(stream.get(), &image);
+    if (status != BMP_WRITTEN) fail("writeBMPstream refused an image the reader made");
+    std::rewind(stream.get());
+    std::vector<std::uint8_t> bytes;
+    for (int c; (c = std::fgetc(stream.get())) != EOF;) bytes.push_back(std::uint8_t(c));
+    return bytes;
+}
+#else
 inline std::vector<std::uint8_t> writeToBytes(const Image& image) {
     char* buffer = nullptr;
     std::size_t length = 0;
@@ -108,6 +131,7 @@ inline std::vector<std::uint8_t> writeToBytes(const Image& image) {
     if (status != BMP_WRITTEN) fail("writeBMPstream refused an image the reader made");
     return bytes;
 }
+#endif
 
 }  // namespace onda_fuzz
 

@@ -199,7 +199,7 @@ void judge(const SuiteFile& f) {
     const Bytes file = readFileBytes(SUITE / f.path);
     ASSERT_FALSE(file.empty()) << f.path;
     Image* read = nullptr;
-    const int status = readBMPfile((SUITE / f.path).c_str(), &read);
+    const int status = readBMPfile((SUITE / f.path).string().c_str(), &read);
     const ImagePtr image(read);
     EXPECT_EQ(status, f.status) << f.path << ": expected " << bmpStatusName(f.status) << " ("
                                 << f.why << "), got " << bmpStatusName(status);

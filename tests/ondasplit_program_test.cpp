@@ -24,9 +24,10 @@ RunResult ondasplit(const std::vector<std::string>& args, RunLimits limits = {})
 // "File <path> is colour" or "... is monochrome", in CP932.
 std::string kindLine(int depth, const fs::path& path) {
     char line[512];
-    const int length = std::snprintf(
-        line, sizeof line,
-        depth == 24 ? message::FILE_IS_COLOUR.cp932 : message::FILE_IS_MONO.cp932, path.c_str());
+    const int length =
+        std::snprintf(line, sizeof line,
+                      depth == 24 ? message::FILE_IS_COLOUR.cp932 : message::FILE_IS_MONO.cp932,
+                      path.string().c_str());
     EXPECT_TRUE(length >= 0 && std::size_t(length) < sizeof line) << path;
     return line;
 }

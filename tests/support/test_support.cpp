@@ -1,5 +1,18 @@
 #include "test_support.h"
 
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <process.h>
+#include <windows.h>
+
+#include <cstring>
+#include <thread>
+#else
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -10,6 +23,7 @@
 #include <util.h>
 #else
 #include <pty.h>
+#endif
 #endif
 
 #include <algorithm>
@@ -151,7 +165,7 @@ ImagePtr randomImage(int width, int height, int depth, unsigned seed) {
 
 Bytes bmpFileOf(const Image& image) {
     ScratchDir dir;
-    if (writeBMPfile(dir.path("x.bmp").c_str(), &image) != BMP_WRITTEN) {
+    if (writeBMPfile(dir.path("x.bmp").string().c_str(), &image) != BMP_WRITTEN) {
         throw std::runtime_error("cannot write a test picture");
     }
     return readFileBytes(dir.path("x.bmp"));
@@ -180,6 +194,14 @@ std::string asString(const Bytes& bytes) {
 
 namespace {
 
+int processId() {
+#if defined(_WIN32)
+    return ::_getpid();
+#else
+    return int(::getpid());
+#endif
+}
+
 // Numbers the scratch folders of one test program.
 int nextScratchNumber() {
     static std::atomic<int> counter{0};
@@ -189,7 +211,7 @@ int nextScratchNumber() {
 }  // namespace
 
 ScratchDir::ScratchDir()
-    : root_(std::filesystem::temp_directory_path() / ("onda-test-" + std::to_string(::getpid()) +
+    : root_(std::filesystem::temp_directory_path() / ("onda-test-" + std::to_string(processId()) +
                                                       "-" + std::to_string(nextScratchNumber()))) {
     std::filesystem::remove_all(root_);
     std::filesystem::create_directories(root_);
@@ -211,16 +233,200 @@ std::vector<std::string> ScratchDir::entries() const {
 
 namespace {
 
+// The value NAME=VALUE gives a child whose parent has `old` for NAME: VALUE,
+// or for a *_OPTIONS variable already set, the old options then VALUE.
+std::string childValue(const std::string& setting, const char* old) {
+    const std::size_t equals = setting.find('=');
+    const std::string name = setting.substr(0, equals);
+    const std::string value = setting.substr(equals + 1);
+    const bool isOptions = name.size() > 8 && name.compare(name.size() - 8, 8, "_OPTIONS") == 0;
+    if (isOptions && old != nullptr && *old != '\0') return std::string(old) + ":" + value;
+    return value;
+}
+
+}  // namespace
+
+#if defined(_WIN32)
+
+namespace {
+
+// One argument as the started program's C runtime splits it back out of the
+// command line: quoted when it is empty or holds a blank or a quote, with
+// the backslashes before a quote doubled.
+std::string quotedArgument(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) return arg;
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted.push_back(c);
+    }
+    quoted.append(2 * backslashes, '\\');
+    quoted.push_back('"');
+    return quoted;
+}
+
+std::string commandLine(const std::string& program, const std::vector<std::string>& args) {
+    std::string line = quotedArgument(program);
+    for (const auto& arg : args) line += " " + quotedArgument(arg);
+    return line;
+}
+
+bool sameName(const std::string& entry, const std::string& name) {
+    return entry.size() > name.size() && entry[name.size()] == '=' &&
+           ::_strnicmp(entry.c_str(), name.c_str(), name.size()) == 0;
+}
+
+// This process's environment with `settings` (NAME=VALUE) put in, as the
+// block of NUL-ended entries that CreateProcess takes.
+std::string environmentBlock(const std::vector<std::string>& settings) {
+    std::vector<std::string> entries;
+    if (char* inherited = ::GetEnvironmentStringsA()) {
+        for (const char* p = inherited; *p != '\0'; p += std::strlen(p) + 1)
+            entries.emplace_back(p);
+        ::FreeEnvironmentStringsA(inherited);
+    }
+    for (const auto& setting : settings) {
+        const std::size_t equals = setting.find('=');
+        if (equals == std::string::npos || equals == 0) continue;
+        const std::string name = setting.substr(0, equals);
+        const auto old = std::find_if(entries.begin(), entries.end(),
+                                      [&](const std::string& e) { return sameName(e, name); });
+        const std::string oldValue = old == entries.end() ? "" : old->substr(equals + 1);
+        const std::string entry = name + "=" + childValue(setting, oldValue.c_str());
+        if (old == entries.end()) {
+            entries.push_back(entry);
+        } else {
+            *old = entry;
+        }
+    }
+    std::string block;
+    for (const auto& entry : entries) block.append(entry).push_back('\0');
+    block.push_back('\0');
+    return block;
+}
+
+// A handle closed when it goes out of scope.
+class OwnedHandle {
+   public:
+    OwnedHandle() = default;
+    ~OwnedHandle() { close(); }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    HANDLE* put() { return &handle_; }
+    HANDLE get() const { return handle_; }
+    void close() {
+        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+        handle_ = nullptr;
+    }
+
+   private:
+    HANDLE handle_ = nullptr;
+};
+
+// A pipe whose read end stays here and whose write end the child inherits.
+bool makeChildPipe(OwnedHandle& readEnd, OwnedHandle& writeEnd) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return ::CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0) &&
+           ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+}
+
+std::string readUntilClosed(HANDLE pipe) {
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    return text;
+}
+
+// Console text as a POSIX system writes it: text mode on Windows ends every
+// line with \r\n.
+std::string withNewlineEnds(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out.push_back(text[i]);
+    }
+    return out;
+}
+
+}  // namespace
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     RunLimits limits, const std::vector<std::string>& environment) {
+    if (limits.addressSpaceBytes != 0 || limits.fileSizeBytes != 0) {
+        throw std::runtime_error("resource limits need POSIX; the test should skip on Windows");
+    }
+    OwnedHandle outRead, outWrite, errRead, errWrite;
+    if (!makeChildPipe(outRead, outWrite) || !makeChildPipe(errRead, errWrite)) {
+        throw std::runtime_error("no pipe for the output");
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    OwnedHandle input;
+    *input.put() = ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input.get();
+    startup.hStdOutput = outWrite.get();
+    startup.hStdError = errWrite.get();
+    std::string line = commandLine(program, args);
+    std::string block = environmentBlock(environment);
+    PROCESS_INFORMATION started{};
+    std::fflush(nullptr);
+    const bool ran = ::CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, TRUE, 0,
+                                      &block[0], nullptr, &startup, &started);
+    const DWORD startError = ran ? 0 : ::GetLastError();
+    // Only the child holds the write ends now, so the reads below end when it does.
+    outWrite.close();
+    errWrite.close();
+    input.close();
+    RunResult result;
+    if (!ran) {
+        result.exitStatus = 127;  // as a shell reports a program it cannot start
+        result.err = "cannot start " + program + ": error " + std::to_string(startError) + "\n";
+        std::fputs(result.err.c_str(), stderr);
+        return result;
+    }
+    OwnedHandle process, thread;
+    *process.put() = started.hProcess;
+    *thread.put() = started.hThread;
+    std::string err;
+    std::thread errReader([&] { err = readUntilClosed(errRead.get()); });
+    const std::string out = readUntilClosed(outRead.get());
+    errReader.join();
+    ::WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.get(), &code);
+    // An exception that ended the program (an access violation, an abort)
+    // leaves an NTSTATUS error code, 0xC0000000 and above, as its exit code.
+    if (code >= 0xC0000000u) {
+        result.signal = static_cast<int>(code);
+    } else {
+        result.exitStatus = static_cast<int>(code);
+    }
+    result.out = withNewlineEnds(out);
+    result.err = withNewlineEnds(err);
+    return result;
+}
+
+#else
+
+namespace {
+
 // In the child: sets NAME=VALUE, appending to an existing *_OPTIONS value.
 void setChildVariable(const std::string& setting) {
     const std::size_t equals = setting.find('=');
     if (equals == std::string::npos) return;
     const std::string name = setting.substr(0, equals);
-    std::string value = setting.substr(equals + 1);
-    const char* old = std::getenv(name.c_str());
-    const bool isOptions = name.size() > 8 && name.compare(name.size() - 8, 8, "_OPTIONS") == 0;
-    if (isOptions && old != nullptr && *old != '\0') value = std::string(old) + ":" + value;
-    ::setenv(name.c_str(), value.c_str(), 1);
+    ::setenv(name.c_str(), childValue(setting, std::getenv(name.c_str())).c_str(), 1);
 }
 
 }  // namespace
@@ -268,7 +474,6 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
-#ifndef _WIN32
 namespace {
 
 // Starts `program` with standard output and error on `out` and `err`, the

@@ -10,6 +10,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tool.h"
@@ -71,6 +72,26 @@ Bytes readFileBytes(const std::filesystem::path& path);
 void writeFileBytes(const std::filesystem::path& path, const Bytes& bytes);
 std::string asString(const Bytes& bytes);
 
+#if defined(_WIN32)
+// A path whose text is also at hand as a narrow string, as a path's own is on
+// POSIX: it converts to std::string and c_str() gives chars, so that the
+// same test lines hand paths to the codec and to the programs' command lines
+// where paths are wide. Changing it through the path's members leaves the
+// text behind.
+class TextPath : public std::filesystem::path {
+   public:
+    TextPath(std::filesystem::path whole)
+        : std::filesystem::path(std::move(whole)), text_(string()) {}
+    operator std::string() const { return text_; }
+    const char* c_str() const { return text_.c_str(); }
+
+   private:
+    std::string text_;
+};
+#else
+using TextPath = std::filesystem::path;
+#endif
+
 // A fresh folder under the system's temporary folder, removed at the end.
 class ScratchDir {
    public:
@@ -78,7 +99,7 @@ class ScratchDir {
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
-    std::filesystem::path path(const std::string& name) const { return root_ / name; }
+    TextPath path(const std::string& name) const { return root_ / name; }
     const std::filesystem::path& root() const { return root_; }
     // Every entry of the folder, by name, sorted.
     std::vector<std::string> entries() const;
@@ -106,6 +127,10 @@ constexpr int SANITIZER_EXIT_STATUS = 86;
 // Runs `program` with `args` (argv[1] on), standard output captured.
 // `environment` holds NAME=VALUE settings for the child; a sanitizer's
 // *_OPTIONS value is added after the options already set, which it overrides.
+// On Windows the console text comes back with text mode's \r\n line ends
+// read as \n, an exception that ended the program (an exit code of
+// 0xC0000000 or above) is given as `signal`, and there are no limits: a test
+// that needs them skips there.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      RunLimits limits = {}, const std::vector<std::string>& environment = {});
 
