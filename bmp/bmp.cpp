@@ -53,6 +53,7 @@
 #include <system_error>
 
 #include "interrupt.h"
+#include "owners.h"
 
 #if defined(_WIN32)
 #ifndef NOMINMAX
@@ -98,11 +99,8 @@ struct PaletteEntry {
 };
 using Palette = std::array<PaletteEntry, PALETTE_CAPACITY>;
 
-struct FileCloser {
-    // Streams left to the closer were only read, or are being abandoned.
-    void operator()(std::FILE* stream) const { (void)std::fclose(stream); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+// Streams left to their owner to close were only read, or are being abandoned.
+using File = FilePtr;
 
 // Reads n bytes and drops them.
 bool skipBytes(std::FILE* stream, std::int64_t n) {
@@ -554,10 +552,21 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     return BMP_OK;
 }
 
+namespace {
+
+// printf-style text of a reason, at most 255 bytes long.
+template <class... Values>
+std::string formatted(const char* format, Values... values) {
+    char text[256];
+    const int length = std::snprintf(text, sizeof text, format, values...);
+    return length < 0 ? std::string("(unprintable reason)") : std::string(text);
+}
+
+}  // namespace
+
 std::string bmpReadReason(const BmpReadCause& cause) {
     const long long value = cause.value;
     const long long other = cause.other;
-    char text[256];
     switch (cause.fault) {
         case BMP_FAULT_NONE: return "read";
         case BMP_FAULT_CANNOT_OPEN:
@@ -568,63 +577,42 @@ std::string bmpReadReason(const BmpReadCause& cause) {
             return value == 0 ? "empty file; a BMP file starts with \"BM\""
                               : "file of 1 byte; a BMP file starts with \"BM\"";
         case BMP_FAULT_SIGNATURE:
-            std::snprintf(text, sizeof text,
-                          "starts with the bytes 0x%02llX 0x%02llX, not \"BM\": not a BMP file",
-                          value & 0xFF, value >> 8);
-            return text;
+            return formatted("starts with the bytes 0x%02llX 0x%02llX, not \"BM\": not a BMP file",
+                             value & 0xFF, value >> 8);
         case BMP_FAULT_FILE_HEADER_CUT: return "file ends inside the 14-byte file header";
         case BMP_FAULT_HEADER_SIZE:
-            std::snprintf(text, sizeof text,
-                          "bitmap header of %lld bytes; only the 12-byte and 40-byte headers are "
-                          "read (ImageMagick writes one with the BMP3: prefix)",
-                          value);
-            return text;
+            return formatted(
+                "bitmap header of %lld bytes; only the 12-byte and 40-byte headers are "
+                "read (ImageMagick writes one with the BMP3: prefix)",
+                value);
         case BMP_FAULT_HEADER_CUT:
             if (value == 0) return "file ends inside the bitmap header's size field";
-            std::snprintf(text, sizeof text, "file ends inside the %lld-byte bitmap header", value);
-            return text;
+            return formatted("file ends inside the %lld-byte bitmap header", value);
         case BMP_FAULT_BITS:
-            std::snprintf(text, sizeof text,
-                          "%lld bits per pixel; only 8-bit (palette) and 24-bit pictures are read",
-                          value);
-            return text;
+            return formatted(
+                "%lld bits per pixel; only 8-bit (palette) and 24-bit pictures are read", value);
         case BMP_FAULT_COMPRESSION:
-            std::snprintf(text, sizeof text,
-                          "compression %s (%lld); only uncompressed pictures are read",
-                          compressionName(value), value);
-            return text;
+            return formatted("compression %s (%lld); only uncompressed pictures are read",
+                             compressionName(value), value);
         case BMP_FAULT_COLOURS_USED:
-            std::snprintf(text, sizeof text, "%lld colours used; a palette holds at most 256",
-                          value);
-            return text;
+            return formatted("%lld colours used; a palette holds at most 256", value);
         case BMP_FAULT_PALETTE_CUT:
-            std::snprintf(text, sizeof text, "file ends inside the palette, in entry %lld of %lld",
-                          value, other);
-            return text;
+            return formatted("file ends inside the palette, in entry %lld of %lld", value, other);
         case BMP_FAULT_NEGATIVE_WIDTH:
-            std::snprintf(text, sizeof text, "width %lld; a width cannot be negative", value);
-            return text;
+            return formatted("width %lld; a width cannot be negative", value);
         case BMP_FAULT_TOP_DOWN:
-            std::snprintf(text, sizeof text,
-                          "rows stored top-down (height %lld); only bottom-up pictures are read",
-                          other);
-            return text;
+            return formatted("rows stored top-down (height %lld); only bottom-up pictures are read",
+                             other);
         case BMP_FAULT_TOO_LARGE:
-            std::snprintf(
-                text, sizeof text,
+            return formatted(
                 "picture of %lldx%lld pixels; a picture must hold less than 2 GiB of pixels", value,
                 other);
-            return text;
         case BMP_FAULT_NO_MEMORY:
-            std::snprintf(text, sizeof text, "no memory for a picture of %lldx%lld pixels", value,
-                          other);
-            return text;
+            return formatted("no memory for a picture of %lldx%lld pixels", value, other);
         case BMP_FAULT_PIXELS_CUT:
-            std::snprintf(
-                text, sizeof text,
+            return formatted(
                 "file ends inside pixel row %lld of %lld (rows are stored bottom row first)", value,
                 other);
-            return text;
         default: return "unknown fault";
     }
 }
@@ -656,21 +644,17 @@ int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* c
 }
 
 std::string bmpWriteReason(const BmpWriteCause& cause) {
-    char text[256];
     switch (cause.step) {
         case BMP_WRITE_DONE: return "written";
         case BMP_WRITE_BAD_IMAGE:
             if (cause.value == 8 || cause.value == 24) return "the picture has no pixels to write";
-            std::snprintf(text, sizeof text,
-                          "a %lld-bit picture cannot be written; only 8-bit and 24-bit ones",
-                          static_cast<long long>(cause.value));
-            return text;
+            return formatted("a %lld-bit picture cannot be written; only 8-bit and 24-bit ones",
+                             static_cast<long long>(cause.value));
         case BMP_WRITE_TOO_LARGE:
-            std::snprintf(text, sizeof text,
-                          "a %lldx%lld picture makes a file beyond the 2 GiB a BMP file's size "
-                          "field counts",
-                          static_cast<long long>(cause.value), static_cast<long long>(cause.other));
-            return text;
+            return formatted(
+                "a %lldx%lld picture makes a file beyond the 2 GiB a BMP file's size "
+                "field counts",
+                static_cast<long long>(cause.value), static_cast<long long>(cause.other));
         case BMP_WRITE_CREATE:
             return std::string("cannot be created: ") + std::strerror(cause.error);
         case BMP_WRITE_WRITE:

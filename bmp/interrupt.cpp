@@ -68,7 +68,7 @@ extern "C" void removeArmedFile(int signal) {
     fallback.sa_handler = SIG_DFL;
     sigemptyset(&fallback.sa_mask);
     ::sigaction(signal, &fallback, nullptr);
-    ::raise(signal);  // delivered, by the default action, once the handler returns
+    (void)::raise(signal);  // delivered by the default action once the handler returns
     errno = savedErrno;
 }
 

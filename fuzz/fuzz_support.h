@@ -58,8 +58,8 @@ inline bool worthReading(const std::uint8_t* data, std::size_t size) {
 
 #if defined(_WIN32)
 // Windows has no streams over memory: a temporary file stands in for one.
-inline Stream readStream(const std::uint8_t* data, std::size_t size) {
-    Stream stream(std::tmpfile());
+inline FilePtr readStream(const std::uint8_t* data, std::size_t size) {
+    FilePtr stream(std::tmpfile());
     if (!stream) fail("no temporary file for the input");
     if (std::fwrite(data, 1, size, stream.get()) != size) fail("cannot write the input");
     std::rewind(stream.get());
@@ -108,7 +108,7 @@ inline int readFromBytes(const std::uint8_t* data, std::size_t size, ImagePtr& i
 // The bytes writeBMPstream produces for `image`, or fails the run.
 #if defined(_WIN32)
 inline std::vector<std::uint8_t> writeToBytes(const Image& image) {
-    const Stream stream(std::tmpfile());
+    const FilePtr stream(std::tmpfile());
     if (!stream) fail("no temporary file for the output");
     const int status = writeBMPstream(stream.get(), &image);
     if (status != BMP_WRITTEN) fail("writeBMPstream refused an image the reader made");

@@ -15,8 +15,10 @@ struct ImageDisposer {
 // An image from createImage or the reader.
 using ImagePtr = std::unique_ptr<Image, ImageDisposer>;
 
+// Closing here ignores the result: a stream whose writes must be known to have
+// landed is closed, and checked, before its owner lets go of it.
 struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 // An open file stream.
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;

@@ -95,7 +95,7 @@ BmpBuilder core(int width, int height, int bits) {
     b.bitsPerPixel = std::uint16_t(bits);
     b.width = width;
     b.height = height;
-    if (bits == 8) b.palette.assign(3 * 256, 40);
+    if (bits == 8) b.palette.assign(std::size_t{3} * 256, 40);
     b.pixels.assign(rowStride(width, bits / 8) * std::size_t(height), 90);
     return b;
 }
@@ -123,23 +123,27 @@ struct HostileCase {
     Bytes bytes;
     Outcome outcome;
     int width = 0, height = 0;  // named in a size refusal; of the output of a run
-    std::string reason = "";    // part of the reason line of a refusal
+    std::string reason;         // part of the reason line of a refusal
 };
+
+// The reason for an info-header file cut after `length` bytes.
+const char* headerCut(std::size_t length) {
+    return length == 0   ? "empty file"
+           : length < 2  ? "file of 1 byte"
+           : length < 14 ? "file ends inside the 14-byte file header"
+           : length < 18 ? "file ends inside the bitmap header's size field"
+                         : "file ends inside the 40-byte bitmap header";
+}
+
+std::string rowCut(int row, int rows) {
+    return "file ends inside pixel row " + std::to_string(row) + " of " + std::to_string(rows);
+}
 
 std::vector<HostileCase> hostileCases() {
     std::vector<HostileCase> cases;
     const auto cannotRead = [&](std::string name, Bytes bytes, std::string reason) {
-        cases.push_back({std::move(name), std::move(bytes), Outcome::CannotRead, 0, 0, reason});
-    };
-    const auto headerCut = [](std::size_t length) {
-        return length == 0   ? "empty file"
-               : length < 2  ? "file of 1 byte"
-               : length < 14 ? "file ends inside the 14-byte file header"
-               : length < 18 ? "file ends inside the bitmap header's size field"
-                             : "file ends inside the 40-byte bitmap header";
-    };
-    const auto rowCut = [](int row, int rows) {
-        return "file ends inside pixel row " + std::to_string(row) + " of " + std::to_string(rows);
+        cases.push_back(
+            {std::move(name), std::move(bytes), Outcome::CannotRead, 0, 0, std::move(reason)});
     };
 
     // Cuts: every byte of the file and info headers, inside the palette, in
@@ -334,7 +338,7 @@ TEST_P(EveryProgram, JapaneseFollowsTheTerminal) {
     GTEST_SKIP() << "pseudo-terminals are POSIX";
 #else
     if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr) GTEST_SKIP() << "no C.UTF-8 locale";
-    std::setlocale(LC_CTYPE, "C");
+    (void)std::setlocale(LC_CTYPE, "C");  // back to the locale every program starts in
     const Program& p = GetParam();
     const auto usage = [&p](const char* product, const char* refusal) {
         return std::string(p.title) + "\n" + product + "\n" + message::MAKERS_NOTICE + "\n" +
@@ -344,6 +348,7 @@ TEST_P(EveryProgram, JapaneseFollowsTheTerminal) {
     EXPECT_EQ(runProgramOnTerminal(p.path, {}, {"LC_ALL=C.UTF-8"}).out,
               usage(p.product.utf8, message::NOT_ENOUGH_PARAMETERS.utf8));
     EXPECT_EQ(runProgramOnTerminal(p.path, {}, {"LC_ALL=C"}).out, cp932);
+    // NOLINTNEXTLINE(cert-env33-c): a real pipe is the point; the command is the built program
     std::FILE* pipe = ::popen(("LC_ALL=C.UTF-8 " + std::string(p.path)).c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string piped;
@@ -531,9 +536,9 @@ TEST_P(EveryProgram, InterruptedWriteLeavesNothing) {
     writeFileBytes(dir.path("in.bmp"), big.bytes());
     fs::resize_file(dir.path("in.bmp"), 54 + std::uintmax_t(3) * 4096 * 4096);
     const auto temporaryExists = [&dir] {
-        for (const std::string& name : dir.entries())
-            if (endsWith(name, ".tmp")) return true;
-        return false;
+        const std::vector<std::string> names = dir.entries();
+        return std::any_of(names.begin(), names.end(),
+                           [](const std::string& name) { return endsWith(name, ".tmp"); });
     };
     for (const int signal : {SIGINT, SIGTERM}) {
         RunResult r;

@@ -104,7 +104,8 @@ TEST(ConsoleText, EachJapanesePairSpellsOneText) {
     GTEST_SKIP() << "the check uses iconv";
 #else
     const iconv_t converter = iconv_open("UTF-8", "CP932");
-    ASSERT_NE(converter, iconv_t(-1));
+    ASSERT_NE(converter,
+              iconv_t(-1));  // NOLINT(performance-no-int-to-ptr): iconv_open's failure value
     for (const message::JapaneseText* text : message::JAPANESE_TEXTS) {
         std::string in = text->cp932, utf8(4 * in.size(), '\0');
         char* from = in.data();

@@ -238,7 +238,7 @@ namespace {
 std::string childValue(const std::string& setting, const char* old) {
     const std::size_t equals = setting.find('=');
     const std::string name = setting.substr(0, equals);
-    const std::string value = setting.substr(equals + 1);
+    std::string value = setting.substr(equals + 1);
     const bool isOptions = name.size() > 8 && name.compare(name.size() - 8, 8, "_OPTIONS") == 0;
     if (isOptions && old != nullptr && *old != '\0') return std::string(old) + ":" + value;
     return value;
@@ -380,7 +380,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     std::string line = commandLine(program, args);
     std::string block = environmentBlock(environment);
     PROCESS_INFORMATION started{};
-    std::fflush(nullptr);
+    (void)std::fflush(nullptr);  // the child must not repeat buffered output
     const bool ran = ::CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, TRUE, 0,
                                       &block[0], nullptr, &startup, &started);
     const DWORD startError = ran ? 0 : ::GetLastError();
@@ -438,7 +438,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     if (captured == nullptr || capturedErr == nullptr) {
         throw std::runtime_error("no temporary file for the output");
     }
-    std::fflush(nullptr);
+    (void)std::fflush(nullptr);  // the child must not repeat buffered output
     const pid_t child = ::fork();
     if (child == 0) {
         ::dup2(::fileno(captured), STDOUT_FILENO);
@@ -481,12 +481,12 @@ namespace {
 // their default actions.
 pid_t startProgram(const std::string& program, const std::vector<std::string>& args,
                    const std::vector<std::string>& environment, int out, int err) {
-    std::fflush(nullptr);
+    (void)std::fflush(nullptr);  // the child must not repeat buffered output
     const pid_t child = ::fork();
     if (child != 0) return child;
     ::dup2(out, STDOUT_FILENO);
     ::dup2(err, STDERR_FILENO);
-    for (const int s : {SIGINT, SIGTERM, SIGHUP}) ::signal(s, SIG_DFL);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) (void)::signal(s, SIG_DFL);  // in the child
     setChildVariable("ASAN_OPTIONS=exitcode=" + std::to_string(SANITIZER_EXIT_STATUS));
     setChildVariable("UBSAN_OPTIONS=exitcode=" + std::to_string(SANITIZER_EXIT_STATUS));
     for (const auto& setting : environment) setChildVariable(setting);

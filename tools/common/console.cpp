@@ -41,7 +41,7 @@ std::string environmentCodeset() {
     const std::string saved = current != nullptr ? current : "C";
     std::string codeset;
     if (std::setlocale(LC_CTYPE, "") != nullptr) codeset = nl_langinfo(CODESET);
-    std::setlocale(LC_CTYPE, saved.c_str());
+    (void)std::setlocale(LC_CTYPE, saved.c_str());  // it was in force a moment ago
     return codeset;
 }
 
@@ -87,12 +87,12 @@ void nameProgram(const char* name) {
 }
 
 void printReason(const char* path, const std::string& reason, bool afterOpenLine) {
-    std::fflush(stdout);  // standard output's text comes first where both meet
+    (void)std::fflush(stdout);  // standard output's text comes first where both meet
     if (afterOpenLine && bothOnTerminal()) std::fputc('\n', stderr);
     std::fprintf(stderr, "%s: %s: %s\n", programName, path, reason.c_str());
 }
 
 void printProgramReason(const std::string& reason) {
-    std::fflush(stdout);
+    (void)std::fflush(stdout);  // likewise
     std::fprintf(stderr, "%s: %s\n", programName, reason.c_str());
 }

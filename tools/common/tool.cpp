@@ -49,10 +49,7 @@ namespace {
 
 // readBMPfile, with the cause of a refusal.
 int readInputFile(const char* path, Image** image, BmpReadCause& cause) {
-    struct Closer {
-        void operator()(std::FILE* stream) const { std::fclose(stream); }
-    };
-    const std::unique_ptr<std::FILE, Closer> file(std::fopen(path, "rb"));
+    const FilePtr file(std::fopen(path, "rb"));
     if (!file) {
         cause = BmpReadCause{BMP_FAULT_CANNOT_OPEN, 0, 0, errno};
         return BMP_CANNOT_OPEN;

@@ -58,8 +58,8 @@ void transformRowPair(double* __restrict upper, double* __restrict lower,
                       double* __restrict averages, double* __restrict averagesCopy,
                       double* __restrict horizontal, double* __restrict horizontalCopy,
                       double* __restrict details, int count) {
-    const int half = count / 2;
-    for (int k = 0; k < half; ++k) {
+    const std::ptrdiff_t half = count / 2;
+    for (std::ptrdiff_t k = 0; k < half; ++k) {
         const double upperAverage = w_average(upper[2 * k], upper[2 * k + 1]);
         const double upperDetail = w_difference(upper[2 * k], upper[2 * k + 1]);
         const double lowerAverage = w_average(lower[2 * k], lower[2 * k + 1]);

@@ -48,8 +48,8 @@ void rebuildRowPair(const double* __restrict left, double* __restrict right,
                     const double* __restrict details, const double* __restrict rightRefill,
                     double* __restrict upper, double* __restrict lower,
                     double* __restrict upperCopy, double* __restrict lowerCopy, int count) {
-    const int half = count / 2;
-    for (int k = 0; k < half; ++k) {
+    const std::ptrdiff_t half = count / 2;
+    for (std::ptrdiff_t k = 0; k < half; ++k) {
         const double upperLeft = left[k] + details[k];
         const double lowerLeft = left[k] - details[k];
         const double upperRight = right[k] + details[half + k];
