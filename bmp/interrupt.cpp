@@ -92,8 +92,12 @@ int errnoOf(DWORD error) {
         case ERROR_ALREADY_EXISTS: return EEXIST;
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND: return ENOENT;
-        case ERROR_ACCESS_DENIED: return EACCES;
-        case ERROR_DISK_FULL: return ENOSPC;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION: return EACCES;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME: return EINVAL;  // characters a file name cannot hold
         default: return EIO;
     }
 }

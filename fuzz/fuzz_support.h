@@ -10,6 +10,13 @@
 #include <cstdlib>
 #include <vector>
 
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 #include "bmp.h"
 #include "image.h"
 #include "owners.h"
@@ -57,9 +64,19 @@ inline bool worthReading(const std::uint8_t* data, std::size_t size) {
 }
 
 #if defined(_WIN32)
-// Windows has no streams over memory: a temporary file stands in for one.
+// Windows has no streams over memory: a temporary file stands in for one, made
+// by name in the temporary folder (the C runtime's tmpfile can fail when
+// several processes ask at once) and removed when closed.
+inline FilePtr temporaryStream() {
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    if (GetTempPathW(MAX_PATH + 1, folder) == 0 || GetTempFileNameW(folder, L"onf", 0, name) == 0)
+        return nullptr;
+    return FilePtr(_wfopen(name, L"w+bD"));
+}
+
 inline FilePtr readStream(const std::uint8_t* data, std::size_t size) {
-    FilePtr stream(std::tmpfile());
+    FilePtr stream = temporaryStream();
     if (!stream) fail("no temporary file for the input");
     if (std::fwrite(data, 1, size, stream.get()) != size) fail("cannot write the input");
     std::rewind(stream.get());
@@ -108,7 +125,7 @@ inline int readFromBytes(const std::uint8_t* data, std::size_t size, ImagePtr& i
 // The bytes writeBMPstream produces for `image`, or fails the run.
 #if defined(_WIN32)
 inline std::vector<std::uint8_t> writeToBytes(const Image& image) {
-    const FilePtr stream(std::tmpfile());
+    const FilePtr stream = temporaryStream();
     if (!stream) fail("no temporary file for the output");
     const int status = writeBMPstream(stream.get(), &image);
     if (status != BMP_WRITTEN) fail("writeBMPstream refused an image the reader made");

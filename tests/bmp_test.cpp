@@ -115,7 +115,7 @@ TEST(ReadBMP, GivesTheStatusOfEachFault) {
         // An image is handed over on success and on pixel data cut short only.
         EXPECT_EQ(r.image != nullptr, c.status == BMP_OK || c.handsOverImage) << c.name;
         // The stream entry tells the cause as well.
-        std::FILE* stream = std::tmpfile();
+        std::FILE* stream = temporaryFile();
         for (const std::uint8_t byte : c.bytes) std::fputc(byte, stream);
         std::rewind(stream);
         Image* image = nullptr;
@@ -237,7 +237,7 @@ TEST(ReadBMP, ZeroWidthGivesAnImageWithoutPixels) {
 
 TEST(ReadBMP, StreamEntryReadsFromTheCurrentStream) {
     const Bytes bytes = greyBmp(2, 2, [](int x, int y) { return 50 * y + x; });
-    std::FILE* stream = std::tmpfile();
+    std::FILE* stream = temporaryFile();
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
     std::rewind(stream);
     Image* image = nullptr;
@@ -266,7 +266,7 @@ TEST(Tables, PaletteLengthAndRowLength) {
 }
 
 TEST(Fields, LittleEndianWordsAndDoubleWords) {
-    std::FILE* stream = std::tmpfile();
+    std::FILE* stream = temporaryFile();
     fwriteWORD(0x12345, stream);  // the low 16 bits only
     fwriteDWORD(-2, stream);
     fwriteDWORD(0x01020304, stream);

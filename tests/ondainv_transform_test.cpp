@@ -19,7 +19,7 @@ namespace {
 Plane inverse(Plane source, int height, int width, int levels, std::string* progress = nullptr) {
     Plane result(source.size(), -999.0);
     R_Times = levels;
-    std::FILE* text = std::tmpfile();
+    std::FILE* text = temporaryFile();
     wavelet_inv_process(source.data(), result.data(), height, width, text);
     const std::string printed = readAllAndClose(text);
     if (progress) *progress = printed;

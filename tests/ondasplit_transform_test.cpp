@@ -21,7 +21,7 @@ Plane split(const Plane& source, int height, int width, int repeat,
             std::string* progress = nullptr) {
     Plane result(source.size(), std::nan(""));
     R_Times = repeat;
-    std::FILE* text = std::tmpfile();
+    std::FILE* text = temporaryFile();
     wavelet_process(source.data(), result.data(), height, width, text);
     const std::string printed = readAllAndClose(text);
     if (progress) *progress = printed;

@@ -554,6 +554,18 @@ Plane planeFromFormula(int width, int height, double (*value)(int x, int y)) {
     return plane;
 }
 
+std::FILE* temporaryFile() {
+#if defined(_WIN32)
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    if (GetTempPathW(MAX_PATH + 1, folder) == 0 || GetTempFileNameW(folder, L"ont", 0, name) == 0)
+        return nullptr;
+    return _wfopen(name, L"w+bD");
+#else
+    return std::tmpfile();
+#endif
+}
+
 std::string readAllAndClose(std::FILE* stream) {
     std::rewind(stream);
     std::string text;

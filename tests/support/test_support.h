@@ -163,6 +163,11 @@ Plane planeFromFormula(int width, int height, double (*value)(int x, int y));
 // Everything written to a stream from its start; the stream is closed.
 std::string readAllAndClose(std::FILE* stream);
 
+// A new file open for reading and writing, removed when closed: tmpfile, or
+// on Windows a file made by name in the temporary folder (the C runtime's
+// tmpfile can fail there when several processes ask at once).
+std::FILE* temporaryFile();
+
 // The forward transform as a textbook writes it: per level, pair averages and
 // half-differences plus 128 along each row of the region, then down each
 // column. `plane` is row-major, width x height.

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <filesystem>
 #include <string>
 
 #include "console.h"
@@ -51,7 +52,13 @@ namespace {
 int readInputFile(const char* path, Image** image, BmpReadCause& cause) {
     const FilePtr file(std::fopen(path, "rb"));
     if (!file) {
-        cause = BmpReadCause{BMP_FAULT_CANNOT_OPEN, 0, 0, errno};
+        const int error = errno;
+        // Some systems refuse to open a folder, others to read one: either
+        // way it is named for what it is.
+        std::error_code ignored;
+        cause = std::filesystem::is_directory(path, ignored)
+                    ? BmpReadCause{BMP_FAULT_READ_ERROR, 0, 0, EISDIR}
+                    : BmpReadCause{BMP_FAULT_CANNOT_OPEN, 0, 0, error};
         return BMP_CANNOT_OPEN;
     }
     return readBMPstream(file.get(), image, &cause);
