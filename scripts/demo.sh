@@ -3,6 +3,10 @@
 # they write land in demo-output/ and open in any image viewer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# A fresh Debian or Ubuntu machine gets the compiler and CMake first.
+if ! command -v cmake >/dev/null || ! command -v c++ >/dev/null; then
+  scripts/install-packages.sh g++ cmake
+fi
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)"
 bin=build/tools

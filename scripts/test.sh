@@ -3,6 +3,12 @@
 # under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# A fresh Debian or Ubuntu machine gets the compiler, CMake, GoogleTest and
+# Google Benchmark first.
+if ! command -v cmake >/dev/null || ! command -v c++ >/dev/null ||
+  [ ! -e /usr/include/gtest/gtest.h ] || [ ! -e /usr/include/benchmark/benchmark.h ]; then
+  scripts/install-packages.sh g++ cmake libgtest-dev libbenchmark-dev
+fi
 jobs=$(nproc 2>/dev/null || echo 2)
 
 run_suite() {
