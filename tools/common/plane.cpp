@@ -10,3 +10,12 @@ LevelRegion levelRegion(int height, int width, int level) {
     const int shift = std::clamp(level - 1, 0, 31);
     return LevelRegion{height >> shift, width >> shift};
 }
+
+ScratchLayout scratchLayout(int height, int width, int levels) {
+    ScratchLayout layout;
+    for (int level = 2; level <= levels; ++level) {
+        layout.at[std::size_t(level)] = layout.length;
+        layout.length += 2 * std::size_t(levelRegion(height, width, level).cols);
+    }
+    return layout;
+}

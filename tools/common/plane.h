@@ -7,6 +7,7 @@
 #ifndef ONDA_PLANE_H
 #define ONDA_PLANE_H
 
+#include <array>
 #include <cstddef>
 
 // The number of transform levels, set once by main and read by the transform.
@@ -27,5 +28,16 @@ struct LevelRegion {
     int cols;
 };
 LevelRegion levelRegion(int height, int width, int level);
+
+// The most levels a side can take: every side is shorter than 2^31.
+constexpr int MOST_LEVELS = 31;
+
+// The scratch of the one-sweep transforms: two rows for each level from 2 on,
+// each as long as its level region is wide, in place of the levels between.
+struct ScratchLayout {
+    std::array<std::size_t, MOST_LEVELS + 1> at{};  // where level k's two rows start
+    std::size_t length = 0;                         // doubles in all
+};
+ScratchLayout scratchLayout(int height, int width, int levels);
 
 #endif

@@ -79,8 +79,6 @@ void transformRowPair(double* __restrict upper, double* __restrict lower,
     }
 }
 
-constexpr int MOST_LEVELS = 31;
-
 // All levels in one sweep down the picture. The first level takes the source
 // rows two by two; the averages of every level's row pair that a deeper level
 // works on (its left half) are never stored in the buffers: they go to that
@@ -98,10 +96,10 @@ struct Sweep {
     int width;   // the row stride
     int height;  // the whole picture, level 1's region
     int levels;
-    double* scratch;                                     // two rows per level from level 2 on
-    std::array<std::size_t, MOST_LEVELS + 1> scratchAt;  // where level k's rows start
-    std::array<int, MOST_LEVELS + 1> rowsIn;             // rows level k has been given
-    int time;                                            // the first level's current row pair
+    double* scratch;                          // two rows per level from level 2 on
+    ScratchLayout layout;                     // where they lie
+    std::array<int, MOST_LEVELS + 1> rowsIn;  // rows level k has been given
+    int time;                                 // the first level's current row pair
 };
 
 std::int64_t madeAt(int level, int pair) {
@@ -165,7 +163,7 @@ void feed(Sweep& s, int level) {
     const int given = ++s.rowsIn[std::size_t(level)];
     if (given % 2 != 0) return;
     const LevelRegion region = levelRegion(s.height, s.width, level);
-    double* upper = s.scratch + s.scratchAt[std::size_t(level)];
+    double* upper = s.scratch + s.layout.at[std::size_t(level)];
     runPair(s, level, given / 2 - 1, upper, upper + region.cols);
 }
 
@@ -173,7 +171,7 @@ void feed(Sweep& s, int level) {
 double* nextRowOf(const Sweep& s, int level) {
     const LevelRegion region = levelRegion(s.height, s.width, level);
     const int slot = s.rowsIn[std::size_t(level)] % 2;
-    return s.scratch + s.scratchAt[std::size_t(level)] + std::size_t(slot) * region.cols;
+    return s.scratch + s.layout.at[std::size_t(level)] + std::size_t(slot) * region.cols;
 }
 
 // Runs pair `pair` of level `level` on its two input rows. `refill`, when
@@ -195,16 +193,6 @@ void runPair(Sweep& s, int level, int pair, double* upper, double* lower, const 
     if (!mirrorInPass) mirrorIfRead(s, pair, deepest ? 0 : cols / 2, cols);
     mirrorIfRead(s, rows / 2 + pair, 0, cols);
     if (!deepest) feed(s, level + 1);
-}
-
-// Sizes the scratch: two rows for each level from 2 on. Returns its length.
-std::size_t layOutScratch(Sweep& s) {
-    std::size_t length = 0;
-    for (int level = 2; level <= s.levels; ++level) {
-        s.scratchAt[std::size_t(level)] = length;
-        length += 2 * std::size_t(levelRegion(s.height, s.width, level).cols);
-    }
-    return length;
 }
 
 // The levels as separate passes: each level's row pass from the source
@@ -229,8 +217,9 @@ bool refillsBothRows(const Sweep& s, int pair) {
 }
 
 void runLevels(double* source, double* result, int height, int width, int levels) {
-    Sweep s{source, result, width, height, levels, nullptr, {}, {}, 0};
-    const std::size_t length = layOutScratch(s);
+    const ScratchLayout layout = scratchLayout(height, width, levels);
+    Sweep s{source, result, width, height, levels, nullptr, layout, {}, 0};
+    const std::size_t length = layout.length;
     const BlockPtr<double> scratch(
         length > 0 ? static_cast<double*>(allocateBlock(length * sizeof(double))) : nullptr);
     if (length > 0 && !scratch) return runLevelsAsPasses(source, result, height, width, levels);

@@ -72,8 +72,6 @@ void rebuildRowPair(const double* __restrict left, double* __restrict right,
     }
 }
 
-constexpr int MOST_LEVELS = 31;
-
 // All levels in one sweep down the picture. The first level rebuilds the
 // picture's rows two by two into the result buffer; the averages each level
 // needs on the left of a row come from the level below it, which rebuilds its
@@ -94,9 +92,9 @@ struct Sweep {
     int width;   // the row stride
     int height;  // the whole picture, level 1's region
     int levels;
-    double* scratch;                                     // two rows per level from level 2 on
-    std::array<std::size_t, MOST_LEVELS + 1> scratchAt;  // where level k's rows start
-    std::array<int, MOST_LEVELS + 1> rowsOut;            // rows level k has handed up
+    double* scratch;                           // two rows per level from level 2 on
+    ScratchLayout layout;                      // where they lie
+    std::array<int, MOST_LEVELS + 1> rowsOut;  // rows level k has handed up
 };
 
 // The time of the last read of the left half of source row `row`, an upper row.
@@ -131,7 +129,7 @@ void runPair(Sweep& s, int level, int pair, double* upper, double* lower);
 const double* nextRowOf(Sweep& s, int level) {
     int& handed = s.rowsOut[std::size_t(level)];
     const int cols = levelRegion(s.height, s.width, level).cols;
-    double* rows = s.scratch + s.scratchAt[std::size_t(level)];
+    double* rows = s.scratch + s.layout.at[std::size_t(level)];
     if (handed % 2 == 0) runPair(s, level, handed / 2, rows, rows + cols);
     return rows + std::size_t(handed++ % 2) * std::size_t(cols);
 }
@@ -200,16 +198,6 @@ void copyFinishedParts(const Sweep& s, int t, bool mirrored) {
     if (s.levels == 1) catchUp(s, t, t);
 }
 
-// Sizes the scratch: two rows for each level from 2 on. Returns its length.
-std::size_t layOutScratch(Sweep& s) {
-    std::size_t length = 0;
-    for (int level = 2; level <= s.levels; ++level) {
-        s.scratchAt[std::size_t(level)] = length;
-        length += 2 * std::size_t(levelRegion(s.height, s.width, level).cols);
-    }
-    return length;
-}
-
 // The levels as separate passes: each level's column pass from the source
 // buffer into the result buffer, its row pass back into the source, and one
 // copy at the end. Used only when the scratch rows cannot be had.
@@ -224,8 +212,9 @@ void runLevelsAsPasses(double* source, double* result, int height, int width, in
 }
 
 void runLevels(double* source, double* result, int height, int width, int levels) {
-    Sweep s{source, result, width, height, levels, nullptr, {}, {}};
-    const std::size_t length = layOutScratch(s);
+    const ScratchLayout layout = scratchLayout(height, width, levels);
+    Sweep s{source, result, width, height, levels, nullptr, layout, {}};
+    const std::size_t length = layout.length;
     const BlockPtr<double> scratch(
         length > 0 ? static_cast<double*>(allocateBlock(length * sizeof(double))) : nullptr);
     if (length > 0 && !scratch) return runLevelsAsPasses(source, result, height, width, levels);
