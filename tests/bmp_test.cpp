@@ -34,7 +34,7 @@ struct ReadResult {
 // Reads the bytes through the stream entry, which also tells the cause.
 ReadResult readBytes(const Bytes& bytes) {
     const FilePtr stream(temporaryFile());
-    std::fwrite(bytes.data(), 1, bytes.size(), stream.get());
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), stream.get());
     std::rewind(stream.get());
     Image* image = nullptr;
     BmpReadCause cause;
