@@ -194,14 +194,15 @@ void plainInverse(Plane& source, Plane& result, int height, int width, int level
 // makes no whole-buffer copy and works a row pair at a time.
 TEST(InverseTransform, DriverEqualsTheWrittenSteps) {
     std::mt19937 random(14);
-    // The last row holds the sweep's edges: a 2 x 2 deepest region, odd detail
+    // Besides plain shapes, the sweep's edges: a 2 x 2 deepest region, odd detail
     // widths, tall pictures whose rows are made before or after the last read of
-    // their source row.
+    // their source row, and (4 x 192) one row made at the very time of its read.
     const struct {
         int width, height, levels;
     } shapes[] = {
-        {2, 2, 1},  {8, 8, 3},   {16, 8, 1},  {16, 8, 2},  {8, 32, 3}, {40, 24, 3},  {4, 4, 2},
-        {2, 32, 1}, {24, 40, 3}, {8, 128, 3}, {16, 16, 4}, {6, 96, 1}, {32, 256, 5}, {192, 64, 6},
+        {2, 2, 1},   {8, 8, 3},  {16, 8, 1},   {16, 8, 2},   {8, 32, 3},
+        {40, 24, 3}, {4, 4, 2},  {2, 32, 1},   {24, 40, 3},  {8, 128, 3},
+        {16, 16, 4}, {6, 96, 1}, {32, 256, 5}, {192, 64, 6}, {4, 192, 2},
     };
     for (const auto& s : shapes) {
         const Plane start = randomPlane(random, s.width, s.height, -300.0, 300.0);

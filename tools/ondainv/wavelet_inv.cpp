@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <utility>
 
 #include "owners.h"
 #include "plane.h"
@@ -36,25 +37,53 @@ void wavelet_1d_inv_wide(int row, int count, const double* source, double* resul
 
 namespace {
 
+// One row pair for rebuildRowPair: the pair's averages row is `left` (its
+// left half) and `right` (its right half), its details row `details`, and the
+// two rebuilt rows go to `upper` and `lower`. Each refill row, when given,
+// holds the finished values of the input it stands for, which overwrite that
+// input element by element once it is read. The copy rows, when given,
+// receive the rebuilt rows too.
+struct RowPair {
+    double* left;
+    double* right;
+    double* details;
+    const double* leftRefill;
+    const double* rightRefill;
+    const double* detailsRefill;
+    double* upper;
+    double* lower;
+    double* upperCopy;
+    double* lowerCopy;
+    int count;  // the elements of each rebuilt row
+};
+
 // The column step and the row pass of one row pair undone at once, element by
-// element, with nothing stored between them. The pair's averages row is `left`
-// (its left half) and `right` (its right half), its details row `details`;
-// the two rebuilt rows go to `upper` and `lower`. Each value is the same sum
-// or difference as in the passes. With Mirror the rebuilt rows go to
-// `upperCopy` and `lowerCopy` too; with RefillRight each element of `right`,
-// once read, is overwritten by the same element of `rightRefill`.
-template <bool Mirror, bool RefillRight>
-void rebuildRowPair(const double* __restrict left, double* __restrict right,
-                    const double* __restrict details, const double* __restrict rightRefill,
-                    double* __restrict upper, double* __restrict lower,
-                    double* __restrict upperCopy, double* __restrict lowerCopy, int count) {
-    const std::ptrdiff_t half = count / 2;
+// element, with nothing stored between them. Each value is the same sum or
+// difference as in the passes.
+template <bool Mirror, bool RefillLeft, bool RefillRight, bool RefillDetails>
+void rebuildRowPair(const RowPair& pair) {
+    double* __restrict left = pair.left;
+    double* __restrict right = pair.right;
+    double* __restrict details = pair.details;
+    const double* __restrict leftRefill = pair.leftRefill;
+    const double* __restrict rightRefill = pair.rightRefill;
+    const double* __restrict detailsRefill = pair.detailsRefill;
+    double* __restrict upper = pair.upper;
+    double* __restrict lower = pair.lower;
+    double* __restrict upperCopy = pair.upperCopy;
+    double* __restrict lowerCopy = pair.lowerCopy;
+    const std::ptrdiff_t half = pair.count / 2;
     for (std::ptrdiff_t k = 0; k < half; ++k) {
         const double upperLeft = left[k] + details[k];
         const double lowerLeft = left[k] - details[k];
         const double upperRight = right[k] + details[half + k];
         const double lowerRight = right[k] - details[half + k];
+        if (RefillLeft) left[k] = leftRefill[k];
         if (RefillRight) right[k] = rightRefill[k];
+        if (RefillDetails) {
+            details[k] = detailsRefill[k];
+            details[half + k] = detailsRefill[half + k];
+        }
         const double upperEven = upperLeft + upperRight;
         const double upperOdd = upperLeft - upperRight;
         const double lowerEven = lowerLeft + lowerRight;
@@ -72,20 +101,42 @@ void rebuildRowPair(const double* __restrict left, double* __restrict right,
     }
 }
 
+// rebuildRowPair for each combination of copy and refill rows, picked by
+// which of them the pair gives.
+using RebuildFunction = void (*)(const RowPair&);
+
+template <std::size_t... Flags>
+constexpr std::array<RebuildFunction, sizeof...(Flags)> rebuildTable(
+    std::index_sequence<Flags...> /*unused*/) {
+    return {&rebuildRowPair<(Flags & 1U) != 0, (Flags & 2U) != 0, (Flags & 4U) != 0,
+                            (Flags & 8U) != 0>...};
+}
+
+constexpr auto REBUILD = rebuildTable(std::make_index_sequence<16>{});
+
+void rebuild(const RowPair& pair) {
+    const std::size_t flags = (pair.upperCopy ? 1U : 0U) | (pair.leftRefill ? 2U : 0U) |
+                              (pair.rightRefill ? 4U : 0U) | (pair.detailsRefill ? 8U : 0U);
+    REBUILD[flags](pair);
+}
+
 // All levels in one sweep down the picture. The first level rebuilds the
 // picture's rows two by two into the result buffer; the averages each level
 // needs on the left of a row come from the level below it, which rebuilds its
 // own row pair into two scratch rows when asked for the first of them, and
 // so on down to the deepest level, which reads them from the source buffer.
 //
-// Every rebuilt value reaches the source buffer too, once the source value in
-// its place has been read (each is read once): the lower half of the picture
-// as it is rebuilt; the right half of an upper row from the result buffer as
-// the first level reads it; the left half of an upper row from the result
-// buffer after the deeper levels' last read of it. So both buffers end equal.
+// Every source value is read once, and every rebuilt value reaches the source
+// buffer too, so both buffers end equal. Row r of the picture is rebuilt at
+// time r / 2. Where the source values in its place are read later, the pair
+// that reads them puts the rebuilt ones back as it goes (a refill, from the
+// result buffer); where they were read already, the rebuilt ones go there as
+// they are made: the lower half of the picture by the first level's pair
+// itself, the rest of a row just after its pair.
 //
 // Time is counted in row pairs of the first level: pair j of level k runs at
-// time 2^(k-1) * j, and the first level's pair t makes rows 2t and 2t + 1.
+// time 2^(k-1) * j, its deeper levels' pairs just before it, and the first
+// level's pair t makes rows 2t and 2t + 1.
 struct Sweep {
     double* source;
     double* result;
@@ -97,17 +148,14 @@ struct Sweep {
     std::array<int, MOST_LEVELS + 1> rowsOut;  // rows level k has handed up
 };
 
-// The time of the last read of the left half of source row `row`, an upper row.
-std::int64_t lastReadOfLeftHalf(const Sweep& s, int row) {
-    if (s.levels == 1) return row;
-    std::int64_t last = 0;
-    for (int level = 2; level <= s.levels; ++level) {
-        const int band = levelRegion(s.height, s.width, level).rows / 2;
-        const std::int64_t scale = std::int64_t{1} << (level - 1);
-        if (row >= band) return std::max(last, (row - band) * scale);
-        last = std::max(last, row * scale);
-    }
-    return last;
+std::int64_t timeOf(int level, int pair) {
+    return std::int64_t{pair} << (level - 1);
+}
+
+// The refill for source values of row `row` read at time `now` from `read`
+// on: the same place in the result buffer when the row was rebuilt before.
+const double* refillFor(const Sweep& s, const double* read, int row, std::int64_t now) {
+    return row / 2 < now ? s.result + (read - s.source) : nullptr;
 }
 
 // Columns [from, to) of a finished row, from the result buffer to the source.
@@ -116,17 +164,28 @@ void copyToSource(const Sweep& s, int row, int from, int to) {
     std::copy_n(s.result + start, to - from, s.source + start);
 }
 
-// The left half of upper row `row`, read for the last time at time t, goes to
-// the source buffer while that source row is in cache, when it was made
-// before.
-void catchUp(const Sweep& s, int t, int row) {
-    if (lastReadOfLeftHalf(s, row) == t && t > row / 2) copyToSource(s, row, 0, s.width / 2);
+// Just after upper row `row` is rebuilt at time t: its parts whose source
+// values have all been read go to the source buffer. The first level reads
+// the right half at time `row`; each deeper level reads the right half of its
+// region in its averages rows (the whole region width at the deepest) and the
+// whole width in its details rows. With one level the first reads it all.
+void copyPartsAlreadyRead(const Sweep& s, int row, int t) {
+    if (row <= t) copyToSource(s, row, s.levels == 1 ? 0 : s.width / 2, s.width);
+    for (int level = 2; level <= s.levels; ++level) {
+        const auto [rows, cols] = levelRegion(s.height, s.width, level);
+        if (row >= rows / 2) {
+            if (timeOf(level, row - rows / 2) <= t) copyToSource(s, row, 0, cols);
+            return;
+        }
+        const bool deepest = level == s.levels;
+        if (timeOf(level, row) <= t) copyToSource(s, row, deepest ? 0 : cols / 2, cols);
+    }
 }
 
 void runPair(Sweep& s, int level, int pair, double* upper, double* lower);
 
 // The next row that level `level` (from 2 on) hands up, rebuilt in its scratch.
-const double* nextRowOf(Sweep& s, int level) {
+double* nextRowOf(Sweep& s, int level) {
     int& handed = s.rowsOut[std::size_t(level)];
     const int cols = levelRegion(s.height, s.width, level).cols;
     double* rows = s.scratch + s.layout.at[std::size_t(level)];
@@ -137,14 +196,15 @@ const double* nextRowOf(Sweep& s, int level) {
 // A pair of level 2 or deeper, rebuilt into scratch rows.
 void runPair(Sweep& s, int level, int pair, double* upper, double* lower) {
     const auto [rows, cols] = levelRegion(s.height, s.width, level);
+    const bool deepest = level == s.levels;
     double* averages = s.source + bufferIndex(0, pair, s.width);
-    const double* left = level == s.levels ? averages : nextRowOf(s, level + 1);
-    const double* details = s.source + bufferIndex(0, rows / 2 + pair, s.width);
-    rebuildRowPair<false, false>(left, averages + cols / 2, details, nullptr, upper, lower, nullptr,
-                                 nullptr, cols);
-    const int t = pair << (level - 1);
-    catchUp(s, t, pair);
-    catchUp(s, t, rows / 2 + pair);
+    double* left = deepest ? averages : nextRowOf(s, level + 1);
+    double* details = s.source + bufferIndex(0, rows / 2 + pair, s.width);
+    const std::int64_t now = timeOf(level, pair);
+    rebuild(RowPair{
+        left, averages + cols / 2, details, deepest ? refillFor(s, left, pair, now) : nullptr,
+        refillFor(s, averages + cols / 2, pair, now), refillFor(s, details, rows / 2 + pair, now),
+        upper, lower, nullptr, nullptr, cols});
 }
 
 // The first level's pair t: rows 2t and 2t + 1 of the picture. Returns
@@ -152,50 +212,32 @@ void runPair(Sweep& s, int level, int pair, double* upper, double* lower) {
 bool runFirstLevelPair(Sweep& s, int t) {
     const int half = s.height / 2;
     double* averages = s.source + bufferIndex(0, t, s.width);
-    const double* left = s.levels == 1 ? averages : nextRowOf(s, 2);
+    double* left = s.levels == 1 ? averages : nextRowOf(s, 2);
     double* right = averages + s.width / 2;
-    const double* details = s.source + bufferIndex(0, half + t, s.width);
-    const double* rightRefill = s.result + bufferIndex(s.width / 2, t, s.width);
+    double* details = s.source + bufferIndex(0, half + t, s.width);
     double* upper = s.result + bufferIndex(0, 2 * t, s.width);
-    double* upperCopy = s.source + bufferIndex(0, 2 * t, s.width);
-    double* lower = upper + s.width;
-    double* lowerCopy = upperCopy + s.width;
     // Rows of the lower half have had their only read; the last pair's lower
     // row is its own details row, still being read.
     const bool mirror = 2 * t >= half && t != half - 1;
-    // The right half of source row t is read now; its finished row was made
-    // at time t / 2.
-    const bool refill = t >= 1;
-    if (mirror && refill) {
-        rebuildRowPair<true, true>(left, right, details, rightRefill, upper, lower, upperCopy,
-                                   lowerCopy, s.width);
-    } else if (refill) {
-        rebuildRowPair<false, true>(left, right, details, rightRefill, upper, lower, nullptr,
-                                    nullptr, s.width);
-    } else if (mirror) {
-        rebuildRowPair<true, false>(left, right, details, nullptr, upper, lower, upperCopy,
-                                    lowerCopy, s.width);
-    } else {
-        rebuildRowPair<false, false>(left, right, details, nullptr, upper, lower, nullptr, nullptr,
-                                     s.width);
-    }
+    double* upperCopy = mirror ? s.source + bufferIndex(0, 2 * t, s.width) : nullptr;
+    rebuild(RowPair{left, right, details, s.levels == 1 ? refillFor(s, left, t, t) : nullptr,
+                    refillFor(s, right, t, t), refillFor(s, details, half + t, t), upper,
+                    upper + s.width, upperCopy, mirror ? upperCopy + s.width : nullptr, s.width});
     return mirror;
 }
 
-// After time t: the parts of the rows just rebuilt whose source values have
-// been read go to the source buffer, unless the pair put them there.
+// After time t: the rows just rebuilt go to the source buffer where the
+// source values in their place have been read, unless the pair put them
+// there.
 void copyFinishedParts(const Sweep& s, int t, bool mirrored) {
     const int half = s.height / 2;
-    const int middle = s.width / 2;
     for (const int row : {2 * t, 2 * t + 1}) {
-        if (row >= half) {
-            if (!mirrored) copyToSource(s, row, 0, s.width);
-            continue;
+        if (row < half) {
+            copyPartsAlreadyRead(s, row, t);
+        } else if (!mirrored) {
+            copyToSource(s, row, 0, s.width);
         }
-        if (row <= t) copyToSource(s, row, middle, s.width);
-        if (lastReadOfLeftHalf(s, row) <= t) copyToSource(s, row, 0, middle);
     }
-    if (s.levels == 1) catchUp(s, t, t);
 }
 
 // The levels as separate passes: each level's column pass from the source
