@@ -12,7 +12,15 @@ shared with other work, wall time mostly measures the wait for a processor.
 - ondafwd and ondainv against ondasplit, the one-sweep program, on the same
   picture: 8-bit and 24-bit, one level and two;
 - every program against the copy floor (read the file, write both
-  coefficient buffers once, write the file).
+  coefficient buffers once, write the file);
+- ondasplit against itself, which shows how far this machine's noise alone
+  moves a median.
+
+The system part of the processor time is mostly the kernel zeroing fresh
+pages, the same page faults for every program, yet it varies tenfold between
+identical runs on a virtual machine. With 15 pairs (the default) the median
+of ondasplit against itself stayed within 0.01 of 1 in three runs there;
+with 9, medians moved by several hundredths.
 
 Then counts, under valgrind's cache simulator, the instructions and the
 first-level data-cache misses per pixel of each program at 2048^2, 8-bit, two
@@ -97,7 +105,7 @@ def cachegrind(command, pixels):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
-    parser.add_argument("--pairs", type=int, default=9)
+    parser.add_argument("--pairs", type=int, default=15)
     parser.add_argument("--peer", default=os.path.join(os.path.dirname(__file__), "haar_numpy.py"))
     parser.add_argument("--python", default="/usr/bin/python3")
     parser.add_argument("--quick", action="store_true", help="2048^2 only, no valgrind")
@@ -126,6 +134,11 @@ def main():
         have_peer = os.path.exists(args.peer) and subprocess.run(
             [args.python, "-c", "import numpy, PIL"], capture_output=True).returncode == 0
         print(f"Paired whole-process ratios, median of {args.pairs} pairs (min-max):")
+        noise_picture = pictures[sides[-1], 24]
+        median, low, high = paired_ratio(run("ondasplit", noise_picture), run("ondasplit", noise_picture),
+                                         args.pairs)
+        report.line(f"ondasplit / itself, {sides[-1]}^2 24-bit (the noise)", median,
+                    note=f"({low:.3f}-{high:.3f})")
         for side in sides:
             grey = pictures[side, 8]
             if have_peer:
