@@ -61,18 +61,12 @@ struct RowPair {
 // element, with nothing stored between them. Each value is the same sum or
 // difference as in the passes.
 template <bool Mirror, bool RefillLeft, bool RefillRight, bool RefillDetails>
-void rebuildRowPair(const RowPair& pair) {
-    double* __restrict left = pair.left;
-    double* __restrict right = pair.right;
-    double* __restrict details = pair.details;
-    const double* __restrict leftRefill = pair.leftRefill;
-    const double* __restrict rightRefill = pair.rightRefill;
-    const double* __restrict detailsRefill = pair.detailsRefill;
-    double* __restrict upper = pair.upper;
-    double* __restrict lower = pair.lower;
-    double* __restrict upperCopy = pair.upperCopy;
-    double* __restrict lowerCopy = pair.lowerCopy;
-    const std::ptrdiff_t half = pair.count / 2;
+void rebuildRowPair(double* __restrict left, double* __restrict right, double* __restrict details,
+                    const double* __restrict leftRefill, const double* __restrict rightRefill,
+                    const double* __restrict detailsRefill, double* __restrict upper,
+                    double* __restrict lower, double* __restrict upperCopy,
+                    double* __restrict lowerCopy, int count) {
+    const std::ptrdiff_t half = count / 2;
     for (std::ptrdiff_t k = 0; k < half; ++k) {
         const double upperLeft = left[k] + details[k];
         const double lowerLeft = left[k] - details[k];
@@ -105,11 +99,17 @@ void rebuildRowPair(const RowPair& pair) {
 // which of them the pair gives.
 using RebuildFunction = void (*)(const RowPair&);
 
+template <std::size_t Flags>
+void rebuildWith(const RowPair& p) {
+    rebuildRowPair<(Flags & 1U) != 0, (Flags & 2U) != 0, (Flags & 4U) != 0, (Flags & 8U) != 0>(
+        p.left, p.right, p.details, p.leftRefill, p.rightRefill, p.detailsRefill, p.upper, p.lower,
+        p.upperCopy, p.lowerCopy, p.count);
+}
+
 template <std::size_t... Flags>
 constexpr std::array<RebuildFunction, sizeof...(Flags)> rebuildTable(
     std::index_sequence<Flags...> /*unused*/) {
-    return {&rebuildRowPair<(Flags & 1U) != 0, (Flags & 2U) != 0, (Flags & 4U) != 0,
-                            (Flags & 8U) != 0>...};
+    return {&rebuildWith<Flags>...};
 }
 
 constexpr auto REBUILD = rebuildTable(std::make_index_sequence<16>{});
