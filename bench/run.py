@@ -19,7 +19,7 @@ shared with other work, wall time mostly measures the wait for a processor.
 The system part of the processor time is mostly the kernel zeroing fresh
 pages, the same page faults for every program, yet it varies tenfold between
 identical runs on a virtual machine. With 15 pairs (the default) the median
-of ondasplit against itself stayed within 0.01 of 1 in three runs there;
+of ondasplit against itself stayed within 0.015 of 1 in six runs there;
 with 9, medians moved by several hundredths.
 
 Then counts, under valgrind's cache simulator, the instructions and the
