@@ -56,12 +56,6 @@
 #include "owners.h"
 
 #if defined(_WIN32)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 #define ONDA_GETC _fgetc_nolock
 #define ONDA_PUTC _fputc_nolock

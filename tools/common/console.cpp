@@ -3,9 +3,6 @@
 #include <cstdio>
 
 #if defined(_WIN32)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 #elif defined(__has_include)
 #if __has_include(<langinfo.h>) && __has_include(<unistd.h>)
