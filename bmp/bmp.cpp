@@ -5,8 +5,8 @@
 //   0  2  signature "BM" (0x4D42 read as one 16-bit number)
 //   2  4  size of the whole file          (read, not used)
 //   6  2  reserved, 8  2  reserved        (read, not used)
-//  10  4  offset of the pixel data        (read, not used: the pixels are
-//                                          taken to follow the palette directly)
+//  10  4  offset of the pixel data        (a gap between the palette and this
+//                                          offset is skipped)
 //
 // A bitmap header follows at offset 14. Its first 4 bytes give its size: 12 for
 // the core header, 40 for the info header; any other size is refused.
@@ -27,7 +27,9 @@
 // for the depth: 256 entries for 8 bits, none for 24. A core header has no
 // such field and always uses the default.
 //
-// The pixel rows follow the palette, bottom row first. Each row holds its
+// The pixel rows follow the palette, bottom row first: at the pixel data
+// offset when that lies beyond the palette's end, and right after the palette
+// otherwise (some writers put a smaller offset than their own palette takes). Each row holds its
 // pixels left to right, then zero to three padding bytes up to a multiple of 4.
 // An 8-bit pixel is a palette index; a 24-bit pixel is blue, green, red. An
 // 8-bit picture keeps the red component of its palette colours, which is the
@@ -43,20 +45,15 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstddef>
 #include <cstring>
-#include <filesystem>
-#include <memory>
 #include <string>
-#include <system_error>
 
-#include "interrupt.h"
 #include "owners.h"
+#include "replace.h"
 
 #if defined(_WIN32)
-#include <windows.h>
 #define ONDA_GETC _fgetc_nolock
 #define ONDA_PUTC _fputc_nolock
 #else
@@ -79,6 +76,7 @@ constexpr int CHUNK_PIXELS = 4096;
 using Chunk = std::array<unsigned char, std::size_t{CHUNK_PIXELS} * 3>;
 
 struct Header {
+    std::int32_t pixelOffset = 0;
     std::int32_t headerSize = 0;
     std::int32_t width = 0;
     std::int32_t height = 0;
@@ -104,13 +102,12 @@ bool skipBytes(std::FILE* stream, std::int64_t n) {
     return true;
 }
 
-// The file header after the signature.
-bool readFileHeader(std::FILE* stream) {
+// The file header after the signature; keeps the pixel data offset.
+bool readFileHeader(std::FILE* stream, Header& header) {
     std::int32_t fileSize = 0;
-    std::int32_t pixelOffset = 0;
     std::uint16_t reserved = 0;
     return freadDWORD(&fileSize, stream) && freadWORD(&reserved, stream) &&
-           freadWORD(&reserved, stream) && freadDWORD(&pixelOffset, stream);
+           freadWORD(&reserved, stream) && freadDWORD(&header.pixelOffset, stream);
 }
 
 bool readCoreHeader(std::FILE* stream, Header& header) {
@@ -189,11 +186,13 @@ bool readRow(std::FILE* stream, Image* image, int y, std::int64_t padding, const
     return skipBytes(stream, padding);
 }
 
-// Every stored row, bottom row first. Returns 0, or the number of the stored
-// row (from 1) that the file ends in.
-int readPixelRows(std::FILE* stream, Image* image, const Palette& palette) {
+// Every stored row, bottom row first, after `gap` bytes (none when it is not
+// positive). Returns 0, or the number of the stored row (from 1) that the
+// file ends in; a file that ends in the gap ends before the first row.
+int readPixelRows(std::FILE* stream, Image* image, std::int64_t gap, const Palette& palette) {
     const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
-    if (rowLength == 0) return 0;  // zero width: the rows hold no bytes
+    if (rowLength == 0 || image->height == 0) return 0;  // the rows hold no bytes
+    if (!skipBytes(stream, gap)) return 1;
     const std::int64_t padding = rowLength - std::int64_t{image->width} * image->depth / 8;
     for (int y = image->height - 1; y >= 0; --y) {
         if (!readRow(stream, image, y, padding, palette)) return image->height - y;
@@ -288,12 +287,11 @@ bool writeRow(std::FILE* stream, const Image* source, int y, std::size_t padding
                 *out++ = static_cast<unsigned char>(pixel.r);
             }
         }
-        std::fwrite(chunk.data(), 1, std::size_t(out - chunk.data()), stream);
-        if (std::ferror(stream)) return false;
+        const auto length = std::size_t(out - chunk.data());
+        if (std::fwrite(chunk.data(), 1, length, stream) != length) return false;
     }
     static const unsigned char zeros[4] = {0, 0, 0, 0};
-    std::fwrite(zeros, 1, padding, stream);
-    return !std::ferror(stream);
+    return padding == 0 || std::fwrite(zeros, 1, padding, stream) == padding;
 }
 
 // Gives BMP_WRITE_FAILED, keeping the step and the errno of its failed call.
@@ -331,91 +329,6 @@ int writeStream(std::FILE* stream, const Image* image, BmpWriteCause& cause) {
     }
     if (std::fflush(stream) != 0 || std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE);
     return BMP_WRITTEN;
-}
-
-#if defined(_WIN32)
-// A path named in the ANSI code page, as the C runtime reads a file name and
-// the programs get their arguments. (Not every standard library converts a
-// narrow path with that code page.)
-std::filesystem::path pathOf(const char* name) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-    if (length <= 0) return std::filesystem::path(name);
-    std::wstring wide(std::size_t(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, name, -1, &wide[0], length);
-    wide.resize(std::size_t(length - 1));
-    return std::filesystem::path(wide);
-}
-#else
-std::filesystem::path pathOf(const char* name) {
-    return std::filesystem::path(name);
-}
-#endif
-
-// A fresh file beside `target`, opened exclusively so that no existing file is
-// ever reused. Its name is returned through `name`; on failure errno is that
-// of the last attempt.
-File createFileBeside(const std::filesystem::path& target, std::filesystem::path& name) {
-    auto seed = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-        name = target;
-        name += "." + std::to_string(seed >> 40) + ".tmp";
-        std::FILE* created = createNewFile(name);
-        if (created != nullptr) return File(created);
-        if (errno != EEXIST) break;
-    }
-    return nullptr;
-}
-
-bool closeChecked(File file) {
-    return std::fclose(file.release()) == 0;
-}
-
-// Devices and pipes (an existing path that is not a regular file) take the
-// bytes straight: there is nothing to keep and nothing to rename over.
-int writeInPlace(const char* path, const Image* image, BmpWriteCause& cause) {
-    File file(std::fopen(path, "wb"));
-    if (!file) return writeFailed(cause, BMP_WRITE_CREATE);
-    const int written = writeStream(file.get(), image, cause);
-    if (!closeChecked(std::move(file)) && written == BMP_WRITTEN) {
-        return writeFailed(cause, BMP_WRITE_CLOSE);
-    }
-    return written;
-}
-
-// The errno of a failed file system call.
-int errnoOf(const std::error_code& error) {
-    return error.default_error_condition().value();
-}
-
-// The temporary file's write, then its rename over the target; the file is
-// removed when either fails. Interruptions remove it too while it exists.
-int writeThroughTemporary(const std::filesystem::path& target,
-                          const std::filesystem::file_status& old, const Image* image,
-                          BmpWriteCause& cause) {
-    namespace fs = std::filesystem;
-    fs::path temporary;
-    File file;
-    {
-        const InterruptsHeld held;
-        file = createFileBeside(target, temporary);
-        if (!file) return writeFailed(cause, BMP_WRITE_CREATE);
-        armRemovalOnInterrupt(temporary.c_str());
-    }
-    int written = writeStream(file.get(), image, cause);
-    if (!closeChecked(std::move(file)) && written == BMP_WRITTEN) {
-        written = writeFailed(cause, BMP_WRITE_CLOSE);
-    }
-    const InterruptsHeld held;
-    std::error_code error;
-    if (written == BMP_WRITTEN) {
-        if (fs::exists(old)) fs::permissions(temporary, old.permissions(), error);
-        fs::rename(temporary, target, error);
-        if (error) cause = BmpWriteCause{BMP_WRITE_RENAME, 0, 0, errnoOf(error)};
-    }
-    if (written != BMP_WRITTEN || error) fs::remove(temporary, error);
-    disarmRemovalOnInterrupt();
-    return cause.step == BMP_WRITE_DONE ? BMP_WRITTEN : BMP_WRITE_FAILED;
 }
 
 }  // namespace
@@ -506,7 +419,7 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     if (signature != BMP_SIGNATURE) return refused(BMP_BAD_HEADER, BMP_FAULT_SIGNATURE, signature);
 
     Header header;
-    if (!readFileHeader(stream)) return refused(BMP_BAD_HEADER, BMP_FAULT_FILE_HEADER_CUT);
+    if (!readFileHeader(stream, header)) return refused(BMP_BAD_HEADER, BMP_FAULT_FILE_HEADER_CUT);
     if (!freadDWORD(&header.headerSize, stream)) {
         return refused(BMP_BAD_HEADER, BMP_FAULT_HEADER_CUT, 0);
     }
@@ -530,17 +443,21 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     const int paletteLength =
         header.colorsUsed != 0 ? header.colorsUsed : countOfDIBColorEntries(header.bitsPerPixel);
     Palette palette{};
-    const int entries = readPalette(stream, paletteLength, core ? 3 : 4, palette);
+    const int entryBytes = core ? 3 : 4;
+    const int entries = readPalette(stream, paletteLength, entryBytes, palette);
     if (entries < paletteLength) {
         return refused(BMP_BAD_HEADER, BMP_FAULT_PALETTE_CUT, entries + 1, paletteLength);
     }
+    const std::int64_t paletteEnd =
+        FILE_HEADER_SIZE + header.headerSize + std::int64_t{paletteLength} * entryBytes;
+    const std::int64_t gap = std::int64_t{std::uint32_t(header.pixelOffset)} - paletteEnd;
 
     Image* created = createImage(header.width, header.height, header.bitsPerPixel);
     if (created == nullptr) {
         return refused(BMP_NO_IMAGE, noImageFault(header), header.width, header.height);
     }
     *image = created;
-    const int shortRow = readPixelRows(stream, created, palette);
+    const int shortRow = readPixelRows(stream, created, gap, palette);
     if (shortRow != 0)
         return refused(BMP_BAD_PIXELS, BMP_FAULT_PIXELS_CUT, shortRow, created->height);
     return BMP_OK;
@@ -621,20 +538,15 @@ int writeBMPfile(const char* path, const Image* image) {
 }
 
 int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* cause) {
-    namespace fs = std::filesystem;
     BmpWriteCause unreported;
     BmpWriteCause& told = cause != nullptr ? *cause : unreported;
     told = BmpWriteCause{};
     if (!acceptsImage(image, told)) return BMP_WRITE_FAILED;
-
-    std::error_code error;
-    fs::path target = pathOf(path);
-    const fs::file_status status = fs::status(target, error);
-    if (fs::exists(status) && !fs::is_regular_file(status)) return writeInPlace(path, image, told);
-    // A link is followed, so that the file it names is replaced, not the link.
-    const fs::path resolved = fs::weakly_canonical(target, error);
-    if (!error) target = resolved;
-    return writeThroughTemporary(target, status, image, told);
+    const ContentWriter writeImage = [](std::FILE* stream, const void* content,
+                                        BmpWriteCause& failure) {
+        return writeStream(stream, static_cast<const Image*>(content), failure);
+    };
+    return replaceFile(path, writeImage, image, told);
 }
 
 std::string bmpWriteReason(const BmpWriteCause& cause) {
@@ -651,6 +563,11 @@ std::string bmpWriteReason(const BmpWriteCause& cause) {
                 static_cast<long long>(cause.value), static_cast<long long>(cause.other));
         case BMP_WRITE_CREATE:
             return std::string("cannot be created: ") + std::strerror(cause.error);
+        case BMP_WRITE_FOLDER:
+            return std::string(
+                       "cannot be replaced: its folder must be writable too, since the new file "
+                       "is written beside it first: ") +
+                   std::strerror(cause.error);
         case BMP_WRITE_WRITE:
             return std::string("cannot be written: ") + std::strerror(cause.error);
         case BMP_WRITE_CLOSE: return std::string("cannot be closed: ") + std::strerror(cause.error);

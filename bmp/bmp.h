@@ -90,9 +90,8 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause = nullpt
 // Writes an 8-bit or 24-bit image. The file appears complete under its name or
 // not at all: it is written beside the target and renamed into place, so a
 // failed or interrupted write leaves any earlier file intact and no temporary
-// file (see writeBMPfileReporting). Returns BMP_WRITE_FAILED for
-// another depth, a file too large for the format's size field, or any failed
-// open, write, flush, close or rename.
+// file (replace.h tells how). Returns BMP_WRITE_FAILED for another depth, a
+// file too large for the format's size field, or any failed step.
 int writeBMPfile(const char* path, const Image* image);
 
 // What refused a write: nothing (BMP_WRITTEN), the image itself (a depth
@@ -103,7 +102,8 @@ enum BmpWriteStep {
     BMP_WRITE_BAD_IMAGE,  // value: the depth (no pixels when it is 8 or 24)
     BMP_WRITE_TOO_LARGE,  // value: width, other: height
     BMP_WRITE_CREATE,     // the file (or the temporary beside it) cannot be created
-    BMP_WRITE_WRITE,      // a write or the flush failed
+    BMP_WRITE_FOLDER,     // an existing file's folder takes no new file beside it
+    BMP_WRITE_WRITE,      // the existing file may not be written, or a write failed
     BMP_WRITE_CLOSE,
     BMP_WRITE_RENAME,  // the temporary cannot take the target's name
 };
@@ -116,10 +116,6 @@ struct BmpWriteCause {
 };
 
 // writeBMPfile, telling what failed through `cause` (which may be null).
-// While the temporary file exists, SIGINT, SIGTERM and SIGHUP (on Windows
-// Ctrl-C and Ctrl-Break) whose action is the default remove it, then end the
-// process as the signal would have: the default action is restored and the
-// signal raised again. Before and after, those signals act as usual.
 int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* cause);
 
 // One English sentence for a failed write, the system's reason included.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -86,6 +87,9 @@ std::vector<StatusCase> statusCases() {
         {"50000 x 50000", [] { BmpBuilder b = grey8(0, 0); b.width = 50000; b.height = 50000; return b.bytes(); }(), BMP_NO_IMAGE, "picture of 50000x50000 pixels"},
         {"65535 x 65535 core header", [] { BmpBuilder b; b.headerSize = 12; b.width = 65535; b.height = 65535; b.palette.assign(768, 0); return b.bytes(); }(), BMP_NO_IMAGE, "picture of 65535x65535 pixels"},
         {"width 2^30, 24 bits", [] { BmpBuilder b; b.bitsPerPixel = 24; b.width = 1 << 30; b.height = 1; return b.bytes(); }(), BMP_NO_IMAGE, "picture of 1073741824x1 pixels"},
+        {"pixel offset beyond the file's end", [] { BmpBuilder b = grey8(5, 3); b.pixelOffset = 1078 + 25; return b.bytes(); }(), BMP_BAD_PIXELS, "file ends inside pixel row 1 of 3", true},
+        {"pixel offset 2^32-1", [] { BmpBuilder b = grey8(5, 3); b.pixelOffset = 0xFFFFFFFF; return b.bytes(); }(), BMP_BAD_PIXELS, "file ends inside pixel row 1 of 3", true},
+        {"pixel offset inside the palette", [] { BmpBuilder b = grey8(5, 3); b.pixelOffset = 100; return b.bytes(); }(), BMP_OK, "read"},
         {"well formed", good, BMP_OK, "read"},
         {"256 colours used", [] { BmpBuilder b = grey8(5, 3); b.colorsUsed = 256; return b.bytes(); }(), BMP_OK, "read"},
     };
@@ -188,13 +192,22 @@ TEST(ReadBMP, ColourFileSetsAsideTheEntriesItsColourCountNames) {
     EXPECT_EQ(channelAt(*r.image, 0, 0, 2), 1);
 }
 
-TEST(ReadBMP, PixelsFollowThePaletteWhateverTheOffsetField) {
-    BmpBuilder b = grey8(1, 1);
-    b.pixelOffset = 5000;
-    b.pixels = {42, 0, 0, 0};
-    const ReadResult r = readBytes(b.bytes());
-    ASSERT_EQ(r.status, BMP_OK);
-    EXPECT_EQ(channelAt(*r.image, 0, 0, 0), 42);
+// The rows start at the pixel data offset when it lies beyond the palette's
+// end (1078 here), right after the palette otherwise.
+TEST(ReadBMP, PixelsStartAtTheOffsetBeyondThePalette) {
+    const struct {
+        std::uint32_t offset;
+        Bytes gap;
+    } cases[] = {{0, {}}, {54, {}}, {1077, {}}, {1078, {}}, {1079, {9}}, {1082, {9, 9, 9, 9}}};
+    for (const auto& c : cases) {
+        BmpBuilder b = grey8(1, 1);
+        b.pixelOffset = c.offset;
+        b.pixels = c.gap;
+        b.pixels.insert(b.pixels.end(), {42, 0, 0, 0});
+        const ReadResult r = readBytes(b.bytes());
+        ASSERT_EQ(r.status, BMP_OK) << c.offset;
+        EXPECT_EQ(channelAt(*r.image, 0, 0, 0), 42) << c.offset;
+    }
 }
 
 TEST(ReadBMP, PixelsReadBeforeTheDataEndsAreKept) {
@@ -398,21 +411,63 @@ TEST(WriteBMP, ReplacesAnExistingFileKeepingItsModeAndLeavesNoTemporary) {
 #if !defined(_WIN32)  // Windows files have no mode beyond read-only
     EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
+    // A new file takes 0666 less the umask.
+    const mode_t umaskBefore = ::umask(027);
+    EXPECT_EQ(writeBMPfile(dir.path("new.bmp").c_str(), image.get()), BMP_WRITTEN);
+    ::umask(umaskBefore);
+    EXPECT_EQ(fs::status(dir.path("new.bmp")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::remove(dir.path("new.bmp"));
 #endif
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.bmp"});
 }
 
-TEST(WriteBMP, WritesThroughALinkToItsFile) {
+// Wherever a name leads, the file is written there: through links (a dangling
+// one creates the file it names, a relative one is read from its own folder),
+// under the longest name a folder holds, and in a folder whose path leaves
+// room for little more than the name. Links stay links; nothing else is left.
+TEST(WriteBMP, WritesWhereverTheNameLeads) {
 #if defined(_WIN32)
-    GTEST_SKIP() << "symbolic links on Windows need a privilege that tests do not have";
-#endif
+    GTEST_SKIP() << "symbolic links need a privilege there, and Windows keeps its own path limits";
+#else
     ScratchDir dir;
-    writeFileBytes(dir.path("real.bmp"), Bytes(10, 0));
-    fs::create_symlink(dir.path("real.bmp"), dir.path("link.bmp"));
-    const ImagePtr image = makeImage(2, 2, 8, [](int, int, int) { return 1; });
-    ASSERT_EQ(writeBMPfile(dir.path("link.bmp").c_str(), image.get()), BMP_WRITTEN);
-    EXPECT_TRUE(fs::is_symlink(dir.path("link.bmp")));
-    EXPECT_EQ(readFileBytes(dir.path("real.bmp")).size(), 1086u);
+    const fs::path& root = dir.root();
+    fs::path deep = root;
+    while (deep.string().size() + 220 < PATH_MAX) deep /= std::string(200, 'd');
+    deep /= std::string(PATH_MAX - 10 - deep.string().size(), 'e');  // then "/out.bmp"
+    fs::create_directories(deep);
+    fs::create_directory(root / "sub");
+    const std::string longest = std::string(251, 'n') + ".bmp";  // 255 bytes
+    const struct {
+        const char* what;
+        fs::path asked, written;
+        std::string linkText;  // when `asked` is a link
+        bool existing;
+    } rows[] = {
+        {"link", root / "link.bmp", root / "real.bmp", "real.bmp", true},
+        {"dangling link", root / "dangling.bmp", root / "sub" / "absent.bmp", "sub/absent.bmp",
+         false},
+        {"link to a link", root / "sub" / "twice.bmp", root / "real.bmp", "../link.bmp", true},
+        {"255-byte name", root / longest, root / longest, "", false},
+        {"255-byte name, existing", root / longest, root / longest, "", true},
+        {"deep folder", deep / "out.bmp", deep / "out.bmp", "", false},
+        {"deep folder, existing", deep / "out.bmp", deep / "out.bmp", "", true},
+    };
+    const ImagePtr image = makeImage(4, 2, 24, [](int x, int y, int c) { return x + y + c; });
+    const Bytes expected = bmpFileOf(*image);
+    for (const auto& row : rows) {
+        if (row.existing) writeFileBytes(row.written, Bytes(7, 1));
+        if (!row.linkText.empty() && !fs::is_symlink(row.asked)) {
+            fs::create_symlink(row.linkText, row.asked);
+        }
+        EXPECT_EQ(writeBMPfile(row.asked.c_str(), image.get()), BMP_WRITTEN) << row.what;
+        EXPECT_EQ(readFileBytes(row.written), expected) << row.what;
+        EXPECT_EQ(fs::is_symlink(row.asked), !row.linkText.empty()) << row.what;
+        for (const auto& entry : fs::recursive_directory_iterator(root)) {
+            EXPECT_NE(entry.path().filename().string().rfind(".onda-", 0), 0u) << row.what;
+        }
+    }
+#endif
 }
 
 TEST(WriteBMP, RefusesAFileTooLargeForTheSizeField) {

@@ -8,6 +8,12 @@
 // for more than the image model's limit would end with a report.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -30,6 +36,7 @@ struct Program {
     const char* title;              // first banner line
     message::JapaneseText product;  // second banner line
     const char* usage;
+    bool reportsKind;  // prints whether the picture is colour before the repeat number
 };
 
 void PrintTo(const Program& program, std::ostream* out) {
@@ -38,11 +45,11 @@ void PrintTo(const Program& program, std::ostream* out) {
 
 const Program PROGRAMS[] = {
     {"ondafwd", ONDAFWD_PATH, "Wavelet Function (Ondeline) ", message::FWD_PRODUCT,
-     "ondafwd <read image file name> <write image file name> <Repeat Number>"},
+     "ondafwd <read image file name> <write image file name> <Repeat Number>", false},
     {"ondainv", ONDAINV_PATH, "Wavelet Inv. Function (Ondeline) ", message::INV_PRODUCT,
-     "ondainv <read image file name> <write image file name>  <Repeat Number>"},
+     "ondainv <read image file name> <write image file name>  <Repeat Number>", false},
     {"ondasplit", ONDASPLIT_PATH, "Wavelet Function (ondasplit 3) ", message::SPLIT_PRODUCT,
-     "ondasplit <read image file name> <write image file name> <Repeat Number>"},
+     "ondasplit <read image file name> <write image file name> <Repeat Number>", true},
 };
 
 // Under ASan: a single request above 2 GiB is a report, not a refusal.
@@ -258,9 +265,9 @@ std::vector<HostileCase> hostileCases() {
 
 class EveryProgram : public testing::TestWithParam<Program> {
    protected:
-    static RunResult run(const std::vector<std::string>& args, RunLimits limits = {},
+    static RunResult run(const std::vector<std::string>& args, const RunOptions& options = {},
                          const std::vector<std::string>& environment = sanitizerSettings()) {
-        return runProgram(GetParam().path, args, limits, environment);
+        return runProgram(GetParam().path, args, options, environment);
     }
 };
 
@@ -445,7 +452,7 @@ TEST_P(EveryProgram, MemoryThatCannotBeHadEndsTheRun) {
     for (const Case& c : cases) {
         ScratchDir dir;
         writeSparseGreyFile(dir.path("big.bmp"), c.side, c.side);
-        RunLimits limits;
+        RunOptions limits;
         limits.addressSpaceBytes = c.addressSpaceMiB << 20;
         std::vector<std::string> environment;
         if (c.sanitizerOptions) environment.push_back(c.sanitizerOptions);
@@ -496,25 +503,6 @@ TEST_P(EveryProgram, OutputThatCannotBeWrittenIsNamedAndLeavesNothing) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"});
 }
 
-TEST_P(EveryProgram, FailedWriteOverAnExistingFileKeepsIt) {
-#if defined(_WIN32)
-    GTEST_SKIP() << "needs a file-size limit (setrlimit), which Windows does not have";
-#endif
-    ScratchDir dir;
-    writeFileBytes(dir.path("in.bmp"), greyBmp(64, 64, [](int x, int y) { return x ^ y; }));
-    const Bytes old(100, 0x5A);
-    writeFileBytes(dir.path("out.bmp"), old);
-    RunLimits limits;
-    limits.fileSizeBytes = 2000;  // the new file needs 1078 + 64 * 64 bytes
-    const RunResult r = run({dir.path("in.bmp"), dir.path("out.bmp")}, limits);
-    EXPECT_EQ(r.signal, 0);
-    EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_TRUE(endsWith(r.out, writeFailure(dir.path("out.bmp").string()))) << r.out;
-    expectReason(r, GetParam().name, dir.path("out.bmp"), "cannot be written: File too large");
-    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), old);
-    EXPECT_EQ(dir.entries().size(), 2u);  // no temporary left behind
-}
-
 TEST_P(EveryProgram, OutputMayReplaceTheInput) {
     ScratchDir dir;
     const Bytes picture =
@@ -528,36 +516,232 @@ TEST_P(EveryProgram, OutputMayReplaceTheInput) {
     EXPECT_NE(readFileBytes(dir.path("pic.bmp")), picture);
 }
 
-// SIGINT or SIGTERM while the output is written ends the run by that signal
-// and leaves neither the output nor its temporary file.
-TEST_P(EveryProgram, InterruptedWriteLeavesNothing) {
-#ifdef _WIN32
-    GTEST_SKIP() << "signals are POSIX; the console handler is not driven here";
-#else
+// A picture, an earlier output file, and what a run without faults prints
+// and writes: what every failing write below is judged against.
+struct WriteScene {
     ScratchDir dir;
-    BmpBuilder big = colourInfo(0, 0);  // 4096 x 4096 colour pixels, a 48 MiB write
-    big.width = big.height = 4096;
-    writeFileBytes(dir.path("in.bmp"), big.bytes());
-    fs::resize_file(dir.path("in.bmp"), 54 + std::uintmax_t(3) * 4096 * 4096);
-    const auto temporaryExists = [&dir] {
-        const std::vector<std::string> names = dir.entries();
-        return std::any_of(names.begin(), names.end(),
-                           [](const std::string& name) { return endsWith(name, ".tmp"); });
+    const TextPath in = dir.path("in.bmp"), out = dir.path("out.bmp");
+    const Bytes old = Bytes(100, 0x5A);
+    RunResult good;
+    Bytes written;
+
+    explicit WriteScene(const Program& program) {
+        writeFileBytes(in, greyBmp(8, 8, [](int x, int y) { return 30 * x + y; }));
+        good = runProgram(program.path, {in, out}, {}, sanitizerSettings());
+        good.out = maskAddresses(good.out);
+        written = readFileBytes(out);
+        writeFileBytes(out, old);
+    }
+
+    void expectWritten(const RunResult& r, const std::string& what) const {
+        EXPECT_EQ(r.signal, 0) << what;
+        EXPECT_EQ(r.exitStatus, 0) << what;
+        EXPECT_EQ(maskAddresses(r.out), good.out) << what;
+        EXPECT_EQ(r.err, "") << what;
+        EXPECT_EQ(readFileBytes(out), written) << what;
+        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"})) << what;
+    }
+
+    // The write failed for `reason`; the earlier file is whole, nothing else left.
+    void expectRefused(const RunResult& r, const Program& program, const std::string& reason,
+                       const std::string& what) const {
+        EXPECT_EQ(r.signal, 0) << what;
+        EXPECT_EQ(r.exitStatus, 1) << what;
+        EXPECT_EQ(maskAddresses(r.out), good.out + writeFailure(out)) << what;
+        EXPECT_EQ(r.err, std::string(program.name) + ": " + out.string() + ": " + reason + "\n")
+            << what;
+        EXPECT_EQ(readFileBytes(out), old) << what;
+        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"})) << what;
+    }
+};
+
+#if defined(ONDA_FAULT_LIBRARY)
+// The fault-injection library loaded into the program, striking as `fault`
+// says ("FUNCTION N ERRNO" or "FUNCTION N signal S"); `report` appears when
+// it strikes.
+std::vector<std::string> withFault(const std::string& fault, const fs::path& report) {
+    std::vector<std::string> environment = {std::string("LD_PRELOAD=") + ONDA_FAULT_LIBRARY,
+                                            "ONDA_FAULT=" + fault,
+                                            "ONDA_FAULT_REPORT=" + report.string()};
+    if (underAddressSanitizer()) environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
+    return environment;
+}
+#endif
+
+// Each call of each file function the writer makes, failing in turn.
+TEST_P(EveryProgram, EveryFailingFileCallKeepsTheEarlierFile) {
+#if !defined(ONDA_FAULT_LIBRARY)
+    GTEST_SKIP() << "the fault-injection library needs LD_PRELOAD";
+#else
+    const WriteScene scene(GetParam());
+    const ScratchDir reports;
+    const fs::path struck = reports.path("struck");
+    const std::string eio = ": Input/output error";
+    const struct {
+        std::string function;
+        std::vector<std::string> reasons;  // by call, the last for any later; "": it writes
+    } rows[] = {
+        // the folder, the check that the old file may be written, the temporary file
+        {"openat",
+         {"cannot be created" + eio, "cannot be written" + eio, "cannot be created" + eio}},
+        {"fstatat", {"cannot be created" + eio}},
+        {"fdopen", {"cannot be written" + eio}},
+        {"fwrite", {"cannot be written" + eio}},  // a call for each row
+        {"fflush", {"cannot be written" + eio}},
+        {"fchmod", {"cannot be written" + eio}},
+        {"fclose", {"", "cannot be closed" + eio}},  // the input is closed first
+        {"renameat", {"cannot be put in place" + eio}},
     };
-    for (const int signal : {SIGINT, SIGTERM}) {
-        RunResult r;
-        bool sent = false;
-        for (int attempt = 0; attempt < 3 && r.signal == 0; ++attempt) {  // until it lands in time
-            fs::remove(dir.path("out.bmp"));
-            r = runProgramInterrupted(GetParam().path,
-                                      {dir.path("in.bmp"), dir.path("out.bmp"), "1"},
-                                      temporaryExists, signal, sent);
+    for (const auto& row : rows) {
+        for (std::size_t call = 1;; ++call) {
+            const std::string what = row.function + " call " + std::to_string(call);
+            fs::remove(struck);
+            writeFileBytes(scene.out, scene.old);
+            const RunResult r = run({scene.in, scene.out}, {},
+                                    withFault(row.function + " " + std::to_string(call) + " 5",
+                                              struck));  // EIO
+            if (!fs::exists(struck)) {                   // no such call: the file is written
+                EXPECT_GT(call, row.reasons.size()) << what;
+                scene.expectWritten(r, what);
+                break;
+            }
+            const std::string& reason = row.reasons[std::min(call, row.reasons.size()) - 1];
+            if (reason.empty()) {
+                scene.expectWritten(r, what);
+            } else {
+                scene.expectRefused(r, GetParam(), reason, what);
+            }
         }
-        EXPECT_TRUE(sent) << signal;
-        EXPECT_EQ(r.signal, signal) << r.err;
-        EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"}) << signal;
     }
 #endif
+}
+
+// Every signal that ends a program, raised while the file is written, removes
+// the temporary file and ends the run by that signal; one the caller ignores
+// stays ignored. A file-size limit is an ordinary write failure.
+TEST_P(EveryProgram, SignalsDuringTheWriteLeaveNoTemporaryFile) {
+#if !defined(ONDA_FAULT_LIBRARY)
+    GTEST_SKIP() << "signals are POSIX, raised here by the fault-injection library";
+#else
+    const WriteScene scene(GetParam());
+    const ScratchDir reports;
+    const fs::path struck = reports.path("struck");
+    for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2,
+                             SIGVTALRM, SIGPROF, SIGXCPU}) {
+        writeFileBytes(scene.out, scene.old);
+        const RunResult r = run({scene.in, scene.out}, {},
+                                withFault("fwrite 2 signal " + std::to_string(signal), struck));
+        EXPECT_EQ(r.signal, signal) << r.err;
+        EXPECT_EQ(readFileBytes(scene.out), scene.old) << signal;
+        EXPECT_EQ(scene.dir.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"})) << signal;
+    }
+    writeFileBytes(scene.out, scene.old);
+    RunOptions ignoring;
+    ignoring.ignoredSignal = SIGINT;
+    scene.expectWritten(
+        run({scene.in, scene.out}, ignoring, withFault("fwrite 2 signal 2", struck)),
+        "SIGINT ignored");
+    writeFileBytes(scene.out, scene.old);
+    RunOptions limited;
+    limited.fileSizeBytes = 1000;  // the new file takes 1078 + 64 bytes
+    scene.expectRefused(run({scene.in, scene.out}, limited), GetParam(),
+                        "cannot be written: File too large", "file-size limit");
+#endif
+}
+
+// Run as an unprivileged user (nobody, when the tests run as root): an output
+// it may not write, or one in a folder it may not write, is refused and kept.
+// The new file is private while it is written and then takes the mode (and
+// for root the owner) of the file it replaces.
+TEST_P(EveryProgram, PermissionsAreHonouredAndKept) {
+#if !defined(ONDA_FAULT_LIBRARY)
+    GTEST_SKIP() << "modes and owners are POSIX";
+#else
+    const WriteScene scene(GetParam());
+    const fs::path folder = scene.dir.root();
+    RunOptions unprivileged;
+    unprivileged.unprivileged = true;
+    fs::permissions(folder, fs::perms::all);  // anyone may write in it
+    fs::permissions(scene.out,
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    scene.expectRefused(run({scene.in, scene.out}, unprivileged), GetParam(),
+                        "cannot be written: Permission denied", "read-only file");
+    fs::permissions(scene.out, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
+                                   ~fs::perms::others_exec);
+    fs::permissions(folder, fs::perms::all & ~fs::perms::owner_write & ~fs::perms::group_write &
+                                ~fs::perms::others_write);
+    scene.expectRefused(run({scene.in, scene.out}, unprivileged), GetParam(),
+                        "cannot be replaced: its folder must be writable too, since the new file "
+                        "is written beside it first: Permission denied",
+                        "read-only folder");
+    fs::permissions(folder, fs::perms::owner_all);
+
+    const passwd* nobody = ::getpwnam("nobody");
+    const bool root = ::geteuid() == 0 && nobody != nullptr;
+    if (root) {
+        ASSERT_EQ(::chown(scene.out.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+    struct stat before {};
+    ASSERT_EQ(::stat(scene.out.c_str(), &before), 0);
+    fs::permissions(scene.out,
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const ScratchDir reports;
+    scene.expectWritten(
+        run({scene.in, scene.out}, {}, withFault("fwrite 1 0", reports.path("mode"))),
+        "private write");
+    EXPECT_EQ(asString(readFileBytes(reports.path("mode"))), "600");
+    struct stat after {};
+    ASSERT_EQ(::stat(scene.out.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+#endif
+}
+
+// The repeat number is a whole number or the run is refused right after the
+// read: a glob that hands a picture's name to the third argument loses
+// nothing. Arguments after the third change nothing.
+TEST_P(EveryProgram, RepeatNumberIsAWholeNumberOrTheRunIsRefused) {
+    const Program& p = GetParam();
+    ScratchDir dir;
+    const TextPath first = dir.path("001.bmp"), second = dir.path("002.bmp");
+    const Bytes picture = greyBmp(8, 8, [](int x, int y) { return 20 * x + y; });
+    writeFileBytes(first, picture);
+    writeFileBytes(second, picture);
+    const std::string refusal = bannerOf(p.title, p.product) +
+                                (p.reportsKind ? kindLine(8, first) : "") +
+                                message::REPEAT_NUMBER_INPUT_ERROR + "\n";
+    const auto reason = [&](const std::string& shown) {
+        return std::string(p.name) + ": " + first.string() + ": repeat number \"" + shown +
+               "\" is not a whole number\n";
+    };
+    const struct {
+        std::string text, shown;
+    } refused[] = {{"", ""},        {"abc", "abc"},      {"3abc", "3abc"},
+                   {"2x", "2x"},    {"0x10", "0x10"},    {"003.bmp", "003.bmp"},
+                   {"1\t2", "1?2"}, {"\x1b[2J", "?[2J"}, {"photo3.bmp", "photo3.bmp"}};
+    for (const auto& c : refused) {
+        const RunResult r = run({first, second, c.text, "1"});
+        EXPECT_EQ(r.exitStatus, 1) << c.text;
+        EXPECT_EQ(r.out, refusal) << c.text;
+        EXPECT_EQ(r.err, reason(c.shown)) << c.text;
+        EXPECT_EQ(readFileBytes(second), picture) << c.text;
+    }
+#if !defined(_WIN32)
+    RunOptions together;
+    together.oneStream = true;  // the reason follows the console text it explains
+    EXPECT_EQ(run({first, second, "003.bmp"}, together).out, refusal + reason("003.bmp"));
+#endif
+    // Blanks around the number and leading zeros give what the bare number gives.
+    for (const auto& [text, bare] :
+         {std::pair<std::string, std::string>{" +1 ", "1"}, {"002", "2"}, {"\t-0\n", "0"}}) {
+        const RunResult a = run({first, dir.path("a.bmp"), text});
+        const RunResult b = run({first, dir.path("b.bmp"), bare});
+        EXPECT_EQ(a.exitStatus, 0) << text;
+        EXPECT_EQ(maskAddresses(a.out), maskAddresses(b.out)) << text;
+        EXPECT_EQ(readFileBytes(dir.path("a.bmp")), readFileBytes(dir.path("b.bmp"))) << text;
+    }
+    EXPECT_EQ(readFileBytes(second), picture);
 }
 
 INSTANTIATE_TEST_SUITE_P(Built, EveryProgram, testing::ValuesIn(PROGRAMS),

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 #include <string>
 #include <vector>
 #ifndef _WIN32
@@ -18,23 +19,19 @@ using onda_test::makeImage;
 
 namespace {
 
-TEST(RepeatNumber, FollowsTheAtoiRuleAndSaturates) {
+// A whole number, blanks around it allowed, saturating beyond int; nothing
+// else (std::nullopt) is a repeat number.
+TEST(RepeatNumber, IsAWholeNumberThatSaturates) {
+    const std::optional<int> NONE;
     const struct {
         const char* text;
-        int value;
+        std::optional<int> value;
     } cases[] = {
         {"3", 3},
         {"  2", 2},
-        {"\t\n 7", 7},
+        {"\t\n 7 \v\f\r", 7},
         {"+4", 4},
         {"-1", -1},
-        {"2abc", 2},
-        {"3 levels", 3},
-        {"abc", 0},
-        {"", 0},
-        {"-", 0},
-        {"+-2", 0},
-        {" - 2", 0},
         {"007", 7},
         {"2147483647", INT_MAX},
         {"-2147483648", INT_MIN},
@@ -42,6 +39,20 @@ TEST(RepeatNumber, FollowsTheAtoiRuleAndSaturates) {
         {"99999999999999999999999", INT_MAX},
         {"-99999999999999999999999", INT_MIN},
         {"00000000000000000000002", 2},
+        {"", NONE},
+        {"  ", NONE},
+        {"abc", NONE},
+        {"2abc", NONE},
+        {"3 levels", NONE},
+        {"2x", NONE},
+        {"0x10", NONE},
+        {"1e3", NONE},
+        {"2.0", NONE},
+        {"-", NONE},
+        {"+-2", NONE},
+        {" - 2", NONE},
+        {"003.bmp", NONE},
+        {"photo3.bmp", NONE},
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseRepeatNumber(c.text), c.value) << '"' << c.text << '"';

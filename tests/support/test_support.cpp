@@ -8,6 +8,8 @@
 #include <thread>
 #else
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -353,9 +355,10 @@ std::string withNewlineEnds(const std::string& text) {
 }  // namespace
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     RunLimits limits, const std::vector<std::string>& environment) {
-    if (limits.addressSpaceBytes != 0 || limits.fileSizeBytes != 0) {
-        throw std::runtime_error("resource limits need POSIX; the test should skip on Windows");
+                     const RunOptions& options, const std::vector<std::string>& environment) {
+    if (options.addressSpaceBytes != 0 || options.fileSizeBytes != 0 ||
+        options.ignoredSignal != 0 || options.unprivileged || options.oneStream) {
+        throw std::runtime_error("run options need POSIX; the test should skip on Windows");
     }
     OwnedHandle outRead, outWrite, errRead, errWrite;
     if (!makeChildPipe(outRead, outWrite) || !makeChildPipe(errRead, errWrite)) {
@@ -423,64 +426,43 @@ void setChildVariable(const std::string& setting) {
     ::setenv(name.c_str(), childValue(setting, std::getenv(name.c_str())).c_str(), 1);
 }
 
-}  // namespace
+// The signals that end a program by default, which the writer guards.
+constexpr int ENDING_SIGNALS[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGPIPE, SIGALRM, SIGTERM,
+                                  SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ};
 
-RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     RunLimits limits, const std::vector<std::string>& environment) {
-    std::FILE* captured = std::tmpfile();
-    std::FILE* capturedErr = std::tmpfile();
-    if (captured == nullptr || capturedErr == nullptr) {
-        throw std::runtime_error("no temporary file for the output");
+// In the child, before it becomes `program`: what `options` ask.
+void applyOptions(const RunOptions& options, int out) {
+    for (const int s : ENDING_SIGNALS) (void)::signal(s, SIG_DFL);
+    if (options.ignoredSignal != 0) (void)::signal(options.ignoredSignal, SIG_IGN);
+    if (options.oneStream) ::dup2(out, STDERR_FILENO);
+    if (options.addressSpaceBytes != 0) {
+        const rlimit limit{options.addressSpaceBytes, options.addressSpaceBytes};
+        ::setrlimit(RLIMIT_AS, &limit);
     }
-    (void)std::fflush(nullptr);  // the child must not repeat buffered output
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(::fileno(captured), STDOUT_FILENO);
-        ::dup2(::fileno(capturedErr), STDERR_FILENO);
-        const std::string exitCode = "exitcode=" + std::to_string(SANITIZER_EXIT_STATUS);
-        setChildVariable("ASAN_OPTIONS=" + exitCode);
-        setChildVariable("UBSAN_OPTIONS=" + exitCode);
-        for (const auto& setting : environment) setChildVariable(setting);
-        if (limits.addressSpaceBytes != 0) {
-            const rlimit limit{limits.addressSpaceBytes, limits.addressSpaceBytes};
-            ::setrlimit(RLIMIT_AS, &limit);
-        }
-        if (limits.fileSizeBytes != 0) {
-            // A write past the limit then fails with EFBIG instead of ending the program.
-            if (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) ::_exit(127);
-            const rlimit limit{limits.fileSizeBytes, limits.fileSizeBytes};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
+    if (options.fileSizeBytes != 0) {
+        const rlimit limit{options.fileSizeBytes, options.fileSizeBytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    RunResult result;
-    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    result.out = readAllAndClose(captured);
-    result.err = readAllAndClose(capturedErr);
-    return result;
+    if (options.unprivileged && ::geteuid() == 0) {
+        const passwd* nobody = ::getpwnam("nobody");
+        if (nobody == nullptr || ::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
+            ::setuid(nobody->pw_uid) != 0) {
+            ::_exit(127);
+        }
+    }
 }
 
-namespace {
-
 // Starts `program` with standard output and error on `out` and `err`, the
-// sanitizer exit code and `environment` set, SIGINT, SIGTERM and SIGHUP at
-// their default actions.
+// sanitizer exit code and `environment` set.
 pid_t startProgram(const std::string& program, const std::vector<std::string>& args,
-                   const std::vector<std::string>& environment, int out, int err) {
+                   const RunOptions& options, const std::vector<std::string>& environment, int out,
+                   int err) {
     (void)std::fflush(nullptr);  // the child must not repeat buffered output
     const pid_t child = ::fork();
     if (child != 0) return child;
     ::dup2(out, STDOUT_FILENO);
     ::dup2(err, STDERR_FILENO);
-    for (const int s : {SIGINT, SIGTERM, SIGHUP}) (void)::signal(s, SIG_DFL);  // in the child
+    applyOptions(options, out);
     setChildVariable("ASAN_OPTIONS=exitcode=" + std::to_string(SANITIZER_EXIT_STATUS));
     setChildVariable("UBSAN_OPTIONS=exitcode=" + std::to_string(SANITIZER_EXIT_STATUS));
     for (const auto& setting : environment) setChildVariable(setting);
@@ -491,11 +473,10 @@ pid_t startProgram(const std::string& program, const std::vector<std::string>& a
     ::_exit(127);
 }
 
-// How the child ended (waited for unless `status` is given), its standard error.
-RunResult ended(pid_t child, std::FILE* err, RunResult result, const int* status = nullptr) {
-    int waited = 0;
-    if (status == nullptr) ::waitpid(child, &waited, 0);
-    const int how = status != nullptr ? *status : waited;
+// How the child ended, and its standard error.
+RunResult ended(pid_t child, std::FILE* err, RunResult result) {
+    int how = 0;
+    ::waitpid(child, &how, 0);
     if (WIFEXITED(how)) result.exitStatus = WEXITSTATUS(how);
     if (WIFSIGNALED(how)) result.signal = WTERMSIG(how);
     result.err = readAllAndClose(err);
@@ -503,6 +484,18 @@ RunResult ended(pid_t child, std::FILE* err, RunResult result, const int* status
 }
 
 }  // namespace
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const RunOptions& options, const std::vector<std::string>& environment) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    if (out == nullptr || err == nullptr) throw std::runtime_error("no file for the output");
+    const pid_t child =
+        startProgram(program, args, options, environment, ::fileno(out), ::fileno(err));
+    RunResult result = ended(child, err, {});
+    result.out = readAllAndClose(out);
+    return result;
+}
 
 RunResult runProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
                                const std::vector<std::string>& environment) {
@@ -513,7 +506,7 @@ RunResult runProgramOnTerminal(const std::string& program, const std::vector<std
     if (err == nullptr || ::openpty(&terminal, &side, nullptr, &raw, nullptr) != 0) {
         throw std::runtime_error("no pseudo-terminal");
     }
-    const pid_t child = startProgram(program, args, environment, side, ::fileno(err));
+    const pid_t child = startProgram(program, args, {}, environment, side, ::fileno(err));
     ::close(side);
     RunResult result;
     char buffer[4096];
@@ -521,23 +514,6 @@ RunResult runProgramOnTerminal(const std::string& program, const std::vector<std
         result.out.append(buffer, std::size_t(n));
     ::close(terminal);
     return ended(child, err, result);
-}
-
-RunResult runProgramInterrupted(const std::string& program, const std::vector<std::string>& args,
-                                const std::function<bool()>& ready, int signal, bool& sent) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    if (out == nullptr || err == nullptr) throw std::runtime_error("no file for the output");
-    const pid_t child = startProgram(program, args, {}, ::fileno(out), ::fileno(err));
-    int status = 0;
-    sent = false;
-    while (!sent && ::waitpid(child, &status, WNOHANG) == 0) {
-        sent = ready() && ::kill(child, signal) == 0;
-        ::usleep(1000);
-    }
-    RunResult result;
-    result.out = readAllAndClose(out);
-    return sent ? ended(child, err, result) : ended(child, err, result, &status);
 }
 #endif
 
@@ -672,6 +648,15 @@ ImagePtr referenceInverseImage(const Image& input, int levels) {
 std::string maskAddresses(const std::string& out) {
     static const std::regex line("The address is [^\n]*\n");
     return std::regex_replace(out, line, "The address is *\n");
+}
+
+std::string kindLine(int depth, const std::string& path) {
+    char line[512];
+    const int length = std::snprintf(
+        line, sizeof line,
+        depth == 24 ? message::FILE_IS_COLOUR.cp932 : message::FILE_IS_MONO.cp932, path.c_str());
+    if (length < 0 || std::size_t(length) >= sizeof line) throw std::runtime_error("path too long");
+    return line;
 }
 
 std::string bannerOf(const char* title, const message::JapaneseText& product) {

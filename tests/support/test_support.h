@@ -115,36 +115,36 @@ struct RunResult {
     std::string err;      // everything it wrote to standard error
 };
 
-struct RunLimits {
+// How a program is run; everything but the defaults needs POSIX.
+struct RunOptions {
     std::uint64_t addressSpaceBytes = 0;  // 0: no limit
     std::uint64_t fileSizeBytes = 0;      // 0: no limit
+    int ignoredSignal = 0;                // a signal the program starts with ignored
+    bool unprivileged = false;            // run as "nobody" when the tests run as root
+    bool oneStream = false;               // standard error into standard output
 };
 
 // The exit status a sanitizer report gives a program run by runProgram, so
 // that it can never pass for a refusal (1).
 constexpr int SANITIZER_EXIT_STATUS = 86;
 
-// Runs `program` with `args` (argv[1] on), standard output captured.
+// Runs `program` with `args` (argv[1] on), standard output captured, every
+// signal that ends a program at its default action but `ignoredSignal`.
 // `environment` holds NAME=VALUE settings for the child; a sanitizer's
 // *_OPTIONS value is added after the options already set, which it overrides.
 // On Windows the console text comes back with text mode's \r\n line ends
 // read as \n, an exception that ended the program (an exit code of
-// 0xC0000000 or above) is given as `signal`, and there are no limits: a test
+// 0xC0000000 or above) is given as `signal`, and there are no options: a test
 // that needs them skips there.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     RunLimits limits = {}, const std::vector<std::string>& environment = {});
+                     const RunOptions& options = {},
+                     const std::vector<std::string>& environment = {});
 
 #ifndef _WIN32
 // runProgram with standard output on a pseudo-terminal, set raw so that its
 // bytes arrive unchanged; standard error is captured as before.
 RunResult runProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
                                const std::vector<std::string>& environment = {});
-
-// Runs `program` with SIGINT, SIGTERM and SIGHUP at their default actions,
-// checks `ready` every millisecond and sends `signal` once it holds. `sent`
-// tells whether the signal went before the program had ended.
-RunResult runProgramInterrupted(const std::string& program, const std::vector<std::string>& args,
-                                const std::function<bool()>& ready, int signal, bool& sent);
 #endif
 
 // A row-major plane of coefficients.
@@ -193,6 +193,10 @@ std::vector<double> planeOf(const Image& image, int c);
 
 // Standard output with the buffer addresses of the allocation line masked.
 std::string maskAddresses(const std::string& out);
+
+// ondasplit's line naming the input colour (24-bit) or monochrome (8-bit),
+// in CP932.
+std::string kindLine(int depth, const std::string& path);
 
 // The texts every program prints; the Japanese ones in their CP932 bytes.
 std::string bannerOf(const char* title, const message::JapaneseText& product);

@@ -91,6 +91,7 @@ inline constexpr const JapaneseText* JAPANESE_TEXTS[] = {
     &FILE_IS_MONO,
 };
 
+inline constexpr char REPEAT_NUMBER_INPUT_ERROR[] = "Repeat Number input error";
 inline constexpr char MEMORY_SIZE[] = "Memory size -> %lld\n";
 inline constexpr char MEMORY_CANNOT_BE_ALLOCATED[] = "Memory cannot be allocated.";
 inline constexpr char MEMORY_ALLOCATED[] = "Memory has been allocated. The address is %p:%p\n";

@@ -91,23 +91,34 @@ bool reportImageKind(const Image& image, const char* path) {
     return false;
 }
 
-int parseRepeatNumber(const char* text) {
+std::optional<int> parseRepeatNumber(const char* text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     while (std::isspace(*p)) ++p;
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
+    if (!std::isdigit(*p)) return std::nullopt;
     long long value = 0;
     for (; std::isdigit(*p); ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > INT_MAX) {  // saturate; later digits cannot bring it back
-            return negative ? INT_MIN : INT_MAX;
-        }
+        value = std::min(value * 10 + (*p - '0'), 1LL + INT_MAX);  // saturates below
     }
-    return static_cast<int>(negative ? -value : value);
+    while (std::isspace(*p)) ++p;
+    if (*p != '\0') return std::nullopt;
+    if (negative) return int(std::max(-value, (long long)INT_MIN));
+    return int(std::min(value, (long long)INT_MAX));
 }
 
-int repeatNumberArgument(int argc, char** argv, int defaultValue) {
-    return argc > 3 ? parseRepeatNumber(argv[3]) : defaultValue;
+std::optional<int> repeatNumberArgument(int argc, char** argv, int defaultValue) {
+    if (argc <= 3) return defaultValue;
+    const std::optional<int> value = parseRepeatNumber(argv[3]);
+    if (value) return value;
+    std::string shown = argv[3];
+    for (char& c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) c = '?';  // control characters
+    }
+    std::puts(message::REPEAT_NUMBER_INPUT_ERROR);
+    printReason(argv[1], "repeat number \"" + shown + "\" is not a whole number");
+    return std::nullopt;
 }
 
 std::int64_t sideMultipleForLevels(int levels) {

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "bmp.h"
 #include "image.h"
@@ -61,12 +62,15 @@ ImagePtr readInputImage(const char* path);
 // for any other depth says it is neither and returns false.
 bool reportImageKind(const Image& image, const char* path);
 
-// The atoi rule (leading blanks, a sign, digits up to the first other
-// character, 0 without digits), except that a number beyond int saturates.
-int parseRepeatNumber(const char* text);
+// The whole number a text holds: optional white space, an optional sign,
+// decimal digits, optional white space; a number beyond int saturates.
+// Nothing for any other text.
+std::optional<int> parseRepeatNumber(const char* text);
 
-// The third argument read by parseRepeatNumber, or defaultValue without one.
-int repeatNumberArgument(int argc, char** argv, int defaultValue);
+// The repeat number: the third argument, or defaultValue without one. A third
+// argument that is not a whole number is refused with "Repeat Number input
+// error" and a reason naming the input argv[1]; the result is then nothing.
+std::optional<int> repeatNumberArgument(int argc, char** argv, int defaultValue);
 
 // The side multiple `levels` halvings need: 2^levels, 1 for levels <= 0,
 // and 2^31 (which no image side can meet) from 31 levels on.

@@ -32,7 +32,9 @@ int main(int argc, char** argv) {
 
     const ImagePtr input = readInputImage(argv[1]);
     if (!input) return EXIT_REFUSED;
-    R_Times = repeatNumberArgument(argc, argv, DEFAULT_LEVELS);
+    const std::optional<int> repeat = repeatNumberArgument(argc, argv, DEFAULT_LEVELS);
+    if (!repeat) return EXIT_REFUSED;
+    R_Times = *repeat;
     if (!checkImageSize(*input, sideMultipleForLevels(R_Times), argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;

@@ -27,7 +27,7 @@ constexpr int LARGEST_REPEAT = 2;
 // True when the transform takes the repeat number; otherwise says it does not.
 bool checkRepeatNumber(int repeat, const char* path) {
     if (repeat <= LARGEST_REPEAT) return true;
-    std::puts("Repeat Number input error");
+    std::puts(message::REPEAT_NUMBER_INPUT_ERROR);
     printReason(path, "repeat number " + std::to_string(repeat) +
                           "; ondasplit makes 1 or 2 levels (0 or less gives 2)");
     return false;
@@ -48,8 +48,9 @@ int main(int argc, char** argv) {
     const ImagePtr input = readInputImage(argv[1]);
     if (!input) return EXIT_REFUSED;
     if (!reportImageKind(*input, argv[1])) return EXIT_REFUSED;
-    R_Times = repeatNumberArgument(argc, argv, DEFAULT_REPEAT);
-    if (!checkRepeatNumber(R_Times, argv[1])) return EXIT_REFUSED;
+    const std::optional<int> repeat = repeatNumberArgument(argc, argv, DEFAULT_REPEAT);
+    if (!repeat || !checkRepeatNumber(*repeat, argv[1])) return EXIT_REFUSED;
+    R_Times = *repeat;
     if (!checkImageSize(*input, splitSideMultiple(R_Times), argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;

@@ -1,0 +1,181 @@
+// The file replacement on Windows: the temporary file is made by name beside
+// the target, and Ctrl-C or Ctrl-Break removes it while it exists. Windows
+// has no modes to carry over beyond the read-only flag, and keeps its own
+// limits on the length of a path.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "replace.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The console handler runs on a thread of its own: the lock stands in for
+// blocking signals, and the handler waits while the name changes.
+CRITICAL_SECTION lock;
+const wchar_t* armedName = nullptr;
+bool handlerInstalled = false;
+
+struct LockSetUp {
+    LockSetUp() { InitializeCriticalSection(&lock); }
+};
+const LockSetUp lockSetUp;
+
+BOOL WINAPI removeArmedFile(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    EnterCriticalSection(&lock);
+    if (armedName != nullptr) DeleteFileW(armedName);  // gone once the process ends
+    LeaveCriticalSection(&lock);
+    return FALSE;  // the default handler then ends the process
+}
+
+class ConsoleEventsHeld {
+   public:
+    ConsoleEventsHeld() { EnterCriticalSection(&lock); }
+    ~ConsoleEventsHeld() { LeaveCriticalSection(&lock); }
+    ConsoleEventsHeld(const ConsoleEventsHeld&) = delete;
+    ConsoleEventsHeld& operator=(const ConsoleEventsHeld&) = delete;
+};
+
+void arm(const wchar_t* name) {
+    armedName = name;
+    if (!handlerInstalled) handlerInstalled = SetConsoleCtrlHandler(removeArmedFile, TRUE) != 0;
+}
+
+void disarm() {
+    armedName = nullptr;
+    if (handlerInstalled) SetConsoleCtrlHandler(removeArmedFile, FALSE);
+    handlerInstalled = false;
+}
+
+int errnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return EEXIST;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND: return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION: return EACCES;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME: return EINVAL;  // characters a file name cannot hold
+        default: return EIO;
+    }
+}
+
+int errnoOf(const std::error_code& error) {
+    return error.default_error_condition().value();
+}
+
+// A path named in the ANSI code page, as the C runtime reads a file name and
+// the programs get their arguments. (Not every standard library converts a
+// narrow path with that code page.)
+fs::path pathOf(const char* name) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    if (length <= 0) return fs::path(name);
+    std::wstring wide(std::size_t(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name, -1, &wide[0], length);
+    wide.resize(std::size_t(length - 1));
+    return fs::path(wide);
+}
+
+int failed(BmpWriteCause& cause, int step, int error) {
+    cause = BmpWriteCause{step, 0, 0, error};
+    return BMP_WRITE_FAILED;
+}
+
+// A new file, shared for deleting so that the console handler can remove it
+// while it is open; nullptr with errno set when it exists or cannot be made.
+std::FILE* createNewFile(const fs::path& name) {
+    const HANDLE handle =
+        CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = errnoOf(GetLastError());
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(std::intptr_t(handle), _O_WRONLY | _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "wb");
+    if (file == nullptr) _close(descriptor);
+    return file;
+}
+
+// A fresh file ".onda-XXXXXX.tmp" beside `target`, its name in `name`.
+std::FILE* createTemporary(const fs::path& target, fs::path& name) {
+    static const char LETTERS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    auto seed = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string leaf = ".onda-";
+        for (int i = 0; i < 6; ++i) {
+            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+            leaf.push_back(LETTERS[(seed >> 33) % (sizeof LETTERS - 1)]);
+        }
+        name = target.parent_path() / (leaf + ".tmp");
+        std::FILE* created = createNewFile(name);
+        if (created != nullptr || errno != EEXIST) return created;
+    }
+    return nullptr;
+}
+
+int writeAndClose(std::FILE* stream, ContentWriter write, const void* content,
+                  BmpWriteCause& cause) {
+    const int written = write(stream, content, cause);
+    if (std::fclose(stream) != 0 && written == BMP_WRITTEN) {
+        return failed(cause, BMP_WRITE_CLOSE, errno);
+    }
+    return written;
+}
+
+int writeBeside(const fs::path& target, const fs::file_status& old, ContentWriter write,
+                const void* content, BmpWriteCause& cause) {
+    fs::path temporary;
+    std::FILE* stream = nullptr;
+    {
+        const ConsoleEventsHeld held;
+        stream = createTemporary(target, temporary);
+        if (stream == nullptr) return failed(cause, BMP_WRITE_CREATE, errno);
+        arm(temporary.c_str());
+    }
+    int written = writeAndClose(stream, write, content, cause);
+    const ConsoleEventsHeld held;
+    std::error_code error;
+    if (written == BMP_WRITTEN) {
+        if (fs::exists(old)) fs::permissions(temporary, old.permissions(), error);
+        fs::rename(temporary, target, error);
+        if (error) written = failed(cause, BMP_WRITE_RENAME, errnoOf(error));
+    }
+    if (written != BMP_WRITTEN) fs::remove(temporary, error);
+    disarm();
+    return written;
+}
+
+}  // namespace
+
+int replaceFile(const char* path, ContentWriter write, const void* content, BmpWriteCause& cause) {
+    std::error_code error;
+    fs::path target = pathOf(path);
+    const fs::file_status status = fs::status(target, error);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        std::FILE* stream = _wfopen(target.c_str(), L"wb");
+        if (stream == nullptr) return failed(cause, BMP_WRITE_CREATE, errno);
+        return writeAndClose(stream, write, content, cause);
+    }
+    // A link is followed, so that the file it names is replaced, not the link.
+    const fs::path resolved = fs::weakly_canonical(target, error);
+    if (!error) target = resolved;
+    return writeBeside(target, status, write, content, cause);
+}
