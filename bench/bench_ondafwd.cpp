@@ -1,10 +1,12 @@
 // The forward transform's passes and the whole transform, in nanoseconds per
 // pixel, at 512^2, 2048^2 and 4096^2.
 #include "bench_support.h"
+#include "forward.h"
 #include "plane.h"
-#include "wavelet_fwd.h"
 
 namespace {
+
+using namespace fwd;
 
 void BM_RowPass(benchmark::State& state) {
     Planes p(int(state.range(0)));

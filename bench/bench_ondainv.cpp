@@ -1,10 +1,12 @@
 // The inverse transform's passes and the whole inverse, in nanoseconds per
 // pixel, at 512^2, 2048^2 and 4096^2.
 #include "bench_support.h"
+#include "inverse.h"
 #include "plane.h"
-#include "wavelet_inv.h"
 
 namespace {
+
+using namespace inv;
 
 void BM_InverseRowPass(benchmark::State& state) {
     Planes p(int(state.range(0)), -128.0);  // details without their offset

@@ -3,11 +3,12 @@
 #include <random>
 #include <vector>
 
+#include "forward.h"
 #include "plane.h"
 #include "test_support.h"
-#include "wavelet_fwd.h"
 
 using namespace onda_test;
+using namespace fwd;
 
 namespace {
 

@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "forward.h"
+#include "inverse.h"
 #include "plane.h"
 #include "test_support.h"
-#include "wavelet_fwd.h"
-#include "wavelet_inv.h"
 
 using namespace onda_test;
+using namespace inv;
 
 namespace {
 
@@ -30,7 +31,7 @@ Plane inverse(Plane source, int height, int width, int levels, std::string* prog
 Plane forward(Plane source, int height, int width, int levels) {
     Plane result(source.size());
     R_Times = levels;
-    wavelet_process(source.data(), result.data(), height, width, nullptr);
+    fwd::wavelet_process(source.data(), result.data(), height, width, nullptr);
     return result;
 }
 

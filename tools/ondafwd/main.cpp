@@ -5,9 +5,9 @@
 // Writes a picture of the same size and depth with the averages of the last
 // level top-left and every detail lifted by 128. Each colour channel of a
 // 24-bit picture is transformed on its own. The repeat number defaults to 2.
+#include "forward.h"
 #include "messages.h"
 #include "tool.h"
-#include "wavelet_fwd.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ constexpr int DEFAULT_LEVELS = 2;
 
 // The progress line is printed once, for the first channel.
 void transformPlane(int channel, double* source, double* result, int height, int width) {
-    wavelet_process(source, result, height, width, channel == 0 ? stdout : nullptr);
+    fwd::wavelet_process(source, result, height, width, channel == 0 ? stdout : nullptr);
 }
 
 }  // namespace

@@ -9,9 +9,9 @@
 #include <cstdio>
 
 #include "console.h"
+#include "inverse.h"
 #include "messages.h"
 #include "tool.h"
-#include "wavelet_inv.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ constexpr int DEFAULT_LEVELS = 2;
 
 // The progress line is printed once, for the first channel.
 void transformPlane(int channel, double* source, double* result, int height, int width) {
-    wavelet_inv_process(source, result, height, width, channel == 0 ? stdout : nullptr);
+    inv::wavelet_inv_process(source, result, height, width, channel == 0 ? stdout : nullptr);
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 
 #include "console.h"
 #include "messages.h"
+#include "split.h"
 #include "tool.h"
-#include "wavelet_split.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ bool checkRepeatNumber(int repeat, const char* path) {
 // Every plane is announced, and the transform prints its progress each time.
 void transformPlane(int channel, double* source, double* result, int height, int width) {
     std::printf("Plane : %d\n", channel);
-    wavelet_process(source, result, height, width);
+    split::wavelet_process(source, result, height, width);
 }
 
 }  // namespace
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     if (!reportImageKind(*input, argv[1])) return EXIT_REFUSED;
     R_Times = repeatNumberArgument(argc, argv, DEFAULT_REPEAT);
     if (!checkRepeatNumber(R_Times, argv[1])) return EXIT_REFUSED;
-    if (!checkImageSize(*input, splitSideMultiple(R_Times), argv[1])) return EXIT_REFUSED;
+    if (!checkImageSize(*input, split::splitSideMultiple(R_Times), argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;
     if (!prepareWorkspace(*input, workspace, argv[1])) return EXIT_REFUSED;

@@ -4,11 +4,16 @@
 //
 // A coefficient buffer is width x height doubles, row-major; element (x, y)
 // lies at y * width + x whatever region a level works on.
-#ifndef ONDA_PLANE_H
-#define ONDA_PLANE_H
+#ifndef ONDA_HAAR_PLANE_H
+#define ONDA_HAAR_PLANE_H
 
 #include <array>
 #include <cstddef>
+
+#include "owners.h"
+
+// A coefficient buffer: width x height doubles, row-major, never cleared.
+using CoefficientBuffer = BlockPtr<double>;
 
 // The number of transform levels, set once by main and read by the transform.
 extern int R_Times;

@@ -19,10 +19,12 @@
 // below. Besides the two buffers it takes scratch of two rows per level from
 // level 2 on, less than two rows of the picture in all; when even that cannot
 // be had it runs the levels as separate passes.
-#ifndef ONDA_WAVELET_INV_H
-#define ONDA_WAVELET_INV_H
+#ifndef ONDA_HAAR_INVERSE_H
+#define ONDA_HAAR_INVERSE_H
 
 #include <cstdio>
+
+namespace inv {
 
 // Column pass over `count` elements of column `column`, and of the `columns` - 1
 // columns to its right, taken row pair by row pair.
@@ -37,5 +39,7 @@ void wavelet_1d_inv_wide(int row, int count, const double* source, double* resul
 // it is.
 void wavelet_inv_process(double* source, double* result, int height, int width,
                          std::FILE* progress = stdout);
+
+}  // namespace inv
 
 #endif

@@ -1,4 +1,4 @@
-#include "wavelet_inv.h"
+#include "inverse.h"
 
 #include <algorithm>
 #include <array>
@@ -9,6 +9,8 @@
 
 #include "owners.h"
 #include "plane.h"
+
+namespace inv {
 
 void wavelet_1d_inv_height(int column, int count, const double* source, double* result, int stride,
                            int columns) {
@@ -281,3 +283,5 @@ void wavelet_inv_process(double* source, double* result, int height, int width,
     }
     if (progress) std::fputc('\n', progress);
 }
+
+}  // namespace inv

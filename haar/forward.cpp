@@ -1,4 +1,4 @@
-#include "wavelet_fwd.h"
+#include "forward.h"
 
 #include <algorithm>
 #include <array>
@@ -7,6 +7,8 @@
 
 #include "owners.h"
 #include "plane.h"
+
+namespace fwd {
 
 double w_average(double a, double b) {
     return (a + b) / 2.0;
@@ -252,3 +254,5 @@ void wavelet_process(double* source, double* result, int height, int width, std:
     }
     if (progress) std::fputc('\n', progress);
 }
+
+}  // namespace fwd

@@ -15,10 +15,12 @@
 // Besides the two buffers it takes scratch of two rows per level from level 2
 // on, less than two rows of the picture in all; when even that cannot be had
 // it runs the levels as separate passes.
-#ifndef ONDA_WAVELET_FWD_H
-#define ONDA_WAVELET_FWD_H
+#ifndef ONDA_HAAR_FORWARD_H
+#define ONDA_HAAR_FORWARD_H
 
 #include <cstdio>
+
+namespace fwd {
 
 double w_average(double a, double b);     // (a + b) / 2
 double w_difference(double a, double b);  // 128 + (a - b) / 2
@@ -35,5 +37,7 @@ void wavelet_1d_height(int column, int count, const double* source, double* resu
 // when it is null). With no level to run, `result` receives `source` as it is.
 void wavelet_process(double* source, double* result, int height, int width,
                      std::FILE* progress = stdout);
+
+}  // namespace fwd
 
 #endif
