@@ -31,6 +31,7 @@
 #include <stdexcept>
 
 #include "messages.h"
+#include "plane.h"
 
 namespace onda_test {
 
@@ -566,6 +567,27 @@ std::string readAllAndClose(std::FILE* stream) {
     for (int c; (c = std::fgetc(stream)) != EOF;) text.push_back(char(c));
     (void)std::fclose(stream);  // read to the end already
     return text;
+}
+
+Plane runSweep(Sweep sweep, const Plane& source, int height, int width, int levels,
+               std::string* progress) {
+    Plane result(source.size(), -999.0);
+    Plane scratch(scratchLength(height, width, levels), -999.0);
+    R_Times = levels;
+    std::FILE* text = temporaryFile();
+    sweep(source.data(), result.data(), height, width, scratch.data(), text);
+    const std::string printed = readAllAndClose(text);
+    if (progress) *progress = printed;
+    return result;
+}
+
+std::vector<SweepShape> sweepEdgeShapes() {
+    return {
+        {2, 2, 1},   {4, 4, 2},    {8, 8, 3},   {16, 16, 4}, {16, 8, 1},  {16, 8, 2},  {12, 4, 2},
+        {24, 8, 3},  {40, 12, 2},  {40, 24, 3}, {24, 40, 3}, {64, 32, 5}, {96, 32, 5}, {192, 64, 6},
+        {256, 4, 2}, {512, 2, 1},  {6, 18, 1},  {6, 96, 1},  {2, 32, 1},  {8, 32, 3},  {8, 128, 3},
+        {4, 192, 2}, {32, 256, 5}, {48, 16, 1}, {48, 16, 2}, {48, 16, 3}, {48, 16, 4},
+    };
 }
 
 std::vector<double> referenceForward(std::vector<double> plane, int width, int height, int levels) {

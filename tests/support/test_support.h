@@ -168,6 +168,25 @@ std::string readAllAndClose(std::FILE* stream);
 // tmpfile can fail there when several processes ask at once).
 std::FILE* temporaryFile();
 
+// The forward or the inverse sweep (fwd::wavelet_process,
+// inv::wavelet_inv_process).
+using Sweep = void (*)(const double* source, double* result, int height, int width, double* scratch,
+                       std::FILE* progress);
+
+// Runs `sweep` with R_Times set to `levels` on `source`, with a result buffer
+// and scratch of exactly the length asked for, both full of junk; returns the
+// result buffer and leaves the progress text in `progress`.
+Plane runSweep(Sweep sweep, const Plane& source, int height, int width, int levels,
+               std::string* progress = nullptr);
+
+// Plane shapes that reach the sweeps' edges: deepest regions of one row pair,
+// tall and wide planes, odd detail widths, and from 1 to the most levels a
+// size allows.
+struct SweepShape {
+    int width, height, levels;
+};
+std::vector<SweepShape> sweepEdgeShapes();
+
 // The forward transform as a textbook writes it: per level, pair averages and
 // half-differences plus 128 along each row of the region, then down each
 // column. `plane` is row-major, width x height.

@@ -34,7 +34,9 @@ bool checkRepeatNumber(int repeat, const char* path) {
 }
 
 // Every plane is announced, and the transform prints its progress each time.
-void transformPlane(int channel, double* source, double* result, int height, int width) {
+// It needs no scratch.
+void transformPlane(int channel, const double* source, double* result, int height, int width,
+                    double* /*scratch*/) {
     std::printf("Plane : %d\n", channel);
     split::wavelet_process(source, result, height, width);
 }
@@ -53,7 +55,7 @@ int main(int argc, char** argv) {
     if (!checkImageSize(*input, split::splitSideMultiple(R_Times), argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;
-    if (!prepareWorkspace(*input, workspace, argv[1])) return EXIT_REFUSED;
+    if (!prepareWorkspace(*input, 0, workspace, argv[1])) return EXIT_REFUSED;
     printBufferAddresses(workspace);
 
     const KeptCorner wholeImage{input->width, input->height};
