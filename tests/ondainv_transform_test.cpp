@@ -20,15 +20,6 @@ Plane inverse(const Plane& source, int height, int width, int levels,
     return runSweep(wavelet_inv_process, source, height, width, levels, progress);
 }
 
-// The detail offset taken off outside the corner that `levels` levels leave.
-Plane withoutOffset(Plane plane, int width, int height, int levels) {
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            if (x >= width >> levels || y >= height >> levels)
-                plane[planeIndex(x, y, width)] -= 128.0;
-    return plane;
-}
-
 struct Example {
     const char* name;
     int width, height, levels;
@@ -44,7 +35,7 @@ TEST(InverseTransform, WorkedExamples) {
          2,
          2,
          1,
-         withoutOffset({25, 123, 118, 128}, 2, 2, 1),
+         withoutDetailOffset({25, 123, 118, 128}, 2, 2, 1),
          {10, 20, 30, 40}},
         {"4x4 one average",
          4,
@@ -53,15 +44,15 @@ TEST(InverseTransform, WorkedExamples) {
          {100, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
          Plane(16, 100.0)},
         {"4x4 forward example, two levels", 4, 4, 2,
-         withoutOffset(
+         withoutDetailOffset(
              {15, 126, 127, 127, 120, 128, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128}, 4, 4,
              2),
          ramp4},
         {"8x4 two levels, stride is the image width", 8, 4, 2,
-         withoutOffset({16.5, 20.5,  127,   127,   127.5, 127.5, 127.5, 127.5, 118, 118, 128,
-                        128,  127.5, 127.5, 127.5, 127.5, 123,   123,   123,   123, 128, 128,
-                        128,  128,   123,   123,   123,   123,   128,   128,   128, 128},
-                       8, 4, 2),
+         withoutDetailOffset({16.5, 20.5,  127,   127,   127.5, 127.5, 127.5, 127.5, 118, 118, 128,
+                              128,  127.5, 127.5, 127.5, 127.5, 123,   123,   123,   123, 128, 128,
+                              128,  128,   123,   123,   123,   123,   128,   128,   128, 128},
+                             8, 4, 2),
          ramp8x4},
         {"beyond the pixel range",
          4,
@@ -114,7 +105,7 @@ TEST(InverseTransform, UndoesTheForwardTransform) {
         for (double& v : picture) v = double(int(v));
         const Plane coefficients =
             runSweep(fwd::wavelet_process, picture, s.height, s.width, s.levels);
-        EXPECT_EQ(inverse(withoutOffset(coefficients, s.width, s.height, s.levels), s.height,
+        EXPECT_EQ(inverse(withoutDetailOffset(coefficients, s.width, s.height, s.levels), s.height,
                           s.width, s.levels),
                   picture)
             << s.width << "x" << s.height << " R=" << s.levels;
@@ -131,7 +122,7 @@ TEST(InverseTransform, MatchesTheTextbookInverseBitForBit) {
     };
     for (const auto& s : shapes) {
         const Plane coefficients = randomPlane(random, s.width, s.height, -100.0, 400.0);
-        EXPECT_EQ(inverse(withoutOffset(coefficients, s.width, s.height, s.levels), s.height,
+        EXPECT_EQ(inverse(withoutDetailOffset(coefficients, s.width, s.height, s.levels), s.height,
                           s.width, s.levels),
                   onda_test::referenceInverse(coefficients, s.width, s.height, s.levels))
             << s.width << "x" << s.height << " R=" << s.levels;

@@ -618,21 +618,17 @@ std::vector<double> referenceForward(std::vector<double> plane, int width, int h
     return plane;
 }
 
-namespace {
-
-// Takes the 128 off every detail: every element outside the averages' corner.
-void removeDetailOffset(std::vector<double>& plane, int width, int height, int levels) {
+Plane withoutDetailOffset(Plane plane, int width, int height, int levels) {
     const int cornerWidth = levels > 0 ? width >> levels : width;
     const int cornerHeight = levels > 0 ? height >> levels : height;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             if (x >= cornerWidth || y >= cornerHeight) plane[planeIndex(x, y, width)] -= 128.0;
+    return plane;
 }
 
-}  // namespace
-
 std::vector<double> referenceInverse(std::vector<double> plane, int width, int height, int levels) {
-    removeDetailOffset(plane, width, height, levels);
+    plane = withoutDetailOffset(std::move(plane), width, height, levels);
     for (int level = levels - 1; level >= 0; --level) {
         const int rows = height >> level, cols = width >> level;
         std::vector<double> line;
@@ -667,24 +663,12 @@ std::vector<double> planeOf(const Image& image, int c) {
     return plane;
 }
 
-ImagePtr referenceForwardImage(const Image& input, int levels) {
+ImagePtr referenceImage(const Image& input, int levels, Reference reference) {
     std::vector<std::vector<double>> planes;
     planes.reserve(3);
     for (int c = 0; c < 3; ++c) {
-        planes.push_back(referenceForward(planeOf(input, input.depth == 8 ? 0 : c), input.width,
-                                          input.height, levels));
-    }
-    return makeImage(input.width, input.height, input.depth, [&](int x, int y, int c) {
-        return int(planes[std::size_t(c)][planeIndex(x, y, input.width)]);
-    });
-}
-
-ImagePtr referenceInverseImage(const Image& input, int levels) {
-    std::vector<std::vector<double>> planes;
-    planes.reserve(3);
-    for (int c = 0; c < 3; ++c) {
-        planes.push_back(referenceInverse(planeOf(input, input.depth == 8 ? 0 : c), input.width,
-                                          input.height, levels));
+        planes.push_back(
+            reference(planeOf(input, input.depth == 8 ? 0 : c), input.width, input.height, levels));
     }
     return makeImage(input.width, input.height, input.depth, [&](int x, int y, int c) {
         return int(planes[std::size_t(c)][planeIndex(x, y, input.width)]);

@@ -192,10 +192,6 @@ std::vector<SweepShape> sweepEdgeShapes();
 // column. `plane` is row-major, width x height.
 std::vector<double> referenceForward(std::vector<double> plane, int width, int height, int levels);
 
-// An image holding, in every channel, the reference forward transform of the
-// same channel of `input`, truncated toward zero and clamped to 0..255.
-ImagePtr referenceForwardImage(const Image& input, int levels);
-
 // The inverse as a textbook writes it, from coefficients laid out as the
 // forward transform leaves them: 128 taken off every value outside the top-left
 // (width / 2^levels) x (height / 2^levels) corner, then from the deepest level
@@ -203,9 +199,16 @@ ImagePtr referenceForwardImage(const Image& input, int levels);
 // half-differences d as the pairs a + d, a - d, then each row likewise.
 std::vector<double> referenceInverse(std::vector<double> plane, int width, int height, int levels);
 
-// An image holding, in every channel, the reference inverse of the same
-// channel of `input`, truncated toward zero and clamped to 0..255.
-ImagePtr referenceInverseImage(const Image& input, int levels);
+// The plane with 128 taken off every detail: every element outside the
+// top-left (width / 2^levels) x (height / 2^levels) corner; none for
+// levels <= 0.
+Plane withoutDetailOffset(Plane plane, int width, int height, int levels);
+
+// An image holding, in every channel, `reference` (referenceForward or
+// referenceInverse) of the same channel of `input` at `levels` levels,
+// truncated toward zero and clamped to 0..255.
+using Reference = Plane (*)(Plane plane, int width, int height, int levels);
+ImagePtr referenceImage(const Image& input, int levels, Reference reference);
 
 // The plane of channel c of an image, as doubles.
 std::vector<double> planeOf(const Image& image, int c);
