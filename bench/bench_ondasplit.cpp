@@ -2,9 +2,11 @@
 // at 512^2, 2048^2 and 4096^2.
 #include "bench_support.h"
 #include "plane.h"
-#include "wavelet_split.h"
+#include "split.h"
 
 namespace {
+
+using namespace split;
 
 void BM_BlockTransform(benchmark::State& state) {
     Planes p(int(state.range(0)));

@@ -3,9 +3,12 @@
 
 Makes large test pictures with the project's own writer, then times each
 program in alternating pairs against a peer and prints the median ratio of
-each pairing with the spread of the pairs (the machine's noise). The time is
-the processor time the whole process took (user and system): on a machine
-shared with other work, wall time mostly measures the wait for a processor.
+each pairing with the spread of the pairs (the machine's noise), in user
+time and beside it in processor time (user and system); targets are checked
+on user time. On a machine shared with other work, wall time mostly measures
+the wait for a processor, and the system part is mostly the kernel zeroing
+fresh pages, the same for every program yet varying tenfold between
+identical runs on a virtual machine.
 
 - ondafwd against the numpy script a user might write instead (8-bit only:
   the script transforms the first channel only);
@@ -16,11 +19,9 @@ shared with other work, wall time mostly measures the wait for a processor.
 - ondasplit against itself, which shows how far this machine's noise alone
   moves a median.
 
-The system part of the processor time is mostly the kernel zeroing fresh
-pages, the same page faults for every program, yet it varies tenfold between
-identical runs on a virtual machine. With 15 pairs (the default) the median
-of ondasplit against itself stayed within 0.015 of 1 in six runs there;
-with 9, medians moved by several hundredths.
+The default is 21 pairs: with 15 the median of ondasplit against itself
+stayed within 0.015 of 1 in six runs on an idle machine; with 9, medians
+moved by several hundredths.
 
 Then counts, under valgrind's cache simulator, the instructions and the
 first-level data-cache misses per pixel of each program at 2048^2, 8-bit, two
@@ -30,6 +31,7 @@ the exit status is 1 when any target is missed.
 usage: run.py BUILD_DIR [--pairs N] [--peer PATH] [--quick]
 """
 import argparse
+import math
 import os
 import shutil
 import statistics
@@ -44,30 +46,37 @@ MIB = 1 << 20
 COUNT_TARGETS = {"ondafwd": (53.6, 0.8), "ondainv": (51.5, 0.8), "ondasplit": (None, None)}
 
 
-def cpu_and_rss(command):
-    """Runs a command; returns its processor time (user and system) in seconds
-    and its peak RSS in bytes."""
+def times_and_rss(command):
+    """Runs a command; returns its user time and its processor time (user and
+    system) in seconds, and its peak RSS in bytes."""
     process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _, status, usage = os.wait4(process.pid, 0)
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit("failed: " + " ".join(command))
-    return usage.ru_utime + usage.ru_stime, usage.ru_maxrss * 1024
+    return (usage.ru_utime, usage.ru_utime + usage.ru_stime), usage.ru_maxrss * 1024
 
 
-def paired_ratio(command, peer, pairs):
-    """Median and range of cpu(command) / cpu(peer) over alternating pairs."""
-    cpu_and_rss(command)  # warm the file cache and the binaries
-    cpu_and_rss(peer)
-    ratios = []
-    for i in range(pairs):
-        if i % 2 == 0:
-            a, _ = cpu_and_rss(command)
-            b, _ = cpu_and_rss(peer)
-        else:
-            b, _ = cpu_and_rss(peer)
-            a, _ = cpu_and_rss(command)
-        ratios.append(a / b)
-    return statistics.median(ratios), min(ratios), max(ratios)
+class Paired:
+    """Median and range of time(command) / time(peer) over alternating pairs,
+    in user time and in processor time."""
+
+    def __init__(self, command, peer, pairs):
+        times_and_rss(command)  # warm the file cache and the binaries
+        times_and_rss(peer)
+        user, cpu = [], []
+        for i in range(pairs):
+            if i % 2 == 0:
+                a, _ = times_and_rss(command)
+                b, _ = times_and_rss(peer)
+            else:
+                b, _ = times_and_rss(peer)
+                a, _ = times_and_rss(command)
+            # A process shorter than the kernel's tick may be charged no user time.
+            user.append(a[0] / b[0] if b[0] > 0 else math.inf)
+            cpu.append(a[1] / b[1])
+        self.median = statistics.median(user)
+        self.note = (f"({min(user):.3f}-{max(user):.3f}; processor time "
+                     f"{statistics.median(cpu):.3f}, {min(cpu):.3f}-{max(cpu):.3f})")
 
 
 class Report:
@@ -105,7 +114,7 @@ def cachegrind(command, pixels):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
-    parser.add_argument("--pairs", type=int, default=15)
+    parser.add_argument("--pairs", type=int, default=21)
     parser.add_argument("--peer", default=os.path.join(os.path.dirname(__file__), "haar_numpy.py"))
     parser.add_argument("--python", default="/usr/bin/python3")
     parser.add_argument("--quick", action="store_true", help="2048^2 only, no valgrind")
@@ -133,35 +142,35 @@ def main():
 
         have_peer = os.path.exists(args.peer) and subprocess.run(
             [args.python, "-c", "import numpy, PIL"], capture_output=True).returncode == 0
-        print(f"Paired whole-process ratios, median of {args.pairs} pairs (min-max):")
+        print(f"Paired whole-process ratios of user time, median of {args.pairs} pairs (min-max;"
+              " processor time median, min-max):")
         noise_picture = pictures[sides[-1], 24]
-        median, low, high = paired_ratio(run("ondasplit", noise_picture), run("ondasplit", noise_picture),
-                                         args.pairs)
-        report.line(f"ondasplit / itself, {sides[-1]}^2 24-bit (the noise)", median,
-                    note=f"({low:.3f}-{high:.3f})")
+        paired = Paired(run("ondasplit", noise_picture), run("ondasplit", noise_picture), args.pairs)
+        report.line(f"ondasplit / itself, {sides[-1]}^2 24-bit (the noise)", paired.median,
+                    note=paired.note)
         for side in sides:
             grey = pictures[side, 8]
             if have_peer:
-                median, low, high = paired_ratio(run("ondafwd", grey),
-                                                 [args.python, args.peer, grey, peer_out, "2"], args.pairs)
-                report.line(f"ondafwd / numpy script, {side}^2 8-bit", median,
-                            0.30 if side == 2048 else 0.35, note=f"({low:.3f}-{high:.3f})")
+                paired = Paired(run("ondafwd", grey), [args.python, args.peer, grey, peer_out, "2"],
+                                args.pairs)
+                report.line(f"ondafwd / numpy script, {side}^2 8-bit", paired.median,
+                            0.30 if side == 2048 else 0.35, note=paired.note)
             for depth in (8, 24):
                 for levels in (1, 2):
                     picture = pictures[side, depth]
                     for name in ("ondafwd", "ondainv"):
-                        median, low, high = paired_ratio(run(name, picture, levels),
-                                                         run("ondasplit", picture, levels), args.pairs)
+                        paired = Paired(run(name, picture, levels), run("ondasplit", picture, levels),
+                                        args.pairs)
                         report.line(f"{name} / ondasplit, {side}^2 {depth}-bit, {levels} level(s)",
-                                    median, 1.05, note=f"({low:.3f}-{high:.3f})")
-        print(f"Against the copy floor, 2 levels, median of {args.pairs} pairs (min-max):")
+                                    paired.median, 1.05, note=paired.note)
+        print(f"Against the copy floor, 2 levels, user time, median of {args.pairs} pairs:")
         for side in sides:
             for depth in (8, 24):
                 picture = pictures[side, depth]
                 for name in ("ondafwd", "ondainv", "ondasplit"):
-                    median, low, high = paired_ratio(run(name, picture), [floor, picture, out], args.pairs)
-                    report.line(f"{name} / copy floor, {side}^2 {depth}-bit", median,
-                                note=f"({low:.3f}-{high:.3f})")
+                    paired = Paired(run(name, picture), [floor, picture, out], args.pairs)
+                    report.line(f"{name} / copy floor, {side}^2 {depth}-bit", paired.median,
+                                note=paired.note)
         if not have_peer:
             print("  (numpy script skipped: needs /usr/bin/python3 with numpy and PIL:"
                   " apt-get install python3-numpy python3-pil)")
@@ -178,7 +187,7 @@ def main():
         side = sides[-1]
         for depth, budget in ((8, 18), (24, 22)):
             for name in ("ondafwd", "ondainv", "ondasplit"):
-                _, rss = cpu_and_rss(run(name, pictures[side, depth]))
+                _, rss = times_and_rss(run(name, pictures[side, depth]))
                 report.line(f"{name}, {side}^2 {depth}-bit", (rss - 8 * MIB) / (side * side), budget,
                             fmt="{:.2f}", note=f"({rss / MIB:.0f} MiB)")
     finally:

@@ -30,7 +30,4 @@ struct BlockFree {
 template <class T>
 using BlockPtr = std::unique_ptr<T[], BlockFree>;
 
-// A coefficient buffer: width x height doubles, row-major, never cleared.
-using CoefficientBuffer = BlockPtr<double>;
-
 #endif

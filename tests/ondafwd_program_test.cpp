@@ -66,7 +66,7 @@ TEST(Ondafwd, RepeatNumberArgument) {
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.out, BANNER + ranLine(16LL * 8 * 8, c.progress));
         // No level: the picture comes out as it went in.
-        const ImagePtr expected = referenceForwardImage(*input, std::max(c.levels, 0));
+        const ImagePtr expected = referenceImage(*input, std::max(c.levels, 0), referenceForward);
         EXPECT_EQ(readFileBytes(dir.path("out.bmp")), bmpFileOf(*expected)) << c.levels;
     }
 }
@@ -87,7 +87,7 @@ TEST(Ondafwd, RandomPicturesMatchTheReferenceTransform) {
             ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), std::to_string(c.levels)});
         ASSERT_EQ(r.exitStatus, 0);
         EXPECT_EQ(readFileBytes(dir.path("out.bmp")),
-                  bmpFileOf(*referenceForwardImage(*input, c.levels)))
+                  bmpFileOf(*referenceImage(*input, c.levels, referenceForward)))
             << c.width << "x" << c.height << "x" << c.depth << " R=" << c.levels;
     }
 }

@@ -3,25 +3,18 @@
 #include <random>
 #include <vector>
 
+#include "forward.h"
 #include "plane.h"
 #include "test_support.h"
-#include "wavelet_fwd.h"
 
 using namespace onda_test;
+using namespace fwd;
 
 namespace {
 
-// Runs the transform with R_Times set to `levels`; returns the result buffer
-// and leaves the progress text in `progress`.
-Plane forward(Plane source, int height, int width, int levels, std::string* progress = nullptr) {
-    Plane result(source.size(), -999.0);
-    R_Times = levels;
-    std::FILE* text = temporaryFile();
-    wavelet_process(source.data(), result.data(), height, width, text);
-    const std::string printed = readAllAndClose(text);
-    if (progress) *progress = printed;
-    EXPECT_EQ(source, result) << "both buffers hold the transform on return";
-    return result;
+Plane forward(const Plane& source, int height, int width, int levels,
+              std::string* progress = nullptr) {
+    return runSweep(wavelet_process, source, height, width, levels, progress);
 }
 
 struct Example {
@@ -138,17 +131,7 @@ Plane plainForward(Plane source, int height, int width, int levels) {
 
 TEST(ForwardTransform, BitForBitTheTransformOfPlainPassesWithCopyBacks) {
     std::mt19937 random(11);
-    // The last row holds the sweep's edges: a 2 x 2 deepest region, odd detail
-    // widths, tall pictures whose detail rows are made before or after their
-    // source row is read.
-    const struct {
-        int width, height, levels;
-    } shapes[] = {
-        {2, 2, 1},   {8, 8, 3},   {24, 8, 3}, {6, 18, 1},   {40, 12, 2},
-        {64, 32, 5}, {12, 4, 2},  {4, 4, 2},  {2, 32, 1},   {24, 40, 3},
-        {8, 128, 3}, {16, 16, 4}, {6, 96, 1}, {32, 256, 5}, {192, 64, 6},
-    };
-    for (const auto& shape : shapes) {
+    for (const SweepShape& shape : sweepEdgeShapes()) {
         const Plane input = randomPlane(random, shape.width, shape.height, -1000.0, 1000.0);
         EXPECT_EQ(forward(input, shape.height, shape.width, shape.levels),
                   plainForward(input, shape.height, shape.width, shape.levels))

@@ -98,7 +98,7 @@ TEST(Ondainv, RepeatNumberArgument) {
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.out, BANNER + ranLine(16LL * 8 * 8, c.levels));
         EXPECT_EQ(readFileBytes(dir.path("out.bmp")),
-                  bmpFileOf(*referenceInverseImage(*input, c.levels)))
+                  bmpFileOf(*referenceImage(*input, c.levels, referenceInverse)))
             << c.levels;
     }
 }
@@ -163,7 +163,7 @@ TEST(Ondainv, ColourPictureRebuildsEveryChannelAndReportsOnce) {
     const ImagePtr picture = makeImage(4, 4, 24, [](int x, int y, int c) {
         return c == 0 ? 60 * x : c == 1 ? 60 * y : 90;
     });
-    writeFileBytes(dir.path("in.bmp"), bmpFileOf(*referenceForwardImage(*picture, 1)));
+    writeFileBytes(dir.path("in.bmp"), bmpFileOf(*referenceImage(*picture, 1, referenceForward)));
     const RunResult r = ondainv({dir.path("in.bmp"), dir.path("out.bmp"), "1"});
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.out, BANNER + ranLine(4LL * 4 * 8, 1));
@@ -186,8 +186,8 @@ TEST(Ondainv, RoundTripThroughBothPrograms) {
                               .exitStatus,
                           0);
                 ASSERT_EQ(ondainv({dir.path("fwd.bmp"), dir.path("inv.bmp"), r}).exitStatus, 0);
-                const ImagePtr predicted =
-                    referenceInverseImage(*referenceForwardImage(*picture, levels), levels);
+                const ImagePtr predicted = referenceImage(
+                    *referenceImage(*picture, levels, referenceForward), levels, referenceInverse);
                 EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), bmpFileOf(*predicted))
                     << s.width << "x" << s.height << "x" << depth << " R=" << levels;
             }
@@ -210,7 +210,8 @@ TEST(Ondainv, NonSquareRoundTripThroughBothPrograms) {
                                        25, 27, 29, 31, 31, 33, 33, 35, 35, 37};
     EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), bmpFileOf(*greyImage(8, 4, expected)));
     EXPECT_EQ(readFileBytes(dir.path("inv.bmp")),
-              bmpFileOf(*referenceInverseImage(*referenceForwardImage(*picture, 2), 2)));
+              bmpFileOf(*referenceImage(*referenceImage(*picture, 2, referenceForward), 2,
+                                        referenceInverse)));
 }
 
 }  // namespace

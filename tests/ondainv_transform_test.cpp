@@ -5,42 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "forward.h"
+#include "inverse.h"
 #include "plane.h"
 #include "test_support.h"
-#include "wavelet_fwd.h"
-#include "wavelet_inv.h"
 
 using namespace onda_test;
+using namespace inv;
 
 namespace {
 
-// Runs the inverse with R_Times set to `levels`; returns the result buffer
-// and leaves the progress text in `progress`.
-Plane inverse(Plane source, int height, int width, int levels, std::string* progress = nullptr) {
-    Plane result(source.size(), -999.0);
-    R_Times = levels;
-    std::FILE* text = temporaryFile();
-    wavelet_inv_process(source.data(), result.data(), height, width, text);
-    const std::string printed = readAllAndClose(text);
-    if (progress) *progress = printed;
-    EXPECT_EQ(source, result) << "both buffers hold the rebuilt values on return";
-    return result;
-}
-
-Plane forward(Plane source, int height, int width, int levels) {
-    Plane result(source.size());
-    R_Times = levels;
-    wavelet_process(source.data(), result.data(), height, width, nullptr);
-    return result;
-}
-
-// The detail offset taken off outside the corner that `levels` levels leave.
-Plane withoutOffset(Plane plane, int width, int height, int levels) {
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            if (x >= width >> levels || y >= height >> levels)
-                plane[planeIndex(x, y, width)] -= 128.0;
-    return plane;
+Plane inverse(const Plane& source, int height, int width, int levels,
+              std::string* progress = nullptr) {
+    return runSweep(wavelet_inv_process, source, height, width, levels, progress);
 }
 
 struct Example {
@@ -58,7 +35,7 @@ TEST(InverseTransform, WorkedExamples) {
          2,
          2,
          1,
-         withoutOffset({25, 123, 118, 128}, 2, 2, 1),
+         withoutDetailOffset({25, 123, 118, 128}, 2, 2, 1),
          {10, 20, 30, 40}},
         {"4x4 one average",
          4,
@@ -67,15 +44,15 @@ TEST(InverseTransform, WorkedExamples) {
          {100, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
          Plane(16, 100.0)},
         {"4x4 forward example, two levels", 4, 4, 2,
-         withoutOffset(
+         withoutDetailOffset(
              {15, 126, 127, 127, 120, 128, 127, 127, 124, 124, 128, 128, 124, 124, 128, 128}, 4, 4,
              2),
          ramp4},
         {"8x4 two levels, stride is the image width", 8, 4, 2,
-         withoutOffset({16.5, 20.5,  127,   127,   127.5, 127.5, 127.5, 127.5, 118, 118, 128,
-                        128,  127.5, 127.5, 127.5, 127.5, 123,   123,   123,   123, 128, 128,
-                        128,  128,   123,   123,   123,   123,   128,   128,   128, 128},
-                       8, 4, 2),
+         withoutDetailOffset({16.5, 20.5,  127,   127,   127.5, 127.5, 127.5, 127.5, 118, 118, 128,
+                              128,  127.5, 127.5, 127.5, 127.5, 123,   123,   123,   123, 128, 128,
+                              128,  128,   123,   123,   123,   123,   128,   128,   128, 128},
+                             8, 4, 2),
          ramp8x4},
         {"beyond the pixel range",
          4,
@@ -126,8 +103,9 @@ TEST(InverseTransform, UndoesTheForwardTransform) {
     for (const auto& s : shapes) {
         Plane picture = randomPlane(random, s.width, s.height, 0, 256);
         for (double& v : picture) v = double(int(v));
-        const Plane coefficients = forward(picture, s.height, s.width, s.levels);
-        EXPECT_EQ(inverse(withoutOffset(coefficients, s.width, s.height, s.levels), s.height,
+        const Plane coefficients =
+            runSweep(fwd::wavelet_process, picture, s.height, s.width, s.levels);
+        EXPECT_EQ(inverse(withoutDetailOffset(coefficients, s.width, s.height, s.levels), s.height,
                           s.width, s.levels),
                   picture)
             << s.width << "x" << s.height << " R=" << s.levels;
@@ -144,7 +122,7 @@ TEST(InverseTransform, MatchesTheTextbookInverseBitForBit) {
     };
     for (const auto& s : shapes) {
         const Plane coefficients = randomPlane(random, s.width, s.height, -100.0, 400.0);
-        EXPECT_EQ(inverse(withoutOffset(coefficients, s.width, s.height, s.levels), s.height,
+        EXPECT_EQ(inverse(withoutDetailOffset(coefficients, s.width, s.height, s.levels), s.height,
                           s.width, s.levels),
                   onda_test::referenceInverse(coefficients, s.width, s.height, s.levels))
             << s.width << "x" << s.height << " R=" << s.levels;
@@ -172,7 +150,8 @@ TEST(InverseTransform, ManyColumnsAtOnceEqualOneColumnAtATime) {
 // The driver as the steps are written: at every level a whole copy of the
 // source into the result, the single-column pass over each column, the region
 // copied back, the row pass over each row, the region copied back.
-void plainInverse(Plane& source, Plane& result, int height, int width, int levels) {
+Plane plainInverse(Plane source, int height, int width, int levels) {
+    Plane result(source.size());
     for (int level = levels; level >= 1; --level) {
         std::copy(source.begin(), source.end(), result.begin());
         const int rows = height >> (level - 1), cols = width >> (level - 1);
@@ -188,31 +167,18 @@ void plainInverse(Plane& source, Plane& result, int height, int width, int level
             wavelet_1d_inv_wide(y, cols, source.data(), result.data(), width);
         copyRegionBack();
     }
+    return result;
 }
 
-// Both buffers end as the written steps leave them, although the driver
+// The result buffer ends as the written steps leave it, although the driver
 // makes no whole-buffer copy and works a row pair at a time.
 TEST(InverseTransform, DriverEqualsTheWrittenSteps) {
     std::mt19937 random(14);
-    // Besides plain shapes, the sweep's edges: a 2 x 2 deepest region, odd detail
-    // widths, tall pictures whose rows are made before or after the last read of
-    // their source row, and (4 x 192) one row made at the very time of its read.
-    const struct {
-        int width, height, levels;
-    } shapes[] = {
-        {2, 2, 1},   {8, 8, 3},  {16, 8, 1},   {16, 8, 2},   {8, 32, 3},
-        {40, 24, 3}, {4, 4, 2},  {2, 32, 1},   {24, 40, 3},  {8, 128, 3},
-        {16, 16, 4}, {6, 96, 1}, {32, 256, 5}, {192, 64, 6}, {4, 192, 2},
-    };
-    for (const auto& s : shapes) {
+    for (const SweepShape& s : sweepEdgeShapes()) {
         const Plane start = randomPlane(random, s.width, s.height, -300.0, 300.0);
-        const Plane junk = randomPlane(random, s.width, s.height, 1000.0, 2000.0);
-        Plane source = start, result = junk, plainSource = start, plainResult = junk;
-        R_Times = s.levels;
-        wavelet_inv_process(source.data(), result.data(), s.height, s.width, nullptr);
-        plainInverse(plainSource, plainResult, s.height, s.width, s.levels);
-        EXPECT_EQ(result, plainResult) << s.width << "x" << s.height << " R=" << s.levels;
-        EXPECT_EQ(source, plainSource) << s.width << "x" << s.height << " R=" << s.levels;
+        EXPECT_EQ(inverse(start, s.height, s.width, s.levels),
+                  plainInverse(start, s.height, s.width, s.levels))
+            << s.width << "x" << s.height << " R=" << s.levels;
     }
 }
 

@@ -81,7 +81,7 @@ TEST(Ondasplit, RepeatNumberArgument) {
             EXPECT_EQ(r.out,
                       BANNER + kindLine(*input, dir.path("in.bmp")) + ranText(*input, c.shown));
             EXPECT_EQ(readFileBytes(dir.path("out.bmp")),
-                      bmpFileOf(*referenceForwardImage(*input, c.levels)))
+                      bmpFileOf(*referenceImage(*input, c.levels, referenceForward)))
                 << depth << " " << c.shown;
         }
     }
@@ -207,8 +207,8 @@ TEST(Ondasplit, OndainvRebuildsWhatItWrote) {
         ASSERT_EQ(runProgram(ONDAINV_PATH, {dir.path("split.bmp"), dir.path("inv.bmp"), repeat})
                       .exitStatus,
                   0);
-        const ImagePtr predicted =
-            referenceInverseImage(*referenceForwardImage(*picture, c.levels), c.levels);
+        const ImagePtr predicted = referenceImage(
+            *referenceImage(*picture, c.levels, referenceForward), c.levels, referenceInverse);
         EXPECT_EQ(readFileBytes(dir.path("inv.bmp")), bmpFileOf(*predicted))
             << c.width << "x" << c.height << "x" << c.depth << " R=" << c.levels;
     }

@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "plane.h"
+#include "split.h"
 #include "test_support.h"
-#include "wavelet_split.h"
 
 using namespace onda_test;
+using namespace split;
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -174,16 +175,36 @@ TEST(Planes, WriteBackTruncatesClampsAndKeepsOtherChannels) {
     }
 }
 
+// The transform's scratch is taken with the buffers: without it the run is
+// refused with the lines of any other allocation that fails.
+TEST(Workspace, ScratchThatCannotBeHadRefusesTheRun) {
+    if (onda_test::underAddressSanitizer()) {
+        GTEST_SKIP() << "AddressSanitizer ends the program on an impossible allocation";
+    }
+    const ImagePtr input = makeImage(4, 2, 8, [](int, int, int) { return 0; });
+    Workspace workspace;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const bool ok = prepareWorkspace(*input, SIZE_MAX / sizeof(double), workspace, "in.bmp");
+    EXPECT_EQ(std::fflush(stdout), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              std::string("Memory size -> 64\n") + message::MEMORY_CANNOT_BE_ALLOCATED);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "onda: in.bmp: no memory for a 4x2 output picture and two coefficient buffers of "
+              "64 bytes each\n");
+    EXPECT_FALSE(ok);
+}
+
 TEST(Planes, EveryChannelOfAColourImageIsTransformedOnItsOwn) {
     const ImagePtr input =
         makeImage(2, 2, 24, [](int x, int y, int c) { return x + 2 * y + 10 * c; });
     Workspace workspace;
-    ASSERT_TRUE(prepareWorkspace(*input, workspace, "in.bmp"));
+    ASSERT_TRUE(prepareWorkspace(*input, 0, workspace, "in.bmp"));
     std::vector<int> seen;
     // A stand-in transform: doubles every value of the plane.
     transformChannels(
         *input, workspace, KeptCorner{2, 2},
-        [&](int channel, const double* source, double* result, int height, int width) {
+        [&](int channel, const double* source, double* result, int height, int width, double*) {
             seen.push_back(channel);
             for (int i = 0; i < height * width; ++i) result[i] = 2 * source[i];
         });

@@ -33,6 +33,7 @@
 #include <stdexcept>
 
 #include "messages.h"
+#include "plane.h"
 
 namespace onda_test {
 
@@ -544,6 +545,27 @@ std::string readAllAndClose(std::FILE* stream) {
     return text;
 }
 
+Plane runSweep(Sweep sweep, const Plane& source, int height, int width, int levels,
+               std::string* progress) {
+    Plane result(source.size(), -999.0);
+    Plane scratch(scratchLength(height, width, levels), -999.0);
+    R_Times = levels;
+    std::FILE* text = temporaryFile();
+    sweep(source.data(), result.data(), height, width, scratch.data(), text);
+    const std::string printed = readAllAndClose(text);
+    if (progress) *progress = printed;
+    return result;
+}
+
+std::vector<SweepShape> sweepEdgeShapes() {
+    return {
+        {2, 2, 1},   {4, 4, 2},    {8, 8, 3},   {16, 16, 4}, {16, 8, 1},  {16, 8, 2},  {12, 4, 2},
+        {24, 8, 3},  {40, 12, 2},  {40, 24, 3}, {24, 40, 3}, {64, 32, 5}, {96, 32, 5}, {192, 64, 6},
+        {256, 4, 2}, {512, 2, 1},  {6, 18, 1},  {6, 96, 1},  {2, 32, 1},  {8, 32, 3},  {8, 128, 3},
+        {4, 192, 2}, {32, 256, 5}, {48, 16, 1}, {48, 16, 2}, {48, 16, 3}, {48, 16, 4},
+    };
+}
+
 std::vector<double> referenceForward(std::vector<double> plane, int width, int height, int levels) {
     for (int level = 0; level < levels; ++level) {
         const int rows = height >> level, cols = width >> level;
@@ -572,21 +594,17 @@ std::vector<double> referenceForward(std::vector<double> plane, int width, int h
     return plane;
 }
 
-namespace {
-
-// Takes the 128 off every detail: every element outside the averages' corner.
-void removeDetailOffset(std::vector<double>& plane, int width, int height, int levels) {
+Plane withoutDetailOffset(Plane plane, int width, int height, int levels) {
     const int cornerWidth = levels > 0 ? width >> levels : width;
     const int cornerHeight = levels > 0 ? height >> levels : height;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             if (x >= cornerWidth || y >= cornerHeight) plane[planeIndex(x, y, width)] -= 128.0;
+    return plane;
 }
 
-}  // namespace
-
 std::vector<double> referenceInverse(std::vector<double> plane, int width, int height, int levels) {
-    removeDetailOffset(plane, width, height, levels);
+    plane = withoutDetailOffset(std::move(plane), width, height, levels);
     for (int level = levels - 1; level >= 0; --level) {
         const int rows = height >> level, cols = width >> level;
         std::vector<double> line;
@@ -621,24 +639,12 @@ std::vector<double> planeOf(const Image& image, int c) {
     return plane;
 }
 
-ImagePtr referenceForwardImage(const Image& input, int levels) {
+ImagePtr referenceImage(const Image& input, int levels, Reference reference) {
     std::vector<std::vector<double>> planes;
     planes.reserve(3);
     for (int c = 0; c < 3; ++c) {
-        planes.push_back(referenceForward(planeOf(input, input.depth == 8 ? 0 : c), input.width,
-                                          input.height, levels));
-    }
-    return makeImage(input.width, input.height, input.depth, [&](int x, int y, int c) {
-        return int(planes[std::size_t(c)][planeIndex(x, y, input.width)]);
-    });
-}
-
-ImagePtr referenceInverseImage(const Image& input, int levels) {
-    std::vector<std::vector<double>> planes;
-    planes.reserve(3);
-    for (int c = 0; c < 3; ++c) {
-        planes.push_back(referenceInverse(planeOf(input, input.depth == 8 ? 0 : c), input.width,
-                                          input.height, levels));
+        planes.push_back(
+            reference(planeOf(input, input.depth == 8 ? 0 : c), input.width, input.height, levels));
     }
     return makeImage(input.width, input.height, input.depth, [&](int x, int y, int c) {
         return int(planes[std::size_t(c)][planeIndex(x, y, input.width)]);

@@ -168,14 +168,29 @@ std::string readAllAndClose(std::FILE* stream);
 // tmpfile can fail there when several processes ask at once).
 std::FILE* temporaryFile();
 
+// The forward or the inverse sweep (fwd::wavelet_process,
+// inv::wavelet_inv_process).
+using Sweep = void (*)(const double* source, double* result, int height, int width, double* scratch,
+                       std::FILE* progress);
+
+// Runs `sweep` with R_Times set to `levels` on `source`, with a result buffer
+// and scratch of exactly the length asked for, both full of junk; returns the
+// result buffer and leaves the progress text in `progress`.
+Plane runSweep(Sweep sweep, const Plane& source, int height, int width, int levels,
+               std::string* progress = nullptr);
+
+// Plane shapes that reach the sweeps' edges: deepest regions of one row pair,
+// tall and wide planes, odd detail widths, and from 1 to the most levels a
+// size allows.
+struct SweepShape {
+    int width, height, levels;
+};
+std::vector<SweepShape> sweepEdgeShapes();
+
 // The forward transform as a textbook writes it: per level, pair averages and
 // half-differences plus 128 along each row of the region, then down each
 // column. `plane` is row-major, width x height.
 std::vector<double> referenceForward(std::vector<double> plane, int width, int height, int levels);
-
-// An image holding, in every channel, the reference forward transform of the
-// same channel of `input`, truncated toward zero and clamped to 0..255.
-ImagePtr referenceForwardImage(const Image& input, int levels);
 
 // The inverse as a textbook writes it, from coefficients laid out as the
 // forward transform leaves them: 128 taken off every value outside the top-left
@@ -184,9 +199,16 @@ ImagePtr referenceForwardImage(const Image& input, int levels);
 // half-differences d as the pairs a + d, a - d, then each row likewise.
 std::vector<double> referenceInverse(std::vector<double> plane, int width, int height, int levels);
 
-// An image holding, in every channel, the reference inverse of the same
-// channel of `input`, truncated toward zero and clamped to 0..255.
-ImagePtr referenceInverseImage(const Image& input, int levels);
+// The plane with 128 taken off every detail: every element outside the
+// top-left (width / 2^levels) x (height / 2^levels) corner; none for
+// levels <= 0.
+Plane withoutDetailOffset(Plane plane, int width, int height, int levels);
+
+// An image holding, in every channel, `reference` (referenceForward or
+// referenceInverse) of the same channel of `input` at `levels` levels,
+// truncated toward zero and clamped to 0..255.
+using Reference = Plane (*)(Plane plane, int width, int height, int levels);
+ImagePtr referenceImage(const Image& input, int levels, Reference reference);
 
 // The plane of channel c of an image, as doubles.
 std::vector<double> planeOf(const Image& image, int c);

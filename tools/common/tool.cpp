@@ -145,7 +145,8 @@ bool checkImageSize(const Image& image, std::int64_t multiple, const char* path)
     return false;
 }
 
-bool prepareWorkspace(const Image& input, Workspace& workspace, const char* path) {
+bool prepareWorkspace(const Image& input, std::size_t scratchLength, Workspace& workspace,
+                      const char* path) {
     workspace.output.reset(createImage(input.width, input.height, input.depth));
     const auto count = std::size_t(input.width) * std::size_t(input.height);
     const auto bytes = count * sizeof(double);
@@ -153,8 +154,13 @@ bool prepareWorkspace(const Image& input, Workspace& workspace, const char* path
     if (workspace.output) {
         workspace.source.reset(static_cast<double*>(allocateBlock(bytes)));
         if (workspace.source) workspace.result.reset(static_cast<double*>(allocateBlock(bytes)));
+        if (workspace.result && scratchLength > 0) {
+            workspace.scratch.reset(
+                static_cast<double*>(allocateBlock(scratchLength * sizeof(double))));
+        }
     }
-    if (!workspace.output || !workspace.source || !workspace.result) {
+    const bool scratchMissing = scratchLength > 0 && !workspace.scratch;
+    if (!workspace.output || !workspace.source || !workspace.result || scratchMissing) {
         std::printf("%s", message::MEMORY_CANNOT_BE_ALLOCATED);
         printReason(path,
                     "no memory for a " + std::to_string(input.width) + "x" +

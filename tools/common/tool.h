@@ -1,16 +1,17 @@
 // The steps every onda program takes, written once.
 //
 // A run is a straight line: banner, argument check, read the input, set the
-// repeat number, check the size, make the output image and the two coefficient
-// buffers, then for each colour channel fill the source buffer, transform, and
-// write the result back; finally write the output file. Each step that can
-// refuse the run prints its own message and returns false (or no image), and
-// the program then ends with EXIT_REFUSED. Beside its standard output text,
-// every refusal writes one reason line, "PROGRAM: PATH: reason", to standard
-// error.
+// repeat number, check the size, make the output image, the two coefficient
+// buffers and the transform's scratch, then for each colour channel fill the
+// source buffer, transform, and write the result back; finally write the
+// output file. Each step that can refuse the run prints its own message and
+// returns false (or no image), and the program then ends with EXIT_REFUSED.
+// Beside its standard output text, every refusal writes one reason line,
+// "PROGRAM: PATH: reason", to standard error.
 #ifndef ONDA_TOOL_H
 #define ONDA_TOOL_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -34,8 +35,9 @@ struct ToolBanner {
 // What a run owns besides its input image.
 struct Workspace {
     ImagePtr output;
-    CoefficientBuffer source;  // filled from the pixels; the transform's scratch
+    CoefficientBuffer source;  // filled from the pixels; the transform's input
     CoefficientBuffer result;  // the transform's output
+    BlockPtr<double> scratch;  // the rows the transform keeps between levels, if any
 };
 
 // The top-left block whose values keep their detail offset when a plane is
@@ -82,9 +84,11 @@ std::int64_t sideMultipleForLevels(int levels);
 bool checkImageSize(const Image& image, std::int64_t multiple, const char* path);
 
 // Makes the output image (the input's shape), prints the memory size line and
-// takes both buffers. If anything cannot be had, prints "Memory cannot be
-// allocated." and returns false. `path` is the input's, for the reason line.
-bool prepareWorkspace(const Image& input, Workspace& workspace, const char* path);
+// takes both buffers and `scratchLength` doubles of scratch. If anything
+// cannot be had, prints "Memory cannot be allocated." and returns false.
+// `path` is the input's, for the reason line.
+bool prepareWorkspace(const Image& input, std::size_t scratchLength, Workspace& workspace,
+                      const char* path);
 
 // "Memory has been allocated. The address is %p:%p\n".
 void printBufferAddresses(const Workspace& workspace);
@@ -102,14 +106,15 @@ void fillPlane(const Image& input, int channel, double* source, KeptCorner kept)
 void writeBackPlane(Image& output, int channel, const double* result);
 
 // Fills, transforms and writes back every channel of the input in turn.
-// `transform(channel, source, result, height, width)` runs on each plane.
+// `transform(channel, source, result, height, width, scratch)` runs on each
+// plane.
 template <class Transform>
 void transformChannels(const Image& input, Workspace& workspace, KeptCorner kept,
                        Transform&& transform) {
     for (int channel = 0; channel < channelCount(input); ++channel) {
         fillPlane(input, channel, workspace.source.get(), kept);
         transform(channel, workspace.source.get(), workspace.result.get(), input.height,
-                  input.width);
+                  input.width, workspace.scratch.get());
         writeBackPlane(*workspace.output, channel, workspace.result.get());
     }
 }

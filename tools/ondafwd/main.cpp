@@ -5,9 +5,12 @@
 // Writes a picture of the same size and depth with the averages of the last
 // level top-left and every detail lifted by 128. Each colour channel of a
 // 24-bit picture is transformed on its own. The repeat number defaults to 2.
+#include <cstddef>
+
+#include "forward.h"
 #include "messages.h"
+#include "plane.h"
 #include "tool.h"
-#include "wavelet_fwd.h"
 
 namespace {
 
@@ -20,8 +23,9 @@ constexpr ToolBanner BANNER = {
 constexpr int DEFAULT_LEVELS = 2;
 
 // The progress line is printed once, for the first channel.
-void transformPlane(int channel, double* source, double* result, int height, int width) {
-    wavelet_process(source, result, height, width, channel == 0 ? stdout : nullptr);
+void transformPlane(int channel, const double* source, double* result, int height, int width,
+                    double* scratch) {
+    fwd::wavelet_process(source, result, height, width, scratch, channel == 0 ? stdout : nullptr);
 }
 
 }  // namespace
@@ -38,7 +42,8 @@ int main(int argc, char** argv) {
     if (!checkImageSize(*input, sideMultipleForLevels(R_Times), argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;
-    if (!prepareWorkspace(*input, workspace, argv[1])) return EXIT_REFUSED;
+    const std::size_t scratch = scratchLength(input->height, input->width, R_Times);
+    if (!prepareWorkspace(*input, scratch, workspace, argv[1])) return EXIT_REFUSED;
     printBufferAddresses(workspace);
 
     const KeptCorner wholeImage{input->width, input->height};

@@ -6,12 +6,14 @@
 // top-left, every detail lifted by 128), takes the 128 off every value outside
 // that corner and rebuilds the picture level by level. Each colour channel of
 // a 24-bit picture is rebuilt on its own. The repeat number defaults to 2.
+#include <cstddef>
 #include <cstdio>
 
 #include "console.h"
+#include "inverse.h"
 #include "messages.h"
+#include "plane.h"
 #include "tool.h"
-#include "wavelet_inv.h"
 
 namespace {
 
@@ -24,8 +26,10 @@ constexpr ToolBanner BANNER = {
 constexpr int DEFAULT_LEVELS = 2;
 
 // The progress line is printed once, for the first channel.
-void transformPlane(int channel, double* source, double* result, int height, int width) {
-    wavelet_inv_process(source, result, height, width, channel == 0 ? stdout : nullptr);
+void transformPlane(int channel, const double* source, double* result, int height, int width,
+                    double* scratch) {
+    inv::wavelet_inv_process(source, result, height, width, scratch,
+                             channel == 0 ? stdout : nullptr);
 }
 
 }  // namespace
@@ -42,7 +46,8 @@ int main(int argc, char** argv) {
     if (!checkImageSize(*input, sideMultipleForLevels(R_Times), argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;
-    if (!prepareWorkspace(*input, workspace, argv[1])) return EXIT_REFUSED;
+    const std::size_t scratch = scratchLength(input->height, input->width, R_Times);
+    if (!prepareWorkspace(*input, scratch, workspace, argv[1])) return EXIT_REFUSED;
     std::puts(consoleText(message::INV_CONVERTING));
 
     transformChannels(*input, workspace, approximationCorner(*input, R_Times), transformPlane);

@@ -10,8 +10,8 @@
 
 #include "console.h"
 #include "messages.h"
+#include "split.h"
 #include "tool.h"
-#include "wavelet_split.h"
 
 namespace {
 
@@ -34,9 +34,11 @@ bool checkRepeatNumber(int repeat, const char* path) {
 }
 
 // Every plane is announced, and the transform prints its progress each time.
-void transformPlane(int channel, double* source, double* result, int height, int width) {
+// It needs no scratch.
+void transformPlane(int channel, const double* source, double* result, int height, int width,
+                    double* /*scratch*/) {
     std::printf("Plane : %d\n", channel);
-    wavelet_process(source, result, height, width);
+    split::wavelet_process(source, result, height, width);
 }
 
 }  // namespace
@@ -51,10 +53,10 @@ int main(int argc, char** argv) {
     const std::optional<int> repeat = repeatNumberArgument(argc, argv, DEFAULT_REPEAT);
     if (!repeat || !checkRepeatNumber(*repeat, argv[1])) return EXIT_REFUSED;
     R_Times = *repeat;
-    if (!checkImageSize(*input, splitSideMultiple(R_Times), argv[1])) return EXIT_REFUSED;
+    if (!checkImageSize(*input, split::splitSideMultiple(R_Times), argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;
-    if (!prepareWorkspace(*input, workspace, argv[1])) return EXIT_REFUSED;
+    if (!prepareWorkspace(*input, 0, workspace, argv[1])) return EXIT_REFUSED;
     printBufferAddresses(workspace);
 
     const KeptCorner wholeImage{input->width, input->height};

@@ -1,8 +1,10 @@
-#include "wavelet_split.h"
+#include "split.h"
 
 #include <cstddef>
 
 #include "plane.h"
+
+namespace split {
 
 namespace {
 
@@ -79,3 +81,5 @@ void wavelet_process(const double* source, double* result, int ysize, int xsize,
     }
     if (progress) std::fputc('\n', progress);
 }
+
+}  // namespace split

@@ -19,10 +19,12 @@
 // read; every element of the result is written exactly once, so it needs no
 // clearing. The sides must be even for one level and multiples of 4 for two:
 // the caller checks (see splitSideMultiple). Nothing is allocated.
-#ifndef ONDA_WAVELET_SPLIT_H
-#define ONDA_WAVELET_SPLIT_H
+#ifndef ONDA_HAAR_SPLIT_H
+#define ONDA_HAAR_SPLIT_H
 
 #include <cstdio>
+
+namespace split {
 
 // (a + b + c + d) / 4 + offset, the sum formed left to right. A difference
 // is formed by passing negated arguments.
@@ -39,5 +41,7 @@ int splitSideMultiple(int repeatNumber);
 // line of the sizes, and an empty line.
 void wavelet_process(const double* source, double* result, int ysize, int xsize,
                      std::FILE* progress = stdout);
+
+}  // namespace split
 
 #endif

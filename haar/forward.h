@@ -7,18 +7,17 @@
 // upper half). The buffers are width x height doubles, row-major, and the row
 // stride is always the full image width.
 //
-// `source` holds the input on entry; both buffers hold the transform on
-// return. Height and width must be divisible by 2^R_Times.
-//
 // wavelet_process runs every level in one sweep down the picture, a row pair
 // at a time, with the same operations on the same values as the passes below.
-// Besides the two buffers it takes scratch of two rows per level from level 2
-// on, less than two rows of the picture in all; when even that cannot be had
-// it runs the levels as separate passes.
-#ifndef ONDA_WAVELET_FWD_H
-#define ONDA_WAVELET_FWD_H
+// It reads `source`, writes `result`, and keeps the averages that deeper
+// levels work on in `scratch`, scratchLength(height, width, R_Times) doubles.
+// Height and width must be divisible by 2^R_Times.
+#ifndef ONDA_HAAR_FORWARD_H
+#define ONDA_HAAR_FORWARD_H
 
 #include <cstdio>
+
+namespace fwd {
 
 double w_average(double a, double b);     // (a + b) / 2
 double w_difference(double a, double b);  // 128 + (a - b) / 2
@@ -33,7 +32,9 @@ void wavelet_1d_height(int column, int count, const double* source, double* resu
 
 // Runs levels 1 to R_Times and prints the progress line to `progress` (none
 // when it is null). With no level to run, `result` receives `source` as it is.
-void wavelet_process(double* source, double* result, int height, int width,
+void wavelet_process(const double* source, double* result, int height, int width, double* scratch,
                      std::FILE* progress = stdout);
+
+}  // namespace fwd
 
 #endif

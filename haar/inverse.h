@@ -11,18 +11,17 @@
 // stride is always the full image width.
 //
 // The detail offset must already be taken off: the transform never adds or
-// removes it. Both buffers hold the rebuilt values on return. Height and width
-// must be divisible by 2^R_Times.
-//
-// wavelet_inv_process runs every level in one sweep down the picture, a row
-// pair at a time, with the same operations on the same values as the passes
-// below. Besides the two buffers it takes scratch of two rows per level from
-// level 2 on, less than two rows of the picture in all; when even that cannot
-// be had it runs the levels as separate passes.
-#ifndef ONDA_WAVELET_INV_H
-#define ONDA_WAVELET_INV_H
+// removes it. wavelet_inv_process runs every level in one sweep down the
+// picture, a row pair at a time, with the same operations on the same values
+// as the passes below. It reads `source`, writes `result`, and keeps the rows
+// each level rebuilds for the next in `scratch`, scratchLength(height, width,
+// R_Times) doubles. Height and width must be divisible by 2^R_Times.
+#ifndef ONDA_HAAR_INVERSE_H
+#define ONDA_HAAR_INVERSE_H
 
 #include <cstdio>
+
+namespace inv {
 
 // Column pass over `count` elements of column `column`, and of the `columns` - 1
 // columns to its right, taken row pair by row pair.
@@ -35,7 +34,9 @@ void wavelet_1d_inv_wide(int row, int count, const double* source, double* resul
 // Runs levels R_Times down to 1 and prints the progress line to `progress`
 // (none when it is null). With no level to run, `result` receives `source` as
 // it is.
-void wavelet_inv_process(double* source, double* result, int height, int width,
-                         std::FILE* progress = stdout);
+void wavelet_inv_process(const double* source, double* result, int height, int width,
+                         double* scratch, std::FILE* progress = stdout);
+
+}  // namespace inv
 
 #endif

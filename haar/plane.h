@@ -1,14 +1,18 @@
 // The plane arithmetic the transforms share: where an element of a coefficient
-// buffer lies, which region each level works on, the detail offset and the
-// number of levels.
+// buffer lies, which region each level works on, the detail offset, the
+// number of levels and the scratch of the one-sweep transforms.
 //
 // A coefficient buffer is width x height doubles, row-major; element (x, y)
 // lies at y * width + x whatever region a level works on.
-#ifndef ONDA_PLANE_H
-#define ONDA_PLANE_H
+#ifndef ONDA_HAAR_PLANE_H
+#define ONDA_HAAR_PLANE_H
 
-#include <array>
 #include <cstddef>
+
+#include "owners.h"
+
+// A coefficient buffer: width x height doubles, row-major, never cleared.
+using CoefficientBuffer = BlockPtr<double>;
 
 // The number of transform levels, set once by main and read by the transform.
 extern int R_Times;
@@ -32,12 +36,9 @@ LevelRegion levelRegion(int height, int width, int level);
 // The most levels a side can take: every side is shorter than 2^31.
 constexpr int MOST_LEVELS = 31;
 
-// The scratch of the one-sweep transforms: two rows for each level from 2 on,
-// each as long as its level region is wide, in place of the levels between.
-struct ScratchLayout {
-    std::array<std::size_t, MOST_LEVELS + 1> at{};  // where level k's two rows start
-    std::size_t length = 0;                         // doubles in all
-};
-ScratchLayout scratchLayout(int height, int width, int levels);
+// The doubles of scratch the one-sweep transforms take for `levels` levels of
+// a height x width plane: two rows for each level from 2 on, each as long as
+// its level region is wide, level 2's first. Less than two rows of the plane.
+std::size_t scratchLength(int height, int width, int levels);
 
 #endif

@@ -11,11 +11,10 @@ LevelRegion levelRegion(int height, int width, int level) {
     return LevelRegion{height >> shift, width >> shift};
 }
 
-ScratchLayout scratchLayout(int height, int width, int levels) {
-    ScratchLayout layout;
-    for (int level = 2; level <= levels; ++level) {
-        layout.at[std::size_t(level)] = layout.length;
-        layout.length += 2 * std::size_t(levelRegion(height, width, level).cols);
+std::size_t scratchLength(int height, int width, int levels) {
+    std::size_t length = 0;
+    for (int level = 2; level <= std::min(levels, MOST_LEVELS); ++level) {
+        length += 2 * std::size_t(levelRegion(height, width, level).cols);
     }
-    return layout;
+    return length;
 }
