@@ -1,7 +1,11 @@
 // The BMP codec: reads 8-bit palette and 24-bit uncompressed BMP files (12-byte
 // core header or 40-byte info header) into an Image, and writes an Image as an
 // uncompressed file with the 40-byte info header, 8-bit ones with a grey
-// palette. The file layout is described in bmp.cpp, above the reader.
+// palette. The file layout is described in bmp_read.cpp, above the reader.
+//
+// Every entry point gives a status; the reporting ones also fill a cause
+// record, a kind and its values, which bmpReadReason or bmpWriteReason turns
+// into the English sentence of a reason line.
 #ifndef ONDA_BMP_H
 #define ONDA_BMP_H
 
@@ -10,6 +14,9 @@
 #include <string>
 
 #include "image.h"
+
+// ---------------------------------------------------------------------------
+// Reading
 
 // Results of readBMPfile and readBMPstream. Callers test the sign only.
 constexpr int BMP_OK = 0;
@@ -22,19 +29,11 @@ constexpr int BMP_BAD_PIXELS = -20;       // compressed, or the pixel rows end e
 constexpr int BMP_NO_IMAGE = -30;         // no image can be made: negative or too large
                                           // dimensions, or no memory
 
-// Results of writeBMPfile and writeBMPstream.
-constexpr int BMP_WRITTEN = 0;
-constexpr int BMP_WRITE_FAILED = 1;
-
-// A short English name for a read status, for messages and test output.
-const char* bmpStatusName(int status);
-
-// What readBMPstream found wrong, beyond its status: which check refused the
-// file and the values it met there.
-enum BmpFault {
+// Which check refused a file, and the values it met there.
+enum BmpReadKind {
     BMP_FAULT_NONE,             // the file was read
-    BMP_FAULT_CANNOT_OPEN,      // error: why the file cannot be opened (set by the opener)
-    BMP_FAULT_READ_ERROR,       // error: why a read failed (not the file's end)
+    BMP_FAULT_CANNOT_OPEN,      // error: why the file cannot be opened
+    BMP_FAULT_READ_ERROR,       // error: why a read failed (not the file's end; EISDIR: a folder)
     BMP_FAULT_EMPTY,            // value: the bytes there are before the signature's end (0 or 1)
     BMP_FAULT_SIGNATURE,        // value: the first two bytes, first byte low
     BMP_FAULT_FILE_HEADER_CUT,  // the file ends inside the 14-byte file header
@@ -52,23 +51,33 @@ enum BmpFault {
 };
 
 struct BmpReadCause {
-    int fault = BMP_FAULT_NONE;
+    int kind = BMP_FAULT_NONE;
     std::int64_t value = 0;
     std::int64_t other = 0;
     int error = 0;  // errno of the failed open or read
 };
 
+// Reads a BMP file. On BMP_OK, and on BMP_BAD_PIXELS when the pixel rows end
+// early, *image receives a new Image that the caller releases with
+// disposeImage; on every other status *image is left untouched.
+int readBMPfile(const char* path, Image** image);
+
+// readBMPfile, telling what refused the file through `cause` (which may be
+// null; BMP_FAULT_NONE on BMP_OK).
+int readBMPfileReporting(const char* path, Image** image, BmpReadCause* cause);
+
+// The same, from a stream open for reading at the start of the file. The
+// stream is not closed.
+int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause = nullptr);
+
 // One English sentence naming the cause and what the reader takes instead,
 // for the reason line of a refusal.
 std::string bmpReadReason(const BmpReadCause& cause);
 
-// Little-endian field access. The readers return 1, or 0 when a byte cannot be
-// read (the target is then unchanged); the writers always return 1 and leave
-// errors to be found on the stream.
+// Little-endian fields: 1, or 0 when a byte cannot be read (the target is
+// then unchanged).
 int freadWORD(std::uint16_t* value, std::FILE* stream);
 int freadDWORD(std::int32_t* value, std::FILE* stream);
-int fwriteWORD(unsigned value, std::FILE* stream);
-int fwriteDWORD(std::int32_t value, std::FILE* stream);
 
 // Default palette length for a bit depth: 2, 16, 256, or 0 for anything else.
 int countOfDIBColorEntries(int bitsPerPixel);
@@ -77,27 +86,17 @@ int countOfDIBColorEntries(int bitsPerPixel);
 // of 4. 64-bit because a row of the widest images does not fit an int.
 std::int64_t getDIBxmax(std::int64_t width, int bitsPerPixel);
 
-// Reads a BMP file. On BMP_OK, and on BMP_BAD_PIXELS when the pixel rows end
-// early, *image receives a new Image that the caller releases with
-// disposeImage; on every other status *image is left untouched.
-int readBMPfile(const char* path, Image** image);
+// ---------------------------------------------------------------------------
+// Writing
 
-// The same, from a stream open for reading at the start of the file. The
-// stream is not closed. When `cause` is given it receives what refused the
-// file (BMP_FAULT_NONE on BMP_OK).
-int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause = nullptr);
+// Results of writeBMPfile and writeBMPstream.
+constexpr int BMP_WRITTEN = 0;
+constexpr int BMP_WRITE_FAILED = 1;
 
-// Writes an 8-bit or 24-bit image. The file appears complete under its name or
-// not at all: it is written beside the target and renamed into place, so a
-// failed or interrupted write leaves any earlier file intact and no temporary
-// file (replace.h tells how). Returns BMP_WRITE_FAILED for another depth, a
-// file too large for the format's size field, or any failed step.
-int writeBMPfile(const char* path, const Image* image);
-
-// What refused a write: nothing (BMP_WRITTEN), the image itself (a depth
-// other than 8 and 24, or a file too large for the size field), or a failed
-// system call, whose errno is kept.
-enum BmpWriteStep {
+// What refused a write: nothing, the image itself (a depth other than 8 and
+// 24, or a file too large for the size field), or a failed step, whose errno
+// is kept.
+enum BmpWriteKind {
     BMP_WRITE_DONE,
     BMP_WRITE_BAD_IMAGE,  // value: the depth (no pixels when it is 8 or 24)
     BMP_WRITE_TOO_LARGE,  // value: width, other: height
@@ -109,20 +108,31 @@ enum BmpWriteStep {
 };
 
 struct BmpWriteCause {
-    int step = BMP_WRITE_DONE;
+    int kind = BMP_WRITE_DONE;
     std::int64_t value = 0;
     std::int64_t other = 0;
     int error = 0;  // errno right after the failed call
 };
 
+// Writes an 8-bit or 24-bit image. The file appears complete under its name or
+// not at all: it is written beside the target and renamed into place, so a
+// failed or interrupted write leaves any earlier file intact and no temporary
+// file (replace.h tells how). Returns BMP_WRITE_FAILED for another depth, a
+// file too large for the format's size field, or any failed step.
+int writeBMPfile(const char* path, const Image* image);
+
 // writeBMPfile, telling what failed through `cause` (which may be null).
 int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* cause);
-
-// One English sentence for a failed write, the system's reason included.
-std::string bmpWriteReason(const BmpWriteCause& cause);
 
 // Writes the file to an open stream and flushes it; BMP_WRITE_FAILED on a
 // rejected image or any failed write.
 int writeBMPstream(std::FILE* stream, const Image* image);
+
+// One English sentence for a failed write, the system's reason included.
+std::string bmpWriteReason(const BmpWriteCause& cause);
+
+// Little-endian fields; always 1: errors are left to be found on the stream.
+int fwriteWORD(unsigned value, std::FILE* stream);
+int fwriteDWORD(std::int32_t value, std::FILE* stream);
 
 #endif

@@ -191,10 +191,10 @@ void judge(const SuiteFile& f) {
     const Bytes file = readFileBytes(SUITE / f.path);
     ASSERT_FALSE(file.empty()) << f.path;
     Image* read = nullptr;
-    const int status = readBMPfile((SUITE / f.path).string().c_str(), &read);
+    BmpReadCause cause;
+    const int status = readBMPfileReporting((SUITE / f.path).string().c_str(), &read, &cause);
     const ImagePtr image(read);
-    EXPECT_EQ(status, f.status) << f.path << ": expected " << bmpStatusName(f.status) << " ("
-                                << f.why << "), got " << bmpStatusName(status);
+    EXPECT_EQ(status, f.status) << f.path << " (" << f.why << "): " << bmpReadReason(cause);
     if (!image) {
         EXPECT_NE(status, BMP_OK) << f.path;
         return;

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <climits>
-#include <filesystem>
 #include <string>
 
 #include "console.h"
@@ -46,30 +44,10 @@ bool checkArgumentCount(int argc, const ToolBanner& banner) {
     return false;
 }
 
-namespace {
-
-// readBMPfile, with the cause of a refusal.
-int readInputFile(const char* path, Image** image, BmpReadCause& cause) {
-    const FilePtr file(std::fopen(path, "rb"));
-    if (!file) {
-        const int error = errno;
-        // Some systems refuse to open a folder, others to read one: either
-        // way it is named for what it is.
-        std::error_code ignored;
-        cause = std::filesystem::is_directory(path, ignored)
-                    ? BmpReadCause{BMP_FAULT_READ_ERROR, 0, 0, EISDIR}
-                    : BmpReadCause{BMP_FAULT_CANNOT_OPEN, 0, 0, error};
-        return BMP_CANNOT_OPEN;
-    }
-    return readBMPstream(file.get(), image, &cause);
-}
-
-}  // namespace
-
 ImagePtr readInputImage(const char* path) {
     Image* image = nullptr;
     BmpReadCause cause;
-    const int status = readInputFile(path, &image, cause);
+    const int status = readBMPfileReporting(path, &image, &cause);
     ImagePtr owned(image);  // a partly read image is released here too
     if (status < 0) {
         std::printf("%s", consoleText(message::CANNOT_READ_IMAGE));

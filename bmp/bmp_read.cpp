@@ -1,4 +1,4 @@
-// BMP files, as this codec reads and writes them
+// Reading BMP files. The layout, as this codec reads and writes it:
 //
 // All integers are little-endian. A file starts with a 14-byte file header:
 //
@@ -29,51 +29,32 @@
 //
 // The pixel rows follow the palette, bottom row first: at the pixel data
 // offset when that lies beyond the palette's end, and right after the palette
-// otherwise (some writers put a smaller offset than their own palette takes). Each row holds its
-// pixels left to right, then zero to three padding bytes up to a multiple of 4.
+// otherwise (some writers put a smaller offset than their own palette takes).
+// Each row holds its pixels left to right, then zero to three padding bytes up
+// to a multiple of 4.
 // An 8-bit pixel is a palette index; a 24-bit pixel is blue, green, red. An
 // 8-bit picture keeps the red component of its palette colours, which is the
 // grey level for a grey palette.
 //
 // The reader never trusts a count from the file to index memory: the palette
 // table has 256 entries and longer palettes are refused; entries the file does
-// not hold read as black. The writer always writes the info header, a 256-step
-// grey palette for 8 bits (entry i is the byte i four times), and rows
-// bottom-up.
-#include "bmp.h"
-
+// not hold read as black. The writer (bmp_write.cpp) always writes the info
+// header, a 256-step grey palette for 8 bits (entry i is the byte i four
+// times), and rows bottom-up.
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <climits>
 #include <cstddef>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
+#include "bmp.h"
+#include "bmp_format.h"
 #include "owners.h"
-#include "replace.h"
-
-#if defined(_WIN32)
-#define ONDA_GETC _fgetc_nolock
-#define ONDA_PUTC _fputc_nolock
-#else
-#define ONDA_GETC getc_unlocked
-#define ONDA_PUTC putc_unlocked
-#endif
 
 namespace {
-
-constexpr std::uint16_t BMP_SIGNATURE = 0x4D42;
-constexpr std::int32_t CORE_HEADER_SIZE = 12;
-constexpr std::int32_t INFO_HEADER_SIZE = 40;
-constexpr std::int32_t FILE_HEADER_SIZE = 14;
-constexpr int PALETTE_CAPACITY = 256;
-constexpr std::int32_t WRITTEN_RESOLUTION = 300;  // pixels per metre
-
-// Pixels move between file and image through a small stack buffer, a few
-// thousand pixels at a time, so no row of any width is ever held whole.
-constexpr int CHUNK_PIXELS = 4096;
-using Chunk = std::array<unsigned char, std::size_t{CHUNK_PIXELS} * 3>;
 
 struct Header {
     std::int32_t pixelOffset = 0;
@@ -90,9 +71,6 @@ struct PaletteEntry {
     unsigned char r, g, b;
 };
 using Palette = std::array<PaletteEntry, PALETTE_CAPACITY>;
-
-// Streams left to their owner to close were only read, or are being abandoned.
-using File = FilePtr;
 
 // Reads n bytes and drops them.
 bool skipBytes(std::FILE* stream, std::int64_t n) {
@@ -203,12 +181,12 @@ int readPixelRows(std::FILE* stream, Image* image, std::int64_t gap, const Palet
 // Gives `status`, recording the fault and its values in `cause` when there is
 // one. A read that failed for another reason than the file's end is recorded
 // as that reason, with its errno.
-int refuse(std::FILE* stream, BmpReadCause* cause, int status, int fault, std::int64_t value = 0,
+int refuse(std::FILE* stream, BmpReadCause* cause, int status, int kind, std::int64_t value = 0,
            std::int64_t other = 0) {
     const int error = errno;
     if (cause == nullptr) return status;
     *cause = std::ferror(stream) ? BmpReadCause{BMP_FAULT_READ_ERROR, 0, 0, error}
-                                 : BmpReadCause{fault, value, other, 0};
+                                 : BmpReadCause{kind, value, other, 0};
     return status;
 }
 
@@ -236,115 +214,7 @@ const char* compressionName(std::int64_t code) {
     }
 }
 
-// The size of the file writeBMPstream makes, or -1 when it would not fit the
-// format's signed 32-bit size field.
-std::int64_t writtenFileSize(const Image* image) {
-    const std::int64_t paletteEntries = image->depth == 8 ? PALETTE_CAPACITY : 0;
-    const std::int64_t pixelOffset = FILE_HEADER_SIZE + INFO_HEADER_SIZE + 4 * paletteEntries;
-    const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
-    if (rowLength != 0 && image->height > (INT32_MAX - pixelOffset) / rowLength) return -1;
-    return rowLength * image->height + pixelOffset;
-}
-
-void writeHeaders(std::FILE* stream, const Image* image, std::int32_t fileSize) {
-    const std::int32_t paletteEntries = image->depth == 8 ? PALETTE_CAPACITY : 0;
-    fwriteWORD(BMP_SIGNATURE, stream);
-    fwriteDWORD(fileSize, stream);
-    fwriteWORD(0, stream);
-    fwriteWORD(0, stream);
-    fwriteDWORD(FILE_HEADER_SIZE + INFO_HEADER_SIZE + 4 * paletteEntries, stream);
-    fwriteDWORD(INFO_HEADER_SIZE, stream);
-    fwriteDWORD(image->width, stream);
-    fwriteDWORD(image->height, stream);
-    fwriteWORD(1, stream);  // planes
-    fwriteWORD(unsigned(image->depth), stream);
-    fwriteDWORD(0, stream);  // compression
-    fwriteDWORD(0, stream);  // image size
-    fwriteDWORD(WRITTEN_RESOLUTION, stream);
-    fwriteDWORD(WRITTEN_RESOLUTION, stream);
-    fwriteDWORD(0, stream);  // colours used
-    fwriteDWORD(0, stream);  // important colours
-    for (int i = 0; i < paletteEntries; ++i) {
-        for (int k = 0; k < 4; ++k) ONDA_PUTC(i, stream);
-    }
-}
-
-// False as soon as a write fails; errno is then that of the failed write.
-bool writeRow(std::FILE* stream, const Image* source, int y, std::size_t padding) {
-    const Image image = *source;  // see storePixels
-    Chunk chunk;
-    for (int x0 = 0; x0 < image.width; x0 += CHUNK_PIXELS) {
-        const int count = std::min(image.width - x0, CHUNK_PIXELS);
-        unsigned char* out = chunk.data();
-        Pixel pixel{};
-        for (int k = 0; k < count; ++k) {
-            getPixel(&image, x0 + k, y, &pixel);
-            if (image.depth == 8) {
-                *out++ = static_cast<unsigned char>(pixel.r);
-            } else {
-                *out++ = static_cast<unsigned char>(pixel.b);
-                *out++ = static_cast<unsigned char>(pixel.g);
-                *out++ = static_cast<unsigned char>(pixel.r);
-            }
-        }
-        const auto length = std::size_t(out - chunk.data());
-        if (std::fwrite(chunk.data(), 1, length, stream) != length) return false;
-    }
-    static const unsigned char zeros[4] = {0, 0, 0, 0};
-    return padding == 0 || std::fwrite(zeros, 1, padding, stream) == padding;
-}
-
-// Gives BMP_WRITE_FAILED, keeping the step and the errno of its failed call.
-int writeFailed(BmpWriteCause& cause, int step) {
-    const int error = errno;
-    cause = BmpWriteCause{step, 0, 0, error};
-    return BMP_WRITE_FAILED;
-}
-
-// True for an image the writer takes: 8 or 24 bits, pixels when it has an
-// area, a file that fits the size field.
-bool acceptsImage(const Image* image, BmpWriteCause& cause) {
-    if (image == nullptr || (image->depth != 8 && image->depth != 24) ||
-        (image->width > 0 && image->height > 0 && image->data == nullptr)) {
-        cause = BmpWriteCause{BMP_WRITE_BAD_IMAGE, image ? image->depth : 0, 0, 0};
-        return false;
-    }
-    if (writtenFileSize(image) < 0) {
-        cause = BmpWriteCause{BMP_WRITE_TOO_LARGE, image->width, image->height, 0};
-        return false;
-    }
-    return true;
-}
-
-int writeStream(std::FILE* stream, const Image* image, BmpWriteCause& cause) {
-    if (!acceptsImage(image, cause)) return BMP_WRITE_FAILED;
-    writeHeaders(stream, image, std::int32_t(writtenFileSize(image)));
-    if (std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE);
-    const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
-    if (rowLength > 0) {
-        const auto padding = std::size_t(rowLength - std::int64_t{image->width} * image->depth / 8);
-        for (int y = image->height - 1; y >= 0; --y) {
-            if (!writeRow(stream, image, y, padding)) return writeFailed(cause, BMP_WRITE_WRITE);
-        }
-    }
-    if (std::fflush(stream) != 0 || std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE);
-    return BMP_WRITTEN;
-}
-
 }  // namespace
-
-const char* bmpStatusName(int status) {
-    switch (status) {
-        case BMP_OK: return "read";
-        case BMP_CANNOT_OPEN: return "cannot be opened";
-        case BMP_NO_SIGNATURE: return "no signature (empty file)";
-        case BMP_UNSUPPORTED_BITS: return "bits per pixel neither 8 nor 24";
-        case BMP_BAD_HEADER: return "not a BMP header, or header or palette cut short";
-        case BMP_BAD_PIXELS: return "compressed, or pixel data cut short";
-        case BMP_NO_IMAGE: return "dimensions the image cannot hold";
-        default: return "unknown status";
-    }
-}
 
 int freadWORD(std::uint16_t* value, std::FILE* stream) {
     const int b0 = ONDA_GETC(stream);
@@ -363,18 +233,6 @@ int freadDWORD(std::int32_t* value, std::FILE* stream) {
         bits |= std::uint32_t(b) << shift;
     }
     *value = static_cast<std::int32_t>(bits);
-    return 1;
-}
-
-int fwriteWORD(unsigned value, std::FILE* stream) {
-    ONDA_PUTC(int(value & 0xFF), stream);
-    ONDA_PUTC(int((value >> 8) & 0xFF), stream);
-    return 1;
-}
-
-int fwriteDWORD(std::int32_t value, std::FILE* stream) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    for (int shift = 0; shift < 32; shift += 8) ONDA_PUTC(int((bits >> shift) & 0xFF), stream);
     return 1;
 }
 
@@ -400,16 +258,31 @@ std::int64_t getDIBxmax(std::int64_t width, int bitsPerPixel) {
 }
 
 int readBMPfile(const char* path, Image** image) {
-    File file(std::fopen(path, "rb"));
-    if (!file) return BMP_CANNOT_OPEN;
-    return readBMPstream(file.get(), image);
+    return readBMPfileReporting(path, image, nullptr);
+}
+
+int readBMPfileReporting(const char* path, Image** image, BmpReadCause* cause) {
+    const FilePtr file(std::fopen(path, "rb"));
+    if (!file) {
+        const int error = errno;
+        if (cause != nullptr) {
+            // Some systems refuse to open a folder, others to read one:
+            // either way it is named for what it is.
+            std::error_code ignored;
+            *cause = std::filesystem::is_directory(path, ignored)
+                         ? BmpReadCause{BMP_FAULT_READ_ERROR, 0, 0, EISDIR}
+                         : BmpReadCause{BMP_FAULT_CANNOT_OPEN, 0, 0, error};
+        }
+        return BMP_CANNOT_OPEN;
+    }
+    return readBMPstream(file.get(), image, cause);
 }
 
 int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     if (cause != nullptr) *cause = BmpReadCause{};
-    const auto refused = [stream, cause](int status, int fault, std::int64_t value = 0,
+    const auto refused = [stream, cause](int status, int kind, std::int64_t value = 0,
                                          std::int64_t other = 0) {
-        return refuse(stream, cause, status, fault, value, other);
+        return refuse(stream, cause, status, kind, value, other);
     };
     const int first = ONDA_GETC(stream);
     if (first == EOF) return refused(BMP_NO_SIGNATURE, BMP_FAULT_EMPTY, 0);
@@ -463,22 +336,10 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     return BMP_OK;
 }
 
-namespace {
-
-// printf-style text of a reason, at most 255 bytes long.
-template <class... Values>
-std::string formatted(const char* format, Values... values) {
-    char text[256];
-    const int length = std::snprintf(text, sizeof text, format, values...);
-    return length < 0 ? std::string("(unprintable reason)") : std::string(text);
-}
-
-}  // namespace
-
 std::string bmpReadReason(const BmpReadCause& cause) {
     const long long value = cause.value;
     const long long other = cause.other;
-    switch (cause.fault) {
+    switch (cause.kind) {
         case BMP_FAULT_NONE: return "read";
         case BMP_FAULT_CANNOT_OPEN:
             return std::string("cannot be opened: ") + std::strerror(cause.error);
@@ -525,54 +386,5 @@ std::string bmpReadReason(const BmpReadCause& cause) {
                 "file ends inside pixel row %lld of %lld (rows are stored bottom row first)", value,
                 other);
         default: return "unknown fault";
-    }
-}
-
-int writeBMPstream(std::FILE* stream, const Image* image) {
-    BmpWriteCause cause;
-    return writeStream(stream, image, cause);
-}
-
-int writeBMPfile(const char* path, const Image* image) {
-    return writeBMPfileReporting(path, image, nullptr);
-}
-
-int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* cause) {
-    BmpWriteCause unreported;
-    BmpWriteCause& told = cause != nullptr ? *cause : unreported;
-    told = BmpWriteCause{};
-    if (!acceptsImage(image, told)) return BMP_WRITE_FAILED;
-    const ContentWriter writeImage = [](std::FILE* stream, const void* content,
-                                        BmpWriteCause& failure) {
-        return writeStream(stream, static_cast<const Image*>(content), failure);
-    };
-    return replaceFile(path, writeImage, image, told);
-}
-
-std::string bmpWriteReason(const BmpWriteCause& cause) {
-    switch (cause.step) {
-        case BMP_WRITE_DONE: return "written";
-        case BMP_WRITE_BAD_IMAGE:
-            if (cause.value == 8 || cause.value == 24) return "the picture has no pixels to write";
-            return formatted("a %lld-bit picture cannot be written; only 8-bit and 24-bit ones",
-                             static_cast<long long>(cause.value));
-        case BMP_WRITE_TOO_LARGE:
-            return formatted(
-                "a %lldx%lld picture makes a file beyond the 2 GiB a BMP file's size "
-                "field counts",
-                static_cast<long long>(cause.value), static_cast<long long>(cause.other));
-        case BMP_WRITE_CREATE:
-            return std::string("cannot be created: ") + std::strerror(cause.error);
-        case BMP_WRITE_FOLDER:
-            return std::string(
-                       "cannot be replaced: its folder must be writable too, since the new file "
-                       "is written beside it first: ") +
-                   std::strerror(cause.error);
-        case BMP_WRITE_WRITE:
-            return std::string("cannot be written: ") + std::strerror(cause.error);
-        case BMP_WRITE_CLOSE: return std::string("cannot be closed: ") + std::strerror(cause.error);
-        case BMP_WRITE_RENAME:
-            return std::string("cannot be put in place: ") + std::strerror(cause.error);
-        default: return "unknown failure";
     }
 }

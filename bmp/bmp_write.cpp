@@ -1,0 +1,176 @@
+// Writing BMP files: the 40-byte info header, a grey palette for 8 bits, rows
+// bottom-up (the layout is described in bmp_read.cpp). The bytes go to a
+// stream, and a file is put in place by the file replacement (replace.h).
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+#include "bmp.h"
+#include "bmp_format.h"
+#include "replace.h"
+
+namespace {
+
+constexpr std::int32_t WRITTEN_RESOLUTION = 300;  // pixels per metre
+
+// The size of the file writeBMPstream makes, or -1 when it would not fit the
+// format's signed 32-bit size field.
+std::int64_t writtenFileSize(const Image* image) {
+    const std::int64_t paletteEntries = image->depth == 8 ? PALETTE_CAPACITY : 0;
+    const std::int64_t pixelOffset = FILE_HEADER_SIZE + INFO_HEADER_SIZE + 4 * paletteEntries;
+    const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
+    if (rowLength != 0 && image->height > (INT32_MAX - pixelOffset) / rowLength) return -1;
+    return rowLength * image->height + pixelOffset;
+}
+
+void writeHeaders(std::FILE* stream, const Image* image, std::int32_t fileSize) {
+    const std::int32_t paletteEntries = image->depth == 8 ? PALETTE_CAPACITY : 0;
+    fwriteWORD(BMP_SIGNATURE, stream);
+    fwriteDWORD(fileSize, stream);
+    fwriteWORD(0, stream);
+    fwriteWORD(0, stream);
+    fwriteDWORD(FILE_HEADER_SIZE + INFO_HEADER_SIZE + 4 * paletteEntries, stream);
+    fwriteDWORD(INFO_HEADER_SIZE, stream);
+    fwriteDWORD(image->width, stream);
+    fwriteDWORD(image->height, stream);
+    fwriteWORD(1, stream);  // planes
+    fwriteWORD(unsigned(image->depth), stream);
+    fwriteDWORD(0, stream);  // compression
+    fwriteDWORD(0, stream);  // image size
+    fwriteDWORD(WRITTEN_RESOLUTION, stream);
+    fwriteDWORD(WRITTEN_RESOLUTION, stream);
+    fwriteDWORD(0, stream);  // colours used
+    fwriteDWORD(0, stream);  // important colours
+    for (int i = 0; i < paletteEntries; ++i) {
+        for (int k = 0; k < 4; ++k) ONDA_PUTC(i, stream);
+    }
+}
+
+// False as soon as a write fails; errno is then that of the failed write.
+bool writeRow(std::FILE* stream, const Image* source, int y, std::size_t padding) {
+    const Image image = *source;  // see storePixels
+    Chunk chunk;
+    for (int x0 = 0; x0 < image.width; x0 += CHUNK_PIXELS) {
+        const int count = std::min(image.width - x0, CHUNK_PIXELS);
+        unsigned char* out = chunk.data();
+        Pixel pixel{};
+        for (int k = 0; k < count; ++k) {
+            getPixel(&image, x0 + k, y, &pixel);
+            if (image.depth == 8) {
+                *out++ = static_cast<unsigned char>(pixel.r);
+            } else {
+                *out++ = static_cast<unsigned char>(pixel.b);
+                *out++ = static_cast<unsigned char>(pixel.g);
+                *out++ = static_cast<unsigned char>(pixel.r);
+            }
+        }
+        const auto length = std::size_t(out - chunk.data());
+        if (std::fwrite(chunk.data(), 1, length, stream) != length) return false;
+    }
+    static const unsigned char zeros[4] = {0, 0, 0, 0};
+    return padding == 0 || std::fwrite(zeros, 1, padding, stream) == padding;
+}
+
+// Gives BMP_WRITE_FAILED, keeping the kind and the errno of its failed call.
+int writeFailed(BmpWriteCause& cause, int kind) {
+    const int error = errno;
+    cause = BmpWriteCause{kind, 0, 0, error};
+    return BMP_WRITE_FAILED;
+}
+
+// True for an image the writer takes: 8 or 24 bits, pixels when it has an
+// area, a file that fits the size field.
+bool acceptsImage(const Image* image, BmpWriteCause& cause) {
+    if (image == nullptr || (image->depth != 8 && image->depth != 24) ||
+        (image->width > 0 && image->height > 0 && image->data == nullptr)) {
+        cause = BmpWriteCause{BMP_WRITE_BAD_IMAGE, image ? image->depth : 0, 0, 0};
+        return false;
+    }
+    if (writtenFileSize(image) < 0) {
+        cause = BmpWriteCause{BMP_WRITE_TOO_LARGE, image->width, image->height, 0};
+        return false;
+    }
+    return true;
+}
+
+int writeStream(std::FILE* stream, const Image* image, BmpWriteCause& cause) {
+    if (!acceptsImage(image, cause)) return BMP_WRITE_FAILED;
+    writeHeaders(stream, image, std::int32_t(writtenFileSize(image)));
+    if (std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE);
+    const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
+    if (rowLength > 0) {
+        const auto padding = std::size_t(rowLength - std::int64_t{image->width} * image->depth / 8);
+        for (int y = image->height - 1; y >= 0; --y) {
+            if (!writeRow(stream, image, y, padding)) return writeFailed(cause, BMP_WRITE_WRITE);
+        }
+    }
+    if (std::fflush(stream) != 0 || std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE);
+    return BMP_WRITTEN;
+}
+
+}  // namespace
+
+int fwriteWORD(unsigned value, std::FILE* stream) {
+    ONDA_PUTC(int(value & 0xFF), stream);
+    ONDA_PUTC(int((value >> 8) & 0xFF), stream);
+    return 1;
+}
+
+int fwriteDWORD(std::int32_t value, std::FILE* stream) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    for (int shift = 0; shift < 32; shift += 8) ONDA_PUTC(int((bits >> shift) & 0xFF), stream);
+    return 1;
+}
+
+int writeBMPstream(std::FILE* stream, const Image* image) {
+    BmpWriteCause cause;
+    return writeStream(stream, image, cause);
+}
+
+int writeBMPfile(const char* path, const Image* image) {
+    return writeBMPfileReporting(path, image, nullptr);
+}
+
+int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* cause) {
+    BmpWriteCause unreported;
+    BmpWriteCause& told = cause != nullptr ? *cause : unreported;
+    told = BmpWriteCause{};
+    if (!acceptsImage(image, told)) return BMP_WRITE_FAILED;
+    const ContentWriter writeImage = [](std::FILE* stream, const void* content,
+                                        BmpWriteCause& failure) {
+        return writeStream(stream, static_cast<const Image*>(content), failure);
+    };
+    return replaceFile(path, writeImage, image, told);
+}
+
+std::string bmpWriteReason(const BmpWriteCause& cause) {
+    switch (cause.kind) {
+        case BMP_WRITE_DONE: return "written";
+        case BMP_WRITE_BAD_IMAGE:
+            if (cause.value == 8 || cause.value == 24) return "the picture has no pixels to write";
+            return formatted("a %lld-bit picture cannot be written; only 8-bit and 24-bit ones",
+                             static_cast<long long>(cause.value));
+        case BMP_WRITE_TOO_LARGE:
+            return formatted(
+                "a %lldx%lld picture makes a file beyond the 2 GiB a BMP file's size "
+                "field counts",
+                static_cast<long long>(cause.value), static_cast<long long>(cause.other));
+        case BMP_WRITE_CREATE:
+            return std::string("cannot be created: ") + std::strerror(cause.error);
+        case BMP_WRITE_FOLDER:
+            return std::string(
+                       "cannot be replaced: its folder must be writable too, since the new file "
+                       "is written beside it first: ") +
+                   std::strerror(cause.error);
+        case BMP_WRITE_WRITE:
+            return std::string("cannot be written: ") + std::strerror(cause.error);
+        case BMP_WRITE_CLOSE: return std::string("cannot be closed: ") + std::strerror(cause.error);
+        case BMP_WRITE_RENAME:
+            return std::string("cannot be put in place: ") + std::strerror(cause.error);
+        default: return "unknown failure";
+    }
+}
