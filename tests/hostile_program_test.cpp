@@ -732,10 +732,11 @@ TEST_P(EveryProgram, RepeatNumberIsAWholeNumberOrTheRunIsRefused) {
     together.oneStream = true;  // the reason follows the console text it explains
     EXPECT_EQ(run({first, second, "003.bmp"}, together).out, refusal + reason("003.bmp"));
 #endif
-    // Blanks around the number and leading zeros give what the bare number gives.
+    // Blanks around the number and leading zeros give what the bare number
+    // gives, and so do arguments after it.
     for (const auto& [text, bare] :
          {std::pair<std::string, std::string>{" +1 ", "1"}, {"002", "2"}, {"\t-0\n", "0"}}) {
-        const RunResult a = run({first, dir.path("a.bmp"), text});
+        const RunResult a = run({first, dir.path("a.bmp"), text, "5", "x"});
         const RunResult b = run({first, dir.path("b.bmp"), bare});
         EXPECT_EQ(a.exitStatus, 0) << text;
         EXPECT_EQ(maskAddresses(a.out), maskAddresses(b.out)) << text;

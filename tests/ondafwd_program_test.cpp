@@ -50,8 +50,6 @@ TEST(Ondafwd, RepeatNumberArgument) {
     } cases[] = {
         {{}, 2, "Wavelet Transfer -- 1 Times -- 2 Times --\n"},
         {{"3"}, 3, "Wavelet Transfer -- 1 Times -- 2 Times -- 3 Times --\n"},
-        {{" +1"}, 1, "Wavelet Transfer -- 1 Times --\n"},
-        {{"1", "5", "x"}, 1, "Wavelet Transfer -- 1 Times --\n"},  // later arguments change nothing
         {{"0"}, 0, "Wavelet Transfer --\n"},
         {{"-1"}, 0, "Wavelet Transfer --\n"},
         {{"-99999999999999"}, 0, "Wavelet Transfer --\n"},
