@@ -66,11 +66,8 @@ struct Header {
     std::int32_t colorsUsed = 0;
 };
 
-// Palette colours are kept as bytes, which is all they can be.
-struct PaletteEntry {
-    unsigned char r, g, b;
-};
-using Palette = std::array<PaletteEntry, PALETTE_CAPACITY>;
+// What an 8-bit picture keeps of each palette colour: its red byte.
+using Reds = std::array<unsigned char, PALETTE_CAPACITY>;
 
 // Reads n bytes and drops them.
 bool skipBytes(std::FILE* stream, std::int64_t n) {
@@ -116,64 +113,55 @@ bool readInfoHeader(std::FILE* stream, Header& header) {
 // Palette entries are stored blue, green, red (and a reserved byte after an
 // info header). Entries past `length` stay black. Returns the number of
 // entries read whole.
-int readPalette(std::FILE* stream, int length, int entryBytes, Palette& palette) {
+int readPalette(std::FILE* stream, int length, int entryBytes, Reds& reds) {
     for (int i = 0; i < length; ++i) {
         std::array<unsigned char, 4> entry{};
         if (std::fread(entry.data(), 1, std::size_t(entryBytes), stream) !=
             std::size_t(entryBytes)) {
             return i;
         }
-        palette[std::size_t(i)] = PaletteEntry{entry[2], entry[1], entry[0]};
+        reds[std::size_t(i)] = entry[2];
     }
     return length;
 }
 
-// Works on a local copy of the image record: the byte stores then cannot alias
-// its fields, and the compiler keeps them in registers.
-void storePixels(Image* target, int x0, int y, const unsigned char* bytes, int count,
-                 const Palette& palette) {
-    Image image = *target;
-    if (image.depth == 8) {
-        for (int k = 0; k < count; ++k) {
-            const PaletteEntry& colour = palette[bytes[k]];
-            const Pixel pixel{colour.r, colour.g, colour.b};
-            setPixel(&image, x0 + k, y, &pixel);
-        }
-        return;
+// True for a grey palette, whose every index is its own red.
+bool isGrey(const Reds& reds) {
+    for (std::size_t i = 0; i < reds.size(); ++i) {
+        if (reds[i] != i) return false;
     }
-    for (int k = 0; k < count; ++k) {
-        const unsigned char* p = bytes + std::ptrdiff_t{3} * k;
-        const Pixel pixel{p[2], p[1], p[0]};
-        setPixel(&image, x0 + k, y, &pixel);
-    }
+    return true;
 }
 
-// One stored row: its pixels, then its padding. Pixels read before the data
-// ends are kept.
-bool readRow(std::FILE* stream, Image* image, int y, std::int64_t padding, const Palette& palette) {
-    const std::size_t bytesPerPixel = std::size_t(image->depth / 8);
-    Chunk chunk;
-    for (int x = 0; x < image->width;) {
-        const int wanted = std::min(image->width - x, CHUNK_PIXELS);
-        // fread counts whole pixels only: a pixel cut short is not stored.
-        const int got = int(std::fread(chunk.data(), bytesPerPixel, std::size_t(wanted), stream));
-        storePixels(image, x, y, chunk.data(), got, palette);
-        if (got < wanted) return false;
-        x += got;
+// One stored row, read straight into row y of the image and turned into its
+// pixels there (through `reds` for an 8-bit picture, unless it is null), then
+// its padding. Pixels read before the data ends are kept; a pixel cut short
+// is not stored.
+bool readRow(std::FILE* stream, Image& image, int y, std::int64_t padding, const Reds* reds) {
+    unsigned char* row = imageRow(image, y);
+    const auto width = std::size_t(image.width);
+    const auto bytes = std::size_t(pixelBytes(image));
+    const std::size_t got = std::fread(row, bytes, width, stream);
+    std::fill(row + got * bytes, row + width * bytes, 0);
+    if (bytes == 3) {
+        for (std::size_t x = 0; x < got; ++x) std::swap(row[3 * x], row[3 * x + 2]);  // to RGB
+    } else if (reds != nullptr) {
+        for (std::size_t x = 0; x < got; ++x) row[x] = (*reds)[row[x]];
     }
-    return skipBytes(stream, padding);
+    return got == width && skipBytes(stream, padding);
 }
 
 // Every stored row, bottom row first, after `gap` bytes (none when it is not
 // positive). Returns 0, or the number of the stored row (from 1) that the
 // file ends in; a file that ends in the gap ends before the first row.
-int readPixelRows(std::FILE* stream, Image* image, std::int64_t gap, const Palette& palette) {
+int readPixelRows(std::FILE* stream, Image* image, std::int64_t gap, const Reds& reds) {
     const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
     if (rowLength == 0 || image->height == 0) return 0;  // the rows hold no bytes
     if (!skipBytes(stream, gap)) return 1;
     const std::int64_t padding = rowLength - std::int64_t{image->width} * image->depth / 8;
+    const Reds* translation = image->depth == 8 && !isGrey(reds) ? &reds : nullptr;
     for (int y = image->height - 1; y >= 0; --y) {
-        if (!readRow(stream, image, y, padding, palette)) return image->height - y;
+        if (!readRow(stream, *image, y, padding, translation)) return image->height - y;
     }
     return 0;
 }
@@ -315,9 +303,9 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
 
     const int paletteLength =
         header.colorsUsed != 0 ? header.colorsUsed : countOfDIBColorEntries(header.bitsPerPixel);
-    Palette palette{};
+    Reds reds{};
     const int entryBytes = core ? 3 : 4;
-    const int entries = readPalette(stream, paletteLength, entryBytes, palette);
+    const int entries = readPalette(stream, paletteLength, entryBytes, reds);
     if (entries < paletteLength) {
         return refused(BMP_BAD_HEADER, BMP_FAULT_PALETTE_CUT, entries + 1, paletteLength);
     }
@@ -330,7 +318,7 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
         return refused(BMP_NO_IMAGE, noImageFault(header), header.width, header.height);
     }
     *image = created;
-    const int shortRow = readPixelRows(stream, created, gap, palette);
+    const int shortRow = readPixelRows(stream, created, gap, reds);
     if (shortRow != 0)
         return refused(BMP_BAD_PIXELS, BMP_FAULT_PIXELS_CUT, shortRow, created->height);
     return BMP_OK;

@@ -50,26 +50,23 @@ void writeHeaders(std::FILE* stream, const Image* image, std::int32_t fileSize) 
     }
 }
 
-// False as soon as a write fails; errno is then that of the failed write.
-bool writeRow(std::FILE* stream, const Image* source, int y, std::size_t padding) {
-    const Image image = *source;  // see storePixels
-    Chunk chunk;
-    for (int x0 = 0; x0 < image.width; x0 += CHUNK_PIXELS) {
-        const int count = std::min(image.width - x0, CHUNK_PIXELS);
-        unsigned char* out = chunk.data();
-        Pixel pixel{};
-        for (int k = 0; k < count; ++k) {
-            getPixel(&image, x0 + k, y, &pixel);
-            if (image.depth == 8) {
-                *out++ = static_cast<unsigned char>(pixel.r);
-            } else {
-                *out++ = static_cast<unsigned char>(pixel.b);
-                *out++ = static_cast<unsigned char>(pixel.g);
-                *out++ = static_cast<unsigned char>(pixel.r);
-            }
+// Row y of the image, then its padding: an 8-bit row as it is, a 24-bit one
+// turned to blue, green, red a chunk at a time. False as soon as a write
+// fails; errno is then that of the failed write.
+bool writeRow(std::FILE* stream, const Image& image, int y, std::size_t padding) {
+    const unsigned char* row = imageRow(image, y);
+    const auto width = std::size_t(image.width);
+    if (image.depth == 8 && std::fwrite(row, 1, width, stream) != width) return false;
+    for (std::size_t x0 = 0; image.depth == 24 && x0 < width; x0 += CHUNK_PIXELS) {
+        const std::size_t count = std::min(width - x0, std::size_t{CHUNK_PIXELS});
+        const unsigned char* in = row + 3 * x0;
+        Chunk chunk;
+        for (std::size_t k = 0; k < 3 * count; k += 3) {
+            chunk[k] = in[k + 2];
+            chunk[k + 1] = in[k + 1];
+            chunk[k + 2] = in[k];
         }
-        const auto length = std::size_t(out - chunk.data());
-        if (std::fwrite(chunk.data(), 1, length, stream) != length) return false;
+        if (std::fwrite(chunk.data(), 3, count, stream) != count) return false;
     }
     static const unsigned char zeros[4] = {0, 0, 0, 0};
     return padding == 0 || std::fwrite(zeros, 1, padding, stream) == padding;
@@ -105,7 +102,7 @@ int writeStream(std::FILE* stream, const Image* image, BmpWriteCause& cause) {
     if (rowLength > 0) {
         const auto padding = std::size_t(rowLength - std::int64_t{image->width} * image->depth / 8);
         for (int y = image->height - 1; y >= 0; --y) {
-            if (!writeRow(stream, image, y, padding)) return writeFailed(cause, BMP_WRITE_WRITE);
+            if (!writeRow(stream, *image, y, padding)) return writeFailed(cause, BMP_WRITE_WRITE);
         }
     }
     if (std::fflush(stream) != 0 || std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE);

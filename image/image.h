@@ -1,4 +1,5 @@
-// The image model: one picture in memory and access to it one pixel at a time.
+// The image model: one picture in memory, and access to it a pixel at a time
+// or, for loops over whole rows, a row at a time.
 //
 // An Image holds `width` x `height` pixels of 8 bits (one grey byte) or 24 bits
 // (three bytes: red, green, blue). Rows follow one another without gaps, the
@@ -49,6 +50,20 @@ inline int correctValue(int value, int max) {
     if (value < 0) return 0;
     if (value > max) return max;
     return value;
+}
+
+// Row access, for loops over whole rows. Each pixel takes pixelBytes bytes
+// (1 or 3); channel c (0 red or grey, 1 green, 2 blue) of pixel x lies at
+// byte x * pixelBytes + c of its row. The image must have pixels and row y
+// must lie inside it.
+inline int pixelBytes(const Image& image) {
+    return image.depth / 8;
+}
+inline unsigned char* imageRow(Image& image, int y) {
+    return image.data + std::ptrdiff_t{y} * image.width * pixelBytes(image);
+}
+inline const unsigned char* imageRow(const Image& image, int y) {
+    return image.data + std::ptrdiff_t{y} * image.width * pixelBytes(image);
 }
 
 // Reads pixel (x, y). Outside the image the coordinates are clamped to the

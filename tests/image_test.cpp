@@ -169,4 +169,19 @@ TEST(Layout, ColourPixelsAreStoredRedFirstRowAfterRow) {
     EXPECT_EQ(p[2], 33);
 }
 
+// A row's bytes hold channel c of pixel x at x * pixelBytes + c.
+TEST(Layout, RowsHoldEveryChannelOfEveryPixel) {
+    for (const int depth : {8, 24}) {
+        const ImagePtr image =
+            makeImage(5, 3, depth, [](int x, int y, int c) { return 50 * y + 7 * x + c; });
+        const Image& view = *image;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x)
+                for (int c = 0; c < pixelBytes(view); ++c)
+                    EXPECT_EQ(imageRow(view, y)[x * pixelBytes(view) + c],
+                              onda_test::channelAt(view, x, y, c))
+                        << depth << ": " << x << "," << y << "," << c;
+    }
+}
+
 }  // namespace

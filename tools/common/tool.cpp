@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstring>
 #include <string>
 
 #include "console.h"
@@ -10,14 +11,12 @@
 
 namespace {
 
-// Truncation toward zero, with values beyond int (and NaN) held at its limits
-// so that the conversion is always defined. Written as selects, not branches,
-// so that the write-back loop stays straight.
-int truncateToInt(double value) {
-    constexpr double lowest = double(INT_MIN);
-    constexpr double highest = double(INT_MAX);
-    const double low = value >= lowest ? value : lowest;
-    return static_cast<int>(low <= highest ? low : highest);
+// What setPixel stores for a coefficient truncated toward zero: 0..255, and
+// 0 for NaN. Written as selects, not branches, so that the write-back loop
+// stays straight.
+unsigned char channelByte(double value) {
+    const double low = value > 0.0 ? value : 0.0;
+    return static_cast<unsigned char>(static_cast<int>(low < 255.0 ? low : 255.0));
 }
 
 // n halvings as a shift count: none for n <= 0, and from 31 on as many as an
@@ -162,55 +161,74 @@ int channelCount(const Image& image) {
 
 namespace {
 
-// The plane loops, one instance per channel so that the channel is chosen once
-// per plane rather than once per pixel. Each works on a local copy of the image
-// record: its pixel stores then cannot alias the record's fields, and the
-// compiler keeps width, height and depth in registers.
-template <std::int32_t Pixel::*Channel>
-void fillChannel(const Image& input, double* source, KeptCorner kept) {
-    const Image image = input;
-    Pixel pixel{};
-    for (int y = 0; y < image.height; ++y) {
-        double* row = source + std::size_t(y) * std::size_t(image.width);
-        const int keptWidth = y < kept.height ? kept.width : 0;
-        for (int x = 0; x < image.width; ++x) {
-            getPixel(&image, x, y, &pixel);
-            const double value = pixel.*Channel;
-            row[x] = x < keptWidth ? value : value - DETAIL_OFFSET;
-        }
-    }
+// The row loops, for channels 1 byte apart (grey) or 3 (colour): with the
+// step known, the compiler turns each into a few instructions a pixel.
+template <std::size_t Step>
+void fillRow(const unsigned char* __restrict pixels, double* __restrict row, std::size_t kept,
+             std::size_t width) {
+    for (std::size_t x = 0; x < kept; ++x) row[x] = pixels[x * Step];
+    for (std::size_t x = kept; x < width; ++x) row[x] = pixels[x * Step] - DETAIL_OFFSET;
 }
 
-template <std::int32_t Pixel::*Channel>
-void writeBackChannel(Image& output, const double* result) {
-    Image image = output;
-    const bool carryOtherChannels = image.depth == 24;
-    Pixel pixel{};
-    for (int y = 0; y < image.height; ++y) {
-        const double* row = result + std::size_t(y) * std::size_t(image.width);
-        for (int x = 0; x < image.width; ++x) {
-            if (carryOtherChannels) getPixel(&image, x, y, &pixel);
-            pixel.*Channel = truncateToInt(row[x]);
-            setPixel(&image, x, y, &pixel);
+// True when every value lies strictly between -2^31 and 2^31, where its
+// conversion to int is defined. The test reads the high 32 bits of each
+// value: with the sign cleared they lie below those of 2^31 exactly for such
+// values (infinities and NaNs carry the largest exponent). Unlike comparisons
+// of doubles, the loop vectorises to a few instructions a value.
+bool allWithinInt(const double* row, std::size_t width) {
+    constexpr std::uint32_t HIGH_WORD_OF_2_TO_31 = 0x41E00000;
+    std::uint32_t outside = 0;
+    for (std::size_t x = 0; x < width; ++x) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, row + x, sizeof bits);
+        const auto magnitude = static_cast<std::uint32_t>(bits >> 32) & 0x7FFFFFFFU;
+        outside |= static_cast<std::uint32_t>(magnitude >= HIGH_WORD_OF_2_TO_31);
+    }
+    return outside == 0;
+}
+
+// Truncated toward zero and clamped to 0..255, each row's values as setPixel
+// stores them: through int where every value converts to one, which the
+// compiler vectorises, through channelByte otherwise.
+template <std::size_t Step>
+void writeBackRow(const double* __restrict row, unsigned char* __restrict pixels,
+                  std::size_t width) {
+    if (allWithinInt(row, width)) {
+        for (std::size_t x = 0; x < width; ++x) {
+            pixels[x * Step] = static_cast<unsigned char>(correctValue(int(row[x]), 255));
         }
+    } else {
+        for (std::size_t x = 0; x < width; ++x) pixels[x * Step] = channelByte(row[x]);
     }
 }
 
 }  // namespace
 
 void fillPlane(const Image& input, int channel, double* source, KeptCorner kept) {
-    switch (channel) {
-        case 0: return fillChannel<&Pixel::r>(input, source, kept);
-        case 1: return fillChannel<&Pixel::g>(input, source, kept);
-        default: return fillChannel<&Pixel::b>(input, source, kept);
+    const auto width = std::size_t(input.width);
+    for (int y = 0; y < input.height; ++y) {
+        const unsigned char* pixels = imageRow(input, y) + channel;
+        double* row = source + std::size_t(y) * width;
+        const std::size_t keptWidth =
+            y < kept.height ? std::min(std::size_t(kept.width), width) : 0;
+        if (pixelBytes(input) == 1) {
+            fillRow<1>(pixels, row, keptWidth, width);
+        } else {
+            fillRow<3>(pixels, row, keptWidth, width);
+        }
     }
 }
 
 void writeBackPlane(Image& output, int channel, const double* result) {
-    switch (channel) {
-        case 0: return writeBackChannel<&Pixel::r>(output, result);
-        case 1: return writeBackChannel<&Pixel::g>(output, result);
-        default: return writeBackChannel<&Pixel::b>(output, result);
+    const auto width = std::size_t(output.width);
+    for (int y = 0; y < output.height; ++y) {
+        unsigned char* pixels = imageRow(output, y) + channel;
+        const double* row = result + std::size_t(y) * width;
+        if (pixelBytes(output) == 1) {
+            writeBackRow<1>(row, pixels, width);
+        } else {
+            writeBackRow<3>(row, pixels, width);
+        }
     }
 }
 
