@@ -583,8 +583,8 @@ std::string bmpReadReason(const BmpReadCause& cause) {
             if (value == 0) return "file ends inside the bitmap header's size field";
             return formatted("file ends inside the %lld-byte bitmap header", value);
         case BMP_FAULT_BITS:
-            return formatted(
-                "%lld bits per pixel; only 8-bit (palette) and 24-bit pictures are read", value);
+            return formatted("%lld %s per pixel; only 8-bit (palette) and 24-bit pictures are read",
+                             value, value == 1 ? "bit" : "bits");
         case BMP_FAULT_COMPRESSION:
             return formatted("compression %s (%lld); only uncompressed pictures are read",
                              compressionName(value), value);

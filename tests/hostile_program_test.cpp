@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "messages.h"
@@ -193,11 +194,12 @@ std::vector<HostileCase> hostileCases() {
                "rows stored top-down (height -4); only bottom-up pictures are read");
     cannotRead("top-down colour", changed(colourInfo(4, 4), [](BmpBuilder& b) { b.height = -4; }),
                "rows stored top-down (height -4)");
-    for (int bits : {1, 4, 16, 32}) {
-        cannotRead(std::to_string(bits) + " bits per pixel",
+    for (const auto& [bits, depth] :
+         {std::pair{1, "1 bit"}, {4, "4 bits"}, {16, "16 bits"}, {32, "32 bits"}}) {
+        cannotRead(std::string(depth) + " per pixel",
                    changed(colourInfo(4, 4),
-                           [bits](BmpBuilder& b) { b.bitsPerPixel = std::uint16_t(bits); }),
-                   std::to_string(bits) + " bits per pixel; only 8-bit (palette) and 24-bit");
+                           [bits = bits](BmpBuilder& b) { b.bitsPerPixel = std::uint16_t(bits); }),
+                   std::string(depth) + " per pixel; only 8-bit (palette) and 24-bit");
     }
     cannotRead("8-bit run-length",
                changed(greyInfo(4, 4), [](BmpBuilder& b) { b.compression = 1; }),

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     const ImagePtr input = readInputImage(argv[1]);
     if (!input) return EXIT_REFUSED;
     R_Times = repeatNumberArgument(argc, argv, DEFAULT_LEVELS);
-    if (!checkImageSize(*input, sideMultipleForLevels(R_Times), argv[1])) return EXIT_REFUSED;
+    if (!checkImageSizeForLevels(*input, R_Times, argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;
     if (!prepareWorkspace(*input, workspace, argv[1])) return EXIT_REFUSED;
