@@ -576,8 +576,9 @@ std::string bmpReadReason(const BmpReadCause& cause) {
         case BMP_FAULT_FILE_HEADER_CUT: return "file ends inside the 14-byte file header";
         case BMP_FAULT_HEADER_SIZE:
             return formatted(
-                "bitmap header of %lld bytes; only the 12-byte and 40-byte headers are "
-                "read (ImageMagick writes one with the BMP3: prefix)",
+                "bitmap header of %lld bytes; only the 12-byte and 40-byte headers are read "
+                "(ImageMagick: convert IN -compress none BMP3:OUT.bmp, with -type TrueColor for "
+                "16 colours or fewer, which it may store with 4 or 1 bits per pixel)",
                 value);
         case BMP_FAULT_HEADER_CUT:
             if (value == 0) return "file ends inside the bitmap header's size field";

@@ -220,7 +220,8 @@ std::vector<HostileCase> hostileCases() {
     cannotRead("124-byte header",
                changed(greyInfo(4, 4), [](BmpBuilder& b) { b.headerSize = 124; }),
                "bitmap header of 124 bytes; only the 12-byte and 40-byte headers are read "
-               "(ImageMagick writes one with the BMP3: prefix)");
+               "(ImageMagick: convert IN -compress none BMP3:OUT.bmp, with -type TrueColor for 16 "
+               "colours or fewer, which it may store with 4 or 1 bits per pixel)");
     cannotRead("PNG renamed .bmp",
                {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I',  'H',  'D',  'R', 0,
                 0,    0,   4,   0,   0,    0,    4,    8,    0, 0, 0, 0,  0xB5, 0x1C, 0x0C, 0x02},

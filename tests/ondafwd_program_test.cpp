@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "messages.h"
 #include "test_support.h"
@@ -149,6 +151,68 @@ TEST(Ondafwd, SizesTheLevelsCannotHalveAreRefused) {
         EXPECT_EQ(r.err, refused.err);
         EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
     }
+}
+
+// ImageMagick's command, by its path: not whatever `convert` comes first on
+// the PATH, as other programs take the name too. None when it is not there.
+std::string imageMagick() {
+    for (const char* command : {"/usr/bin/magick", "/usr/local/bin/magick", "/usr/bin/convert"})
+        if (fs::exists(command)) return command;
+    return "";
+}
+
+// The README's recipe for ImageMagick files: a grey and a colour photograph
+// converted as they are, a picture of 16 colours in true colour, each read
+// with the pixels it had. Without true colour ImageMagick writes the 16
+// colours with 4 bits per pixel, which is refused.
+TEST(Ondafwd, ReadsWhatTheImageMagickRecipeWrites) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the recipe is checked where ImageMagick runs, on the build machine";
+#else
+    const std::string convert = imageMagick();
+    if (convert.empty()) GTEST_SKIP() << "ImageMagick is not installed (Debian: imagemagick)";
+    ScratchDir dir;
+    // 16 squares of 16 x 16 pixels, each of its own colour.
+    writeFileBytes(dir.path("sixteen.bmp"), colourBmp(64, 64, [](int x, int y, int c) {
+                       const int square = x / 16 + 4 * (y / 16);
+                       return (square * (c == 0 ? 17 : c == 1 ? 238 : 85)) % 256;
+                   }));
+    const std::vector<std::string> recipe = {"-compress", "none"};
+    const std::vector<std::string> trueColour = {"-compress", "none", "-type", "TrueColor"};
+    const struct {
+        std::string original, picture;  // the original BMP, the user's picture made from it
+        const std::vector<std::string>& options;
+        const char* refusal;  // the reason, or none when the file is read
+    } cases[] = {
+        {ONDA_SAMPLES_DIR "/camera.bmp", "camera.png", recipe, nullptr},
+        {ONDA_SAMPLES_DIR "/astronaut.bmp", "astronaut.png", recipe, nullptr},
+        {dir.path("sixteen.bmp"), "sixteen.gif", trueColour, nullptr},
+        {dir.path("sixteen.bmp"), "sixteen.gif", recipe,
+         "4 bits per pixel; only 8-bit (palette) and 24-bit pictures are read"},
+    };
+    const TextPath converted = dir.path("converted.bmp");
+    for (const auto& c : cases) {
+        const TextPath picture = dir.path(c.picture);
+        ASSERT_EQ(runProgram(convert, {c.original, picture}).exitStatus, 0) << c.picture;
+        std::vector<std::string> args = {picture};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back("BMP3:" + converted.string());
+        ASSERT_EQ(runProgram(convert, args).exitStatus, 0) << c.picture;
+
+        const RunResult r = ondafwd({converted, dir.path("out.bmp")});
+        if (c.refusal != nullptr) {
+            EXPECT_EQ(r.exitStatus, 1) << c.picture;
+            EXPECT_EQ(r.out, BANNER + message::CANNOT_READ_IMAGE.cp932) << c.picture;
+            EXPECT_EQ(r.err, "ondafwd: " + converted.string() + ": " + c.refusal + "\n");
+            continue;
+        }
+        const RunResult fromOriginal = ondafwd({c.original, dir.path("expected.bmp")});
+        EXPECT_EQ(r.exitStatus, 0) << c.picture << ": " << r.err;
+        EXPECT_EQ(r.out, fromOriginal.out) << c.picture;
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), readFileBytes(dir.path("expected.bmp")))
+            << c.picture;
+    }
+#endif
 }
 
 }  // namespace
