@@ -342,15 +342,16 @@ std::string bmpReadReason(const BmpReadCause& cause) {
         case BMP_FAULT_FILE_HEADER_CUT: return "file ends inside the 14-byte file header";
         case BMP_FAULT_HEADER_SIZE:
             return formatted(
-                "bitmap header of %lld bytes; only the 12-byte and 40-byte headers are "
-                "read (ImageMagick writes one with the BMP3: prefix)",
+                "bitmap header of %lld bytes; only the 12-byte and 40-byte headers are read "
+                "(ImageMagick: convert IN -compress none BMP3:OUT.bmp, with -type TrueColor for "
+                "16 colours or fewer, which it may store with 4 or 1 bits per pixel)",
                 value);
         case BMP_FAULT_HEADER_CUT:
             if (value == 0) return "file ends inside the bitmap header's size field";
             return formatted("file ends inside the %lld-byte bitmap header", value);
         case BMP_FAULT_BITS:
-            return formatted(
-                "%lld bits per pixel; only 8-bit (palette) and 24-bit pictures are read", value);
+            return formatted("%lld %s per pixel; only 8-bit (palette) and 24-bit pictures are read",
+                             value, value == 1 ? "bit" : "bits");
         case BMP_FAULT_COMPRESSION:
             return formatted("compression %s (%lld); only uncompressed pictures are read",
                              compressionName(value), value);

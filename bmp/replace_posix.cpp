@@ -247,7 +247,10 @@ mode_t currentUmask() {
 int giveFinalMode(int fd, const Target& target) {
     if (!target.exists) return ::fchmod(fd, 0666 & ~currentUmask()) == 0 ? 0 : errno;
     const uid_t owner = ::geteuid() == 0 ? target.status.st_uid : uid_t(-1);
-    (void)::fchown(fd, owner, target.status.st_gid);  // before the mode: it may clear set-id bits
+    // Before the mode, which it may clear set-id bits of. Where the system
+    // allows no such owner or group, the new file keeps the user's.
+    const bool given = ::fchown(fd, owner, target.status.st_gid) == 0;
+    (void)given;
     return ::fchmod(fd, target.status.st_mode & 07777) == 0 ? 0 : errno;
 }
 

@@ -1,9 +1,10 @@
 # Packages, made by cpack from what `cmake --install` installs:
 #   Linux:   cpack -G DEB  gives onda_<version>_<arch>.deb, everything under
-#            /usr, for Debian 12: the programs, their manual pages (compressed
-#            as Debian wants them) and the README.
+#            /usr, for Debian 12: the programs (stripped), their manual pages
+#            and the changelog (compressed as Debian wants them), the README
+#            and the copyright file.
 #   Windows: cpack -G ZIP  gives onda-<version>-win64.zip: a folder holding
-#            the three .exe files and README.txt.
+#            the three .exe files, README.txt and LICENSE.txt.
 set(CPACK_PACKAGE_NAME onda)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "onda developers <onda@example.org>")
@@ -37,7 +38,8 @@ else()
   else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 9)")
   endif()
-  set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/compress-manpages.cmake)
+  set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/prepare-deb.cmake)
+  set(CPACK_ONDA_STRIP ${CMAKE_STRIP})  # for prepare-deb.cmake
 endif()
 
 include(CPack)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the build's needs from Debian's packages when they are missing:
 # a C++17 compiler, CMake, GoogleTest and Google Benchmark, clang with its
-# libFuzzer runtime for scripts/fuzz.sh, and clang-format, clang-tidy (14, as
-# Debian 12 ships them) and cppcheck for scripts/lint.sh.
+# libFuzzer runtime for scripts/fuzz.sh, clang-format, clang-tidy (14, as
+# Debian 12 ships them) and cppcheck for scripts/lint.sh, and ImageMagick for
+# the test of the README's recipe (without its recommended packages).
 set -euo pipefail
 missing=()
 command -v g++ >/dev/null || missing+=(g++)
@@ -25,3 +26,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update
   $sudo apt-get install -y "${missing[@]}"
 fi
+# ImageMagick's own command, not any other `convert` on the PATH.
+[ -x /usr/bin/convert ] || command -v magick >/dev/null ||
+  "$(dirname "$0")/install-packages.sh" imagemagick

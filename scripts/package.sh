@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the manual pages, builds without GoogleTest, makes the Debian package
-# and checks it: its contents, and its programs run from the unpacked package
-# on a sample picture. Also checks what `cmake --install` puts in place. The
-# package is left in build-package/.
+# and checks it: its contents, lintian's verdict (not one tag, informational
+# and pedantic ones included), its programs' hardening, and its programs run
+# from the unpacked package on a sample picture. Also checks what
+# `cmake --install` puts in place. The package is left in build-package/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -16,16 +17,9 @@ fail() {
 }
 
 # groff checks the pages; dpkg-shlibdeps (dpkg-dev) names the package's
-# library versions. Installed from Debian's packages when missing.
-missing=()
-command -v groff >/dev/null || missing+=(groff-base)
-command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update
-  $sudo apt-get install -y "${missing[@]}"
-fi
+# library versions; lintian checks the package. Installed from Debian's
+# packages when missing.
+scripts/install-packages.sh groff-base dpkg-dev lintian
 
 programs=(ondafwd ondainv ondasplit)
 
@@ -62,6 +56,8 @@ expected_files() {  # prefix of the programs and the pages, as they are listed
       echo "${prefix}share/man/man1/$program.1"
     done
     echo "${prefix}share/doc/onda/README.md"
+    echo "${prefix}share/doc/onda/changelog"
+    echo "${prefix}share/doc/onda/copyright"
   } | LC_ALL=C sort
 }
 
@@ -74,7 +70,16 @@ for field in Package:onda Section:graphics Architecture:"$(dpkg --print-architec
   value=$(dpkg-deb -f "$deb" "${field%%:*}")
   [ "$value" = "${field#*:}" ] || fail "$deb: ${field%%:*} is '$value', not '${field#*:}'"
 done
-# Files only (not folders), with the manual pages' .gz taken off.
+# The changelog's version is the package's.
+version=$(dpkg-deb -f "$deb" Version)
+[ "$(dpkg-parsechangelog -l docs/changelog -S Version)" = "$version" ] ||
+  fail "docs/changelog does not start with version $version"
+# What a distribution asks of a package: lintian prints not one tag.
+tags=$(lintian -I --pedantic "$deb" 2>"$work/lintian.log") ||
+  fail "lintian failed on $deb:"$'\n'"$tags$(cat "$work/lintian.log")"
+[ -z "$tags" ] || fail "lintian tags $deb:"$'\n'"$tags"
+echo "lintian -I --pedantic: no tag on $deb."
+# Files only (not folders), with the .gz of the pages and the changelog taken off.
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sed -e 's|^\./||' -e 's|\.gz$||' |
   LC_ALL=C sort >"$work/deb-files"
 expected_files usr/ >"$work/expected"
@@ -101,7 +106,7 @@ cmp "$work/fwd2.bmp" "$work/split2.bmp" ||
 "$build/tools/ondafwd/ondafwd" "$sample" "$work/built-fwd2.bmp" 2 >/dev/null
 cmp "$work/fwd2.bmp" "$work/built-fwd2.bmp" ||
   fail "the packaged ondafwd writes another file than the built one"
-echo "Package: $deb holds the programs, their pages and the README; its programs run."
+echo "Package: $deb holds the programs, their pages, the README, the changelog and the copyright; its programs run."
 
 # cmake --install into a fresh prefix.
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
@@ -111,4 +116,4 @@ diff -u "$work/expected" "$work/installed" || fail "cmake --install does not put
 for program in "${programs[@]}"; do
   [ -x "$work/prefix/bin/$program" ] || fail "cmake --install left $program not executable"
 done
-echo "Install: cmake --install puts the programs in bin/, the pages in share/man/man1/, the README in share/doc/onda/."
+echo "Install: cmake --install puts the programs in bin/, the pages in share/man/man1/, the README, changelog and copyright in share/doc/onda/."

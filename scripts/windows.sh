@@ -54,15 +54,15 @@ fi
 cmake --build "$linux" -j "$jobs" --target ondafwd ondainv ondasplit
 python3 scripts/same_bytes.py --runner "$wine" "$linux" "$dir"
 
-# The .zip of the Windows programs: exactly the three programs and the
-# plain-text README, nothing of the test build.
+# The .zip of the Windows programs: exactly the three programs, the
+# plain-text README and the licence, nothing of the test build.
 (cd "$dir" && rm -f ./*.zip && cpack -G ZIP)
 zip=$(ls "$dir"/onda-*-win64.zip)
 echo "== $zip"
 python3 -m zipfile -l "$zip"
 contents=$(python3 -c 'import sys, zipfile; print(" ".join(sorted(n.split("/", 1)[1] for n in zipfile.ZipFile(sys.argv[1]).namelist() if not n.endswith("/"))))' "$zip")
-if [ "$contents" != "README.txt ondafwd.exe ondainv.exe ondasplit.exe" ]; then
-  echo "windows: the zip holds [$contents], not the three programs and README.txt" >&2
+if [ "$contents" != "LICENSE.txt README.txt ondafwd.exe ondainv.exe ondasplit.exe" ]; then
+  echo "windows: the zip holds [$contents], not the three programs, README.txt and LICENSE.txt" >&2
   exit 1
 fi
 echo "Windows build: every test passed under Wine; same bytes as the Linux build."

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "messages.h"
@@ -200,11 +201,12 @@ std::vector<HostileCase> hostileCases() {
                "rows stored top-down (height -4); only bottom-up pictures are read");
     cannotRead("top-down colour", changed(colourInfo(4, 4), [](BmpBuilder& b) { b.height = -4; }),
                "rows stored top-down (height -4)");
-    for (int bits : {1, 4, 16, 32}) {
-        cannotRead(std::to_string(bits) + " bits per pixel",
+    for (const auto& [bits, depth] :
+         {std::pair{1, "1 bit"}, {4, "4 bits"}, {16, "16 bits"}, {32, "32 bits"}}) {
+        cannotRead(std::string(depth) + " per pixel",
                    changed(colourInfo(4, 4),
-                           [bits](BmpBuilder& b) { b.bitsPerPixel = std::uint16_t(bits); }),
-                   std::to_string(bits) + " bits per pixel; only 8-bit (palette) and 24-bit");
+                           [bits = bits](BmpBuilder& b) { b.bitsPerPixel = std::uint16_t(bits); }),
+                   std::string(depth) + " per pixel; only 8-bit (palette) and 24-bit");
     }
     cannotRead("8-bit run-length",
                changed(greyInfo(4, 4), [](BmpBuilder& b) { b.compression = 1; }),
@@ -225,7 +227,8 @@ std::vector<HostileCase> hostileCases() {
     cannotRead("124-byte header",
                changed(greyInfo(4, 4), [](BmpBuilder& b) { b.headerSize = 124; }),
                "bitmap header of 124 bytes; only the 12-byte and 40-byte headers are read "
-               "(ImageMagick writes one with the BMP3: prefix)");
+               "(ImageMagick: convert IN -compress none BMP3:OUT.bmp, with -type TrueColor for 16 "
+               "colours or fewer, which it may store with 4 or 1 bits per pixel)");
     cannotRead("PNG renamed .bmp",
                {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I',  'H',  'D',  'R', 0,
                 0,    0,   4,   0,   0,    0,    4,    8,    0, 0, 0, 0,  0xB5, 0x1C, 0x0C, 0x02},
@@ -339,7 +342,8 @@ TEST_P(EveryProgram, TooFewArgumentsShowTheUsage) {
 }
 
 // The Japanese texts are UTF-8 on a UTF-8 terminal, CP932 on any other
-// terminal and through a pipe.
+// terminal and through a pipe. A locale the system lacks counts by its name:
+// that of the first of LC_ALL, LC_CTYPE and LANG that is set and not empty.
 TEST_P(EveryProgram, JapaneseFollowsTheTerminal) {
 #ifdef _WIN32
     GTEST_SKIP() << "pseudo-terminals are POSIX";
@@ -352,9 +356,19 @@ TEST_P(EveryProgram, JapaneseFollowsTheTerminal) {
                refusal + "\n" + p.usage + "\n";
     };
     const std::string cp932 = usage(p.product.cp932, message::NOT_ENOUGH_PARAMETERS.cp932);
-    EXPECT_EQ(runProgramOnTerminal(p.path, {}, {"LC_ALL=C.UTF-8"}).out,
-              usage(p.product.utf8, message::NOT_ENOUGH_PARAMETERS.utf8));
-    EXPECT_EQ(runProgramOnTerminal(p.path, {}, {"LC_ALL=C"}).out, cp932);
+    const std::string utf8 = usage(p.product.utf8, message::NOT_ENOUGH_PARAMETERS.utf8);
+    const struct {
+        std::vector<std::string> environment;
+        const std::string& out;
+    } terminals[] = {
+        {{"LC_ALL=C.UTF-8"}, utf8},
+        {{"LC_ALL=C"}, cp932},
+        {{"LC_ALL=", "LC_CTYPE=", "LANG=en_US.UTF-8"}, utf8},  // as Debian's images have it
+        {{"LC_ALL=xx_XX.ISO-8859-1", "LANG=en_US.UTF-8"}, cp932},
+    };
+    for (const auto& t : terminals)
+        EXPECT_EQ(runProgramOnTerminal(p.path, {}, t.environment).out, t.out)
+            << t.environment.front();
     // NOLINTNEXTLINE(cert-env33-c): a real pipe is the point; the command is the built program
     std::FILE* pipe = ::popen(("LC_ALL=C.UTF-8 " + std::string(p.path)).c_str(), "r");
     ASSERT_NE(pipe, nullptr);

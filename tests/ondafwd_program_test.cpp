@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "messages.h"
 #include "test_support.h"
@@ -115,34 +117,98 @@ TEST(Ondafwd, ColourPictureTransformsEveryChannelAndReportsOnce) {
     EXPECT_EQ(channelAt(*owned, 3, 3, 2), 128);
 }
 
-// Sizes the levels cannot halve are refused before anything is made.
+// Sizes the levels cannot halve are refused before anything is made; from 31
+// levels on no side can be halved that often, and the refusal says so.
 TEST(Ondafwd, SizesTheLevelsCannotHalveAreRefused) {
     const struct {
         int width, height;
         std::string levels;
-        std::string requirement;
+        SizeRule rule;
     } cases[] = {
-        {6, 4, "2", "4"},
-        {8, 4, "3", "8"},
-        {3, 4, "1", "2"},
-        {2, 2, "31", "2147483648"},
-        {2, 2, "99999999999", "2147483648"},
-        {0, 4, "1", "2"},
-        {4, 0, "0", "1"},
-        {0, 0, "-3", "1"},
+        {6, 4, "2", multipleOf("4")},
+        {8, 4, "3", multipleOf("8")},
+        {3, 4, "1", multipleOf("2")},
+        {2, 2, "30", multipleOf("1073741824")},
+        {2, 2, "31", halvedTimes("31")},
+        {2, 2, "40", halvedTimes("40")},
+        {2, 2, "99999999999", halvedTimes("2147483647")},
+        {0, 4, "1", multipleOf("2")},
+        {4, 0, "0", multipleOf("1")},
+        {0, 0, "-3", multipleOf("1")},
     };
     ScratchDir dir;
     for (const auto& c : cases) {
         writeFileBytes(dir.path("in.bmp"), greyBmp(c.width, c.height, [](int, int) { return 5; }));
         const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), c.levels});
+        const RunResult refused =
+            sizeRefused("ondafwd", dir.path("in.bmp"), c.width, c.height, c.rule);
         EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out,
-                  BANNER + "Image size " + std::to_string(c.width) + "x" +
-                      std::to_string(c.height) +
-                      " cannot be transformed: width and height must be positive multiples of " +
-                      c.requirement + ".\n");
+        EXPECT_EQ(r.out, BANNER + refused.out);
+        EXPECT_EQ(r.err, refused.err);
         EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
     }
+}
+
+// ImageMagick's command, by its path: not whatever `convert` comes first on
+// the PATH, as other programs take the name too. None when it is not there.
+std::string imageMagick() {
+    for (const char* command : {"/usr/bin/magick", "/usr/local/bin/magick", "/usr/bin/convert"})
+        if (fs::exists(command)) return command;
+    return "";
+}
+
+// The README's recipe for ImageMagick files: a grey and a colour photograph
+// converted as they are, a picture of 16 colours in true colour, each read
+// with the pixels it had. Without true colour ImageMagick writes the 16
+// colours with 4 bits per pixel, which is refused.
+TEST(Ondafwd, ReadsWhatTheImageMagickRecipeWrites) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the recipe is checked where ImageMagick runs, on the build machine";
+#else
+    const std::string convert = imageMagick();
+    if (convert.empty()) GTEST_SKIP() << "ImageMagick is not installed (Debian: imagemagick)";
+    ScratchDir dir;
+    // 16 squares of 16 x 16 pixels, each of its own colour.
+    writeFileBytes(dir.path("sixteen.bmp"), colourBmp(64, 64, [](int x, int y, int c) {
+                       const int square = x / 16 + 4 * (y / 16);
+                       return (square * (c == 0 ? 17 : c == 1 ? 238 : 85)) % 256;
+                   }));
+    const std::vector<std::string> recipe = {"-compress", "none"};
+    const std::vector<std::string> trueColour = {"-compress", "none", "-type", "TrueColor"};
+    const struct {
+        std::string original, picture;  // the original BMP, the user's picture made from it
+        const std::vector<std::string>& options;
+        const char* refusal;  // the reason, or none when the file is read
+    } cases[] = {
+        {ONDA_SAMPLES_DIR "/camera.bmp", "camera.png", recipe, nullptr},
+        {ONDA_SAMPLES_DIR "/astronaut.bmp", "astronaut.png", recipe, nullptr},
+        {dir.path("sixteen.bmp"), "sixteen.gif", trueColour, nullptr},
+        {dir.path("sixteen.bmp"), "sixteen.gif", recipe,
+         "4 bits per pixel; only 8-bit (palette) and 24-bit pictures are read"},
+    };
+    const TextPath converted = dir.path("converted.bmp");
+    for (const auto& c : cases) {
+        const TextPath picture = dir.path(c.picture);
+        ASSERT_EQ(runProgram(convert, {c.original, picture}).exitStatus, 0) << c.picture;
+        std::vector<std::string> args = {picture};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back("BMP3:" + converted.string());
+        ASSERT_EQ(runProgram(convert, args).exitStatus, 0) << c.picture;
+
+        const RunResult r = ondafwd({converted, dir.path("out.bmp")});
+        if (c.refusal != nullptr) {
+            EXPECT_EQ(r.exitStatus, 1) << c.picture;
+            EXPECT_EQ(r.out, BANNER + message::CANNOT_READ_IMAGE.cp932) << c.picture;
+            EXPECT_EQ(r.err, "ondafwd: " + converted.string() + ": " + c.refusal + "\n");
+            continue;
+        }
+        const RunResult fromOriginal = ondafwd({c.original, dir.path("expected.bmp")});
+        EXPECT_EQ(r.exitStatus, 0) << c.picture << ": " << r.err;
+        EXPECT_EQ(r.out, fromOriginal.out) << c.picture;
+        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), readFileBytes(dir.path("expected.bmp")))
+            << c.picture;
+    }
+#endif
 }
 
 }  // namespace

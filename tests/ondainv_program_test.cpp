@@ -121,18 +121,25 @@ TEST(Ondainv, NoLevelGivesThePictureBack) {
     }
 }
 
-// Sizes the levels cannot halve are refused before anything is made.
+// Sizes the levels cannot halve are refused before anything is made; from 31
+// levels on no side can be halved that often, and the refusal says so.
 TEST(Ondainv, SizesTheLevelsCannotHalveAreRefused) {
     const struct {
         int width, height;
         std::vector<std::string> levels;
-        std::string requirement;
+        SizeRule rule;
     } cases[] = {
-        {6, 4, {"2"}, "4"},           {6, 6, {}, "4"},
-        {8, 4, {"3"}, "8"},           {3, 4, {"1"}, "2"},
-        {2, 2, {"31"}, "2147483648"}, {2, 2, {"99999999999"}, "2147483648"},
-        {0, 4, {"1"}, "2"},           {4, 0, {"0"}, "1"},
-        {0, 0, {"-3"}, "1"},
+        {6, 4, {"2"}, multipleOf("4")},
+        {6, 6, {}, multipleOf("4")},
+        {8, 4, {"3"}, multipleOf("8")},
+        {3, 4, {"1"}, multipleOf("2")},
+        {2, 2, {"30"}, multipleOf("1073741824")},
+        {2, 2, {"31"}, halvedTimes("31")},
+        {2, 2, {"40"}, halvedTimes("40")},
+        {2, 2, {"99999999999"}, halvedTimes("2147483647")},
+        {0, 4, {"1"}, multipleOf("2")},
+        {4, 0, {"0"}, multipleOf("1")},
+        {0, 0, {"-3"}, multipleOf("1")},
     };
     ScratchDir dir;
     for (const auto& c : cases) {
@@ -140,12 +147,11 @@ TEST(Ondainv, SizesTheLevelsCannotHalveAreRefused) {
         std::vector<std::string> args = {dir.path("in.bmp"), dir.path("out.bmp")};
         args.insert(args.end(), c.levels.begin(), c.levels.end());
         const RunResult r = ondainv(args);
+        const RunResult refused =
+            sizeRefused("ondainv", dir.path("in.bmp"), c.width, c.height, c.rule);
         EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out,
-                  BANNER + "Image size " + std::to_string(c.width) + "x" +
-                      std::to_string(c.height) +
-                      " cannot be transformed: width and height must be positive multiples of " +
-                      c.requirement + ".\n");
+        EXPECT_EQ(r.out, BANNER + refused.out);
+        EXPECT_EQ(r.err, refused.err);
         EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
     }
 }

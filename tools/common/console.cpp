@@ -12,6 +12,7 @@
 
 #include <cctype>
 #include <clocale>
+#include <cstdlib>
 #endif
 #endif
 
@@ -31,13 +32,33 @@ bool namesUtf8(const std::string& codeset) {
     return letters == "utf8";
 }
 
+// The character set the name of the environment's LC_CTYPE locale gives,
+// for a locale the system does not have (a container without the locale its
+// LANG names): the first of LC_ALL, LC_CTYPE and LANG that is set and not
+// empty, read as UTF-8 when its name says "UTF-8" or "utf8" in any case, and
+// as no character set otherwise.
+std::string namedCodeset() {
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value == nullptr || *value == '\0') continue;
+        std::string name;
+        for (const char* c = value; *c != '\0'; ++c)
+            name.push_back(char(std::tolower(static_cast<unsigned char>(*c))));
+        const bool utf8 =
+            name.find("utf-8") != std::string::npos || name.find("utf8") != std::string::npos;
+        return utf8 ? "UTF-8" : "";
+    }
+    return "";
+}
+
 // The character set of the environment's LC_CTYPE, the program's own locale
-// restored afterwards.
+// restored afterwards; taken from the locale's name when the system cannot
+// load it.
 std::string environmentCodeset() {
     const char* current = std::setlocale(LC_CTYPE, nullptr);
     const std::string saved = current != nullptr ? current : "C";
-    std::string codeset;
-    if (std::setlocale(LC_CTYPE, "") != nullptr) codeset = nl_langinfo(CODESET);
+    std::string codeset =
+        std::setlocale(LC_CTYPE, "") != nullptr ? nl_langinfo(CODESET) : namedCodeset();
     (void)std::setlocale(LC_CTYPE, saved.c_str());  // it was in force a moment ago
     return codeset;
 }

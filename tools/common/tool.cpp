@@ -107,6 +107,20 @@ KeptCorner approximationCorner(const Image& image, int levels) {
     return KeptCorner{image.width >> shift, image.height >> shift};
 }
 
+bool checkImageSizeForLevels(const Image& image, int levels, const char* path) {
+    if (levels < UNREACHABLE_LEVELS) {
+        return checkImageSize(image, sideMultipleForLevels(levels), path);
+    }
+    // No side an int can hold is a multiple of 2^31: the refusal says so in
+    // words rather than naming a multiple.
+    const std::string halved = "no picture side can be halved " + std::to_string(levels) + " times";
+    std::printf("Image size %dx%d cannot be transformed: %s.\n", image.width, image.height,
+                halved.c_str());
+    printReason(path, "size " + std::to_string(image.width) + "x" + std::to_string(image.height) +
+                          "; " + halved);
+    return false;
+}
+
 bool checkImageSize(const Image& image, std::int64_t multiple, const char* path) {
     if (image.width > 0 && image.height > 0 && image.width % multiple == 0 &&
         image.height % multiple == 0) {

@@ -78,6 +78,15 @@ std::optional<int> repeatNumberArgument(int argc, char** argv, int defaultValue)
 // and 2^31 (which no image side can meet) from 31 levels on.
 std::int64_t sideMultipleForLevels(int levels);
 
+// The fewest levels no image side can take: no int is a positive multiple
+// of 2^31.
+constexpr int UNREACHABLE_LEVELS = 31;
+
+// checkImageSize with the multiple `levels` levels need; from
+// UNREACHABLE_LEVELS on, refuses any size, saying in words that no side can
+// be halved that many times.
+bool checkImageSizeForLevels(const Image& image, int levels, const char* path);
+
 // True when width and height are both positive multiples of `multiple`;
 // otherwise prints a one-line refusal naming the size and the requirement.
 // `path` is the input's, for the reason line.
