@@ -59,11 +59,14 @@ inline int correctValue(int value, int max) {
 inline int pixelBytes(const Image& image) {
     return image.depth / 8;
 }
+inline std::ptrdiff_t rowStart(const Image& image, int y) {
+    return std::ptrdiff_t(y) * image.width * pixelBytes(image);
+}
 inline unsigned char* imageRow(Image& image, int y) {
-    return image.data + std::ptrdiff_t{y} * image.width * pixelBytes(image);
+    return image.data + rowStart(image, y);
 }
 inline const unsigned char* imageRow(const Image& image, int y) {
-    return image.data + std::ptrdiff_t{y} * image.width * pixelBytes(image);
+    return image.data + rowStart(image, y);
 }
 
 // Reads pixel (x, y). Outside the image the coordinates are clamped to the

@@ -11,9 +11,8 @@
 
 namespace {
 
-// What setPixel stores for a coefficient truncated toward zero: 0..255, and
-// 0 for NaN. Written as selects, not branches, so that the write-back loop
-// stays straight.
+// What setPixel stores for any coefficient truncated toward zero: 0..255,
+// and 0 for NaN.
 unsigned char channelByte(double value) {
     const double low = value > 0.0 ? value : 0.0;
     return static_cast<unsigned char>(static_cast<int>(low < 255.0 ? low : 255.0));
