@@ -19,6 +19,11 @@ table (Markdown) of the medians and the counts, each figure with a target
 marked ok or MISSED, and under it the spread of the pairs. The exit status
 is 1 when any target is missed.
 
+With --plot it measures instead how the programs, the numpy script and the
+floor scale: wall time and peak memory at 512^2 to 8192^2, 8-bit, two levels,
+the median of a few runs each, and draws them in docs/scaling.png (needs
+matplotlib: Debian's python3-matplotlib).
+
 Every run goes through onda_measure (bench/measure.cpp), which times it and
 takes its peak memory. On a machine shared with other work, a single run's
 wall time includes the wait for a processor, and its user time is charged by
@@ -26,10 +31,11 @@ the kernel in clock-tick samples, so one pair can be off by a factor of
 several; the medians of alternating pairs are what to compare. The default
 of 31 pairs keeps the table to a few minutes.
 
-usage: run.py [BUILD_DIR] [--pairs N] [--quick]
+usage: run.py [BUILD_DIR] [--pairs N] [--quick] [--plot [PNG]] [--runs N]
 BUILD_DIR defaults to build-bench, where bench/run.sh builds.
 """
 import argparse
+import io
 import math
 import os
 import shutil
@@ -57,6 +63,11 @@ NUMPY_TARGETS = {2048: 0.30, 4096: 0.35}
 COUNT_TARGETS = {"ondafwd": (20, 0.77), "ondainv": (20, 0.76), "ondasplit": (28, 0.63)}
 # Peak memory in bytes per pixel beyond 8 MiB, by depth.
 MEMORY_TARGETS = {8: 18, 24: 22}
+
+# The scaling figure: sides, and how each command is drawn.
+PLOT_SIDES = (512, 1024, 2048, 4096, 8192)
+PLOT_STYLES = {"ondafwd": "o-", "ondainv": "s-", "ondasplit": "^-", "numpy script": "D--",
+               "plane floor": "k:"}
 
 
 class Run:
@@ -276,6 +287,70 @@ def table(bench, args):
     return 1 if report.missed else 0
 
 
+def scaling(bench, args):
+    """Medians of wall time and peak memory at every plot side, by command."""
+    medians = {name: {} for name in PLOT_STYLES}
+    for side in PLOT_SIDES:
+        picture = bench.picture(side, 8)
+        commands = {name: bench.run(name, picture) for name in PROGRAMS}
+        if bench.have_peer:
+            commands["numpy script"] = bench.peer(picture)
+        commands["plane floor"] = bench.floor(picture)
+        runs = {name: [] for name in commands}
+        for command in commands.values():
+            Run(bench.measure, command)  # warm the file cache and the binaries
+        names = list(commands)
+        for i in range(args.runs):
+            for name in names[i % len(names):] + names[:i % len(names)]:
+                runs[name].append(Run(bench.measure, commands[name]))
+        for name, taken in runs.items():
+            medians[name][side] = (statistics.median(r.wall for r in taken),
+                                   statistics.median(r.rss for r in taken) / MIB)
+        os.unlink(picture)
+    return {name: values for name, values in medians.items() if values}
+
+
+def plot(bench, args):
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    from matplotlib.ticker import FuncFormatter, NullLocator
+    from PIL import Image
+
+    medians = scaling(bench, args)
+
+    print(f"Median of {args.runs} runs, 8-bit, 2 levels: wall time (s) / peak memory (MiB)")
+    print(f"  {'':<14}" + "".join(f"{f'{side}²':>16}" for side in PLOT_SIDES))
+    for name, values in medians.items():
+        print(f"  {name:<14}" + "".join(f"{f'{wall:.3f} / {rss:.0f}':>16}"
+                                         for wall, rss in values.values()))
+    bench.note_missing_peer()
+
+    pixels = [side * side for side in PLOT_SIDES]
+    figure, (left, right) = plt.subplots(1, 2, figsize=(9, 3.6))
+    for axes, index, label in ((left, 0, "wall time (s)"), (right, 1, "peak memory (MiB)")):
+        for name, values in medians.items():
+            axes.loglog(pixels, [values[side][index] for side in PLOT_SIDES], PLOT_STYLES[name],
+                        label=name, markersize=4, linewidth=1.2)
+        axes.xaxis.set_minor_locator(NullLocator())
+        axes.set_xticks(pixels)
+        axes.set_xticklabels([f"{side}²" for side in PLOT_SIDES])
+        axes.yaxis.set_major_formatter(FuncFormatter(lambda value, _: f"{value:g}"))
+        axes.set_xlabel("picture size (8-bit, two levels)")
+        axes.set_ylabel(label)
+        axes.grid(True, which="major", linewidth=0.4, alpha=0.5)
+    left.legend(fontsize="small")
+    figure.suptitle(f"Whole runs against picture size, median of {args.runs} runs each",
+                    fontsize="medium")
+    figure.tight_layout()
+    drawn = io.BytesIO()
+    figure.savefig(drawn, format="png", dpi=100)
+    # A few dozen colours draw lines and text alike and keep the file small.
+    Image.open(drawn).convert("RGB").quantize(colors=48).save(args.plot, optimize=True)
+    print(f"wrote {args.plot} ({os.path.getsize(args.plot) // 1024} KiB)")
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build", nargs="?", default=os.path.join(ROOT, "build-bench"))
@@ -283,12 +358,22 @@ def main():
     parser.add_argument("--peer", default=os.path.join(ROOT, "bench", "haar_numpy.py"))
     parser.add_argument("--python", default="/usr/bin/python3")
     parser.add_argument("--quick", action="store_true", help="2048^2 only, no valgrind")
+    parser.add_argument("--plot", nargs="?", const=os.path.join(ROOT, "docs", "scaling.png"),
+                        help="draw the scaling figure instead (default docs/scaling.png)")
+    parser.add_argument("--runs", type=int, default=5, help="runs per point of the figure")
     args = parser.parse_args()
+    if args.plot and not has_modules(sys.executable, "matplotlib"):
+        # Debian's packages go to the system's Python, which may not be the one running.
+        if os.path.realpath(args.python) != os.path.realpath(sys.executable) and has_modules(
+                args.python, "matplotlib"):
+            os.execv(args.python, [args.python, os.path.abspath(__file__)] + sys.argv[1:])
+        sys.exit(f"--plot needs matplotlib in {sys.executable} or {args.python}:"
+                 " apt-get install python3-matplotlib")
 
     work = tempfile.mkdtemp(prefix="onda-bench-")
     try:
         bench = Bench(args, work)
-        return table(bench, args)
+        return plot(bench, args) if args.plot else table(bench, args)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -3,10 +3,11 @@
 # (Google Benchmark) and the whole-process benchmark (bench/run.py).
 #   bench/run.sh            everything: the pass benchmarks and run.py's table
 #   bench/run.sh --quick    2048^2 only, no valgrind counts, no pass benchmarks
-# Other options go to run.py (--pairs N). Whatever is missing of what
+#   bench/run.sh --plot     the scaling figure only (docs/scaling.png)
+# Other options go to run.py (--pairs N, --runs N). Whatever is missing of what
 # it uses is installed from Debian's packages first: the compiler, CMake and
 # Google Benchmark; valgrind for the counts; numpy and Pillow for the numpy
-# script.
+# script; with --plot, matplotlib.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 passes=yes
@@ -14,6 +15,10 @@ packages=(valgrind python3-numpy python3-pil)
 for option in "$@"; do
   case $option in
     --quick) passes=no ;;
+    --plot)
+      passes=no
+      packages+=(python3-matplotlib)
+      ;;
   esac
 done
 if ! command -v cmake >/dev/null || ! command -v c++ >/dev/null ||
