@@ -547,6 +547,29 @@ struct WriteScene {
         writeFileBytes(out, old);
     }
 
+#if defined(ONDA_FAULT_LIBRARY)
+    // Where the fault-injection library reports that it struck.
+    const ScratchDir reports;
+    const fs::path struck = reports.path("struck");
+
+    // The environment that loads the fault-injection library into the
+    // program, striking as `fault` says ("FUNCTION N ERRNO" or "FUNCTION N
+    // signal S").
+    std::vector<std::string> withFault(const std::string& fault) const {
+        std::vector<std::string> environment = {std::string("LD_PRELOAD=") + ONDA_FAULT_LIBRARY,
+                                                "ONDA_FAULT=" + fault,
+                                                "ONDA_FAULT_REPORT=" + struck.string()};
+        if (underAddressSanitizer()) environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
+        return environment;
+    }
+#endif
+
+    // The earlier file is whole, and nothing else is left beside it.
+    void expectKept(const std::string& what) const {
+        EXPECT_EQ(readFileBytes(out), old) << what;
+        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"})) << what;
+    }
+
     void expectWritten(const RunResult& r, const std::string& what) const {
         EXPECT_EQ(r.signal, 0) << what;
         EXPECT_EQ(r.exitStatus, 0) << what;
@@ -556,7 +579,7 @@ struct WriteScene {
         EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"})) << what;
     }
 
-    // The write failed for `reason`; the earlier file is whole, nothing else left.
+    // The write failed for `reason` and left the earlier file as it was.
     void expectRefused(const RunResult& r, const Program& program, const std::string& reason,
                        const std::string& what) const {
         EXPECT_EQ(r.signal, 0) << what;
@@ -564,23 +587,9 @@ struct WriteScene {
         EXPECT_EQ(maskAddresses(r.out), good.out + writeFailure(out)) << what;
         EXPECT_EQ(r.err, std::string(program.name) + ": " + out.string() + ": " + reason + "\n")
             << what;
-        EXPECT_EQ(readFileBytes(out), old) << what;
-        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"})) << what;
+        expectKept(what);
     }
 };
-
-#if defined(ONDA_FAULT_LIBRARY)
-// The fault-injection library loaded into the program, striking as `fault`
-// says ("FUNCTION N ERRNO" or "FUNCTION N signal S"); `report` appears when
-// it strikes.
-std::vector<std::string> withFault(const std::string& fault, const fs::path& report) {
-    std::vector<std::string> environment = {std::string("LD_PRELOAD=") + ONDA_FAULT_LIBRARY,
-                                            "ONDA_FAULT=" + fault,
-                                            "ONDA_FAULT_REPORT=" + report.string()};
-    if (underAddressSanitizer()) environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
-    return environment;
-}
-#endif
 
 // Each call of each file function the writer makes, failing in turn.
 TEST_P(EveryProgram, EveryFailingFileCallKeepsTheEarlierFile) {
@@ -588,8 +597,6 @@ TEST_P(EveryProgram, EveryFailingFileCallKeepsTheEarlierFile) {
     GTEST_SKIP() << "the fault-injection library needs LD_PRELOAD";
 #else
     const WriteScene scene(GetParam());
-    const ScratchDir reports;
-    const fs::path struck = reports.path("struck");
     const std::string eio = ": Input/output error";
     const struct {
         std::string function;
@@ -609,12 +616,12 @@ TEST_P(EveryProgram, EveryFailingFileCallKeepsTheEarlierFile) {
     for (const auto& row : rows) {
         for (std::size_t call = 1;; ++call) {
             const std::string what = row.function + " call " + std::to_string(call);
-            fs::remove(struck);
+            fs::remove(scene.struck);
             writeFileBytes(scene.out, scene.old);
-            const RunResult r = run({scene.in, scene.out}, {},
-                                    withFault(row.function + " " + std::to_string(call) + " 5",
-                                              struck));  // EIO
-            if (!fs::exists(struck)) {                   // no such call: the file is written
+            const RunResult r =
+                run({scene.in, scene.out}, {},
+                    scene.withFault(row.function + " " + std::to_string(call) + " 5"));  // EIO
+            if (!fs::exists(scene.struck)) {  // no such call: the file is written
                 EXPECT_GT(call, row.reasons.size()) << what;
                 scene.expectWritten(r, what);
                 break;
@@ -638,23 +645,19 @@ TEST_P(EveryProgram, SignalsDuringTheWriteLeaveNoTemporaryFile) {
     GTEST_SKIP() << "signals are POSIX, raised here by the fault-injection library";
 #else
     const WriteScene scene(GetParam());
-    const ScratchDir reports;
-    const fs::path struck = reports.path("struck");
     for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2,
                              SIGVTALRM, SIGPROF, SIGXCPU}) {
         writeFileBytes(scene.out, scene.old);
         const RunResult r = run({scene.in, scene.out}, {},
-                                withFault("fwrite 2 signal " + std::to_string(signal), struck));
+                                scene.withFault("fwrite 2 signal " + std::to_string(signal)));
         EXPECT_EQ(r.signal, signal) << r.err;
-        EXPECT_EQ(readFileBytes(scene.out), scene.old) << signal;
-        EXPECT_EQ(scene.dir.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"})) << signal;
+        scene.expectKept("signal " + std::to_string(signal));
     }
     writeFileBytes(scene.out, scene.old);
     RunOptions ignoring;
     ignoring.ignoredSignal = SIGINT;
-    scene.expectWritten(
-        run({scene.in, scene.out}, ignoring, withFault("fwrite 2 signal 2", struck)),
-        "SIGINT ignored");
+    scene.expectWritten(run({scene.in, scene.out}, ignoring, scene.withFault("fwrite 2 signal 2")),
+                        "SIGINT ignored");
     writeFileBytes(scene.out, scene.old);
     RunOptions limited;
     limited.fileSizeBytes = 1000;  // the new file takes 1078 + 64 bytes
@@ -699,11 +702,9 @@ TEST_P(EveryProgram, PermissionsAreHonouredAndKept) {
     ASSERT_EQ(::stat(scene.out.c_str(), &before), 0);
     fs::permissions(scene.out,
                     fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    const ScratchDir reports;
-    scene.expectWritten(
-        run({scene.in, scene.out}, {}, withFault("fwrite 1 0", reports.path("mode"))),
-        "private write");
-    EXPECT_EQ(asString(readFileBytes(reports.path("mode"))), "600");
+    scene.expectWritten(run({scene.in, scene.out}, {}, scene.withFault("fwrite 1 0")),
+                        "private write");
+    EXPECT_EQ(asString(readFileBytes(scene.struck)), "600");  // the mode while it was written
     struct stat after {};
     ASSERT_EQ(::stat(scene.out.c_str(), &after), 0);
     EXPECT_EQ(after.st_mode & 07777, 0640u);
