@@ -56,17 +56,20 @@ void writeHeaders(std::FILE* stream, const Image* image, std::int32_t fileSize) 
 bool writeRow(std::FILE* stream, const Image& image, int y, std::size_t padding) {
     const unsigned char* row = imageRow(image, y);
     const auto width = std::size_t(image.width);
-    if (image.depth == 8 && std::fwrite(row, 1, width, stream) != width) return false;
-    for (std::size_t x0 = 0; image.depth == 24 && x0 < width; x0 += CHUNK_PIXELS) {
-        const std::size_t count = std::min(width - x0, std::size_t{CHUNK_PIXELS});
-        const unsigned char* in = row + 3 * x0;
-        Chunk chunk;
-        for (std::size_t k = 0; k < 3 * count; k += 3) {
-            chunk[k] = in[k + 2];
-            chunk[k + 1] = in[k + 1];
-            chunk[k + 2] = in[k];
+    if (image.depth == 8) {
+        if (std::fwrite(row, 1, width, stream) != width) return false;
+    } else {
+        for (std::size_t x0 = 0; x0 < width; x0 += CHUNK_PIXELS) {
+            const std::size_t count = std::min(width - x0, std::size_t{CHUNK_PIXELS});
+            const unsigned char* in = row + 3 * x0;
+            Chunk chunk;
+            for (std::size_t k = 0; k < 3 * count; k += 3) {
+                chunk[k] = in[k + 2];
+                chunk[k + 1] = in[k + 1];
+                chunk[k + 2] = in[k];
+            }
+            if (std::fwrite(chunk.data(), 3, count, stream) != count) return false;
         }
-        if (std::fwrite(chunk.data(), 3, count, stream) != count) return false;
     }
     static const unsigned char zeros[4] = {0, 0, 0, 0};
     return padding == 0 || std::fwrite(zeros, 1, padding, stream) == padding;

@@ -55,8 +55,7 @@ bool actsByDefault(int signal) {
 }
 
 void arm(int folder, const std::string& name) {
-    name.copy(armedName, sizeof armedName - 1);
-    armedName[name.size()] = '\0';
+    armedName[name.copy(armedName, sizeof armedName - 1)] = '\0';
     armedFolder = folder;
     struct sigaction action {};
     action.sa_handler = removeArmedFile;
