@@ -732,9 +732,9 @@ TEST_P(EveryProgram, RepeatNumberIsAWholeNumberOrTheRunIsRefused) {
     };
     const struct {
         std::string text, shown;
-    } refused[] = {{"", ""},        {"abc", "abc"},      {"3abc", "3abc"},
-                   {"2x", "2x"},    {"0x10", "0x10"},    {"003.bmp", "003.bmp"},
-                   {"1\t2", "1?2"}, {"\x1b[2J", "?[2J"}, {"photo3.bmp", "photo3.bmp"}};
+    } refused[] = {
+        {"", ""},        {"3abc", "3abc"},   {"003.bmp", "003.bmp"}, {"photo3.bmp", "photo3.bmp"},
+        {"1\t2", "1?2"}, {"\x1b[2J", "?[2J"}};
     for (const auto& c : refused) {
         const RunResult r = run({first, second, c.text, "1"});
         EXPECT_EQ(r.exitStatus, 1) << c.text;

@@ -117,38 +117,6 @@ TEST(Ondafwd, ColourPictureTransformsEveryChannelAndReportsOnce) {
     EXPECT_EQ(channelAt(*owned, 3, 3, 2), 128);
 }
 
-// Sizes the levels cannot halve are refused before anything is made; from 31
-// levels on no side can be halved that often, and the refusal says so.
-TEST(Ondafwd, SizesTheLevelsCannotHalveAreRefused) {
-    const struct {
-        int width, height;
-        std::string levels;
-        SizeRule rule;
-    } cases[] = {
-        {6, 4, "2", multipleOf("4")},
-        {8, 4, "3", multipleOf("8")},
-        {3, 4, "1", multipleOf("2")},
-        {2, 2, "30", multipleOf("1073741824")},
-        {2, 2, "31", halvedTimes("31")},
-        {2, 2, "40", halvedTimes("40")},
-        {2, 2, "99999999999", halvedTimes("2147483647")},
-        {0, 4, "1", multipleOf("2")},
-        {4, 0, "0", multipleOf("1")},
-        {0, 0, "-3", multipleOf("1")},
-    };
-    ScratchDir dir;
-    for (const auto& c : cases) {
-        writeFileBytes(dir.path("in.bmp"), greyBmp(c.width, c.height, [](int, int) { return 5; }));
-        const RunResult r = ondafwd({dir.path("in.bmp"), dir.path("out.bmp"), c.levels});
-        const RunResult refused =
-            sizeRefused("ondafwd", dir.path("in.bmp"), c.width, c.height, c.rule);
-        EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out, BANNER + refused.out);
-        EXPECT_EQ(r.err, refused.err);
-        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
-    }
-}
-
 // ImageMagick's command, by its path: not whatever `convert` comes first on
 // the PATH, as other programs take the name too. None when it is not there.
 std::string imageMagick() {

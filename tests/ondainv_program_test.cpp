@@ -121,13 +121,22 @@ TEST(Ondainv, NoLevelGivesThePictureBack) {
     }
 }
 
-// Sizes the levels cannot halve are refused before anything is made; from 31
-// levels on no side can be halved that often, and the refusal says so.
-TEST(Ondainv, SizesTheLevelsCannotHalveAreRefused) {
+// Sizes the levels cannot halve are refused before anything is made, by
+// ondafwd as by ondainv; from 31 levels on no side can be halved that often,
+// and the refusal says so in words.
+TEST(Ondainv, SizesTheLevelsCannotHalveAreRefusedByBothPrograms) {
+    const auto multipleOf = [](const std::string& multiple) {
+        const std::string rule = "width and height must be positive multiples of " + multiple;
+        return std::pair<std::string, std::string>{rule, rule + " for the levels asked"};
+    };
+    const auto halvedTimes = [](const std::string& levels) {
+        const std::string rule = "no picture side can be halved " + levels + " times";
+        return std::pair<std::string, std::string>{rule, rule};
+    };
     const struct {
         int width, height;
         std::vector<std::string> levels;
-        SizeRule rule;
+        std::pair<std::string, std::string> rule;  // as standard output and the reason word it
     } cases[] = {
         {6, 4, {"2"}, multipleOf("4")},
         {6, 6, {}, multipleOf("4")},
@@ -141,18 +150,30 @@ TEST(Ondainv, SizesTheLevelsCannotHalveAreRefused) {
         {4, 0, {"0"}, multipleOf("1")},
         {0, 0, {"-3"}, multipleOf("1")},
     };
+    const struct {
+        const char* name;
+        const char* path;
+        std::string banner;
+    } programs[] = {
+        {"ondafwd", ONDAFWD_PATH, bannerOf("Wavelet Function (Ondeline) ", message::FWD_PRODUCT)},
+        {"ondainv", ONDAINV_PATH, BANNER},
+    };
     ScratchDir dir;
-    for (const auto& c : cases) {
-        writeFileBytes(dir.path("in.bmp"), greyBmp(c.width, c.height, [](int, int) { return 5; }));
-        std::vector<std::string> args = {dir.path("in.bmp"), dir.path("out.bmp")};
-        args.insert(args.end(), c.levels.begin(), c.levels.end());
-        const RunResult r = ondainv(args);
-        const RunResult refused =
-            sizeRefused("ondainv", dir.path("in.bmp"), c.width, c.height, c.rule);
-        EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.out, BANNER + refused.out);
-        EXPECT_EQ(r.err, refused.err);
-        EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+    const TextPath in = dir.path("in.bmp");
+    for (const auto& program : programs) {
+        for (const auto& c : cases) {
+            writeFileBytes(in, greyBmp(c.width, c.height, [](int, int) { return 5; }));
+            std::vector<std::string> args = {in, dir.path("out.bmp")};
+            args.insert(args.end(), c.levels.begin(), c.levels.end());
+            const RunResult r = runProgram(program.path, args);
+            const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
+            EXPECT_EQ(r.exitStatus, 1) << program.name << " " << size;
+            EXPECT_EQ(r.out, program.banner + "Image size " + size +
+                                 " cannot be transformed: " + c.rule.first + ".\n");
+            EXPECT_EQ(r.err, std::string(program.name) + ": " + in.string() + ": size " + size +
+                                 "; " + c.rule.second + "\n");
+            EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+        }
     }
 }
 

@@ -669,26 +669,6 @@ std::string bannerOf(const char* title, const message::JapaneseText& product) {
     return std::string(title) + "\n" + product.cp932 + "\n" + message::MAKERS_NOTICE + "\n";
 }
 
-SizeRule multipleOf(const std::string& multiple) {
-    const std::string rule = "width and height must be positive multiples of " + multiple;
-    return {rule, rule + " for the levels asked"};
-}
-
-SizeRule halvedTimes(const std::string& levels) {
-    const std::string rule = "no picture side can be halved " + levels + " times";
-    return {rule, rule};
-}
-
-RunResult sizeRefused(const std::string& program, const std::string& path, int width, int height,
-                      const SizeRule& rule) {
-    const std::string size = std::to_string(width) + "x" + std::to_string(height);
-    RunResult refused;
-    refused.exitStatus = 1;
-    refused.out = "Image size " + size + " cannot be transformed: " + rule.line + ".\n";
-    refused.err = program + ": " + path + ": size " + size + "; " + rule.reason + "\n";
-    return refused;
-}
-
 bool underAddressSanitizer() {
 #if defined(__SANITIZE_ADDRESS__)
     return true;

@@ -223,25 +223,6 @@ std::string kindLine(int depth, const std::string& path);
 // The texts every program prints; the Japanese ones in their CP932 bytes.
 std::string bannerOf(const char* title, const message::JapaneseText& product);
 
-// What a size refusal says: the rule the picture misses, as standard
-// output's line and the reason line word it.
-struct SizeRule {
-    std::string line;
-    std::string reason;
-};
-
-// Sides that are not positive multiples of `multiple`.
-SizeRule multipleOf(const std::string& multiple);
-
-// More levels than any side can take.
-SizeRule halvedTimes(const std::string& levels);
-
-// The two texts of a refusal of a width x height picture at `path` by
-// `program`: `out`, the line standard output ends with, and `err`, the
-// reason line.
-RunResult sizeRefused(const std::string& program, const std::string& path, int width, int height,
-                      const SizeRule& rule);
-
 // True when this build runs under AddressSanitizer, which cannot work inside
 // an address-space limit.
 bool underAddressSanitizer();
