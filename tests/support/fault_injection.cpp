@@ -102,12 +102,6 @@ int fstatat(int folder, const char* path, struct stat* status, int flags) {
                                                                          flags);
 }
 
-ssize_t readlinkat(int folder, const char* path, char* text, size_t size) {
-    if (strikes("readlinkat")) return -1;
-    return real<ssize_t (*)(int, const char*, char*, size_t)>("readlinkat")(folder, path, text,
-                                                                            size);
-}
-
 FILE* fdopen(int fd, const char* mode) {
     if (strikes("fdopen")) return nullptr;
     return real<FILE* (*)(int, const char*)>("fdopen")(fd, mode);
