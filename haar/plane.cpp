@@ -4,10 +4,12 @@
 
 int R_Times = 0;
 
+int halvings(int n) {
+    return std::clamp(n, 0, MOST_LEVELS);
+}
+
 LevelRegion levelRegion(int height, int width, int level) {
-    // level - 1 halvings: none below level 2, and from 32 on as many as an int
-    // has bits to lose.
-    const int shift = std::clamp(level - 1, 0, 31);
+    const int shift = halvings(level - 1);
     return LevelRegion{height >> shift, width >> shift};
 }
 

@@ -33,8 +33,13 @@ struct LevelRegion {
 };
 LevelRegion levelRegion(int height, int width, int level);
 
-// The most levels a side can take: every side is shorter than 2^31.
+// The level limit: no side an int can hold is a positive multiple of 2^31,
+// so no picture takes this many levels; shift counts stop here too.
 constexpr int MOST_LEVELS = 31;
+
+// n halvings as a shift count: none for n <= 0, and from MOST_LEVELS on as
+// many as an int has bits to lose.
+int halvings(int n);
 
 // The doubles of scratch the one-sweep transforms take for `levels` levels of
 // a height x width plane: two rows for each level from 2 on, each as long as

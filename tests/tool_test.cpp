@@ -9,6 +9,9 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "repeat_number.h"
+#include "size_check.h"
 #ifndef _WIN32
 #include <iconv.h>
 #endif

@@ -1,8 +1,6 @@
 #include "tool.h"
 
 #include <algorithm>
-#include <cctype>
-#include <climits>
 #include <cstring>
 #include <string>
 
@@ -16,12 +14,6 @@ namespace {
 unsigned char channelByte(double value) {
     const double low = value > 0.0 ? value : 0.0;
     return static_cast<unsigned char>(static_cast<int>(low < 255.0 ? low : 255.0));
-}
-
-// n halvings as a shift count: none for n <= 0, and from 31 on as many as an
-// int has bits to lose.
-int halvings(int n) {
-    return std::clamp(n, 0, 31);
 }
 
 }  // namespace
@@ -67,72 +59,9 @@ bool reportImageKind(const Image& image, const char* path) {
     return false;
 }
 
-std::optional<int> parseRepeatNumber(const char* text) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    while (std::isspace(*p)) ++p;
-    const bool negative = *p == '-';
-    if (*p == '-' || *p == '+') ++p;
-    if (!std::isdigit(*p)) return std::nullopt;
-    long long value = 0;
-    for (; std::isdigit(*p); ++p) {
-        value = std::min(value * 10 + (*p - '0'), 1LL + INT_MAX);  // saturates below
-    }
-    while (std::isspace(*p)) ++p;
-    if (*p != '\0') return std::nullopt;
-    if (negative) return int(std::max(-value, (long long)INT_MIN));
-    return int(std::min(value, (long long)INT_MAX));
-}
-
-std::optional<int> repeatNumberArgument(int argc, char** argv, int defaultValue) {
-    if (argc <= 3) return defaultValue;
-    const std::optional<int> value = parseRepeatNumber(argv[3]);
-    if (value) return value;
-    std::string shown = argv[3];
-    for (char& c : shown) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) c = '?';  // control characters
-    }
-    std::puts(message::REPEAT_NUMBER_INPUT_ERROR);
-    printReason(argv[1], "repeat number \"" + shown + "\" is not a whole number");
-    return std::nullopt;
-}
-
-std::int64_t sideMultipleForLevels(int levels) {
-    return std::int64_t{1} << halvings(levels);
-}
-
 KeptCorner approximationCorner(const Image& image, int levels) {
     const int shift = halvings(levels);
     return KeptCorner{image.width >> shift, image.height >> shift};
-}
-
-bool checkImageSizeForLevels(const Image& image, int levels, const char* path) {
-    if (levels < UNREACHABLE_LEVELS) {
-        return checkImageSize(image, sideMultipleForLevels(levels), path);
-    }
-    // No side an int can hold is a multiple of 2^31: the refusal says so in
-    // words rather than naming a multiple.
-    const std::string halved = "no picture side can be halved " + std::to_string(levels) + " times";
-    std::printf("Image size %dx%d cannot be transformed: %s.\n", image.width, image.height,
-                halved.c_str());
-    printReason(path, "size " + std::to_string(image.width) + "x" + std::to_string(image.height) +
-                          "; " + halved);
-    return false;
-}
-
-bool checkImageSize(const Image& image, std::int64_t multiple, const char* path) {
-    if (image.width > 0 && image.height > 0 && image.width % multiple == 0 &&
-        image.height % multiple == 0) {
-        return true;
-    }
-    std::printf(
-        "Image size %dx%d cannot be transformed: width and height must be positive "
-        "multiples of %lld.\n",
-        image.width, image.height, static_cast<long long>(multiple));
-    printReason(path, "size " + std::to_string(image.width) + "x" + std::to_string(image.height) +
-                          "; width and height must be positive multiples of " +
-                          std::to_string(multiple) + " for the levels asked");
-    return false;
 }
 
 bool prepareWorkspace(const Image& input, std::size_t scratchLength, Workspace& workspace,

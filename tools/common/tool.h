@@ -14,7 +14,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <optional>
 
 #include "bmp.h"
 #include "image.h"
@@ -63,34 +62,6 @@ ImagePtr readInputImage(const char* path);
 // Prints whether the image at `path` is colour (24-bit) or monochrome (8-bit);
 // for any other depth says it is neither and returns false.
 bool reportImageKind(const Image& image, const char* path);
-
-// The whole number a text holds: optional white space, an optional sign,
-// decimal digits, optional white space; a number beyond int saturates.
-// Nothing for any other text.
-std::optional<int> parseRepeatNumber(const char* text);
-
-// The repeat number: the third argument, or defaultValue without one. A third
-// argument that is not a whole number is refused with "Repeat Number input
-// error" and a reason naming the input argv[1]; the result is then nothing.
-std::optional<int> repeatNumberArgument(int argc, char** argv, int defaultValue);
-
-// The side multiple `levels` halvings need: 2^levels, 1 for levels <= 0,
-// and 2^31 (which no image side can meet) from 31 levels on.
-std::int64_t sideMultipleForLevels(int levels);
-
-// The fewest levels no image side can take: no int is a positive multiple
-// of 2^31.
-constexpr int UNREACHABLE_LEVELS = 31;
-
-// checkImageSize with the multiple `levels` levels need; from
-// UNREACHABLE_LEVELS on, refuses any size, saying in words that no side can
-// be halved that many times.
-bool checkImageSizeForLevels(const Image& image, int levels, const char* path);
-
-// True when width and height are both positive multiples of `multiple`;
-// otherwise prints a one-line refusal naming the size and the requirement.
-// `path` is the input's, for the reason line.
-bool checkImageSize(const Image& image, std::int64_t multiple, const char* path);
 
 // Makes the output image (the input's shape), prints the memory size line and
 // takes both buffers and `scratchLength` doubles of scratch. If anything

@@ -10,6 +10,8 @@
 #include "forward.h"
 #include "messages.h"
 #include "plane.h"
+#include "repeat_number.h"
+#include "size_check.h"
 #include "tool.h"
 
 namespace {

@@ -13,6 +13,8 @@
 #include "inverse.h"
 #include "messages.h"
 #include "plane.h"
+#include "repeat_number.h"
+#include "size_check.h"
 #include "tool.h"
 
 namespace {

@@ -10,6 +10,8 @@
 
 #include "console.h"
 #include "messages.h"
+#include "repeat_number.h"
+#include "size_check.h"
 #include "split.h"
 #include "tool.h"
 
