@@ -10,9 +10,9 @@ using namespace split;
 
 void BM_BlockTransform(benchmark::State& state) {
     Planes p(int(state.range(0)));
-    R_Times = int(state.range(1));
+    const int levels = int(state.range(1));
     for (auto _ : state) {
-        wavelet_process(p.source.data(), p.result.data(), p.side, p.side, nullptr);
+        sweepPlanes(sweepPlane, sweepRowsLength(p.side, levels), p, levels);
         benchmark::ClobberMemory();
     }
     reportPerPixel(state, p.side);

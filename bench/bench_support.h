@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "plane.h"
+
 // A source and a result plane, side x side; the source holds pixel-like
 // values 0..255 shifted by `shift`.
 struct Planes {
@@ -20,6 +22,14 @@ struct Planes {
     std::vector<double> source;
     std::vector<double> result;
 };
+
+// Runs `sweep` over the planes at `levels` levels, with `rows` of rows.
+template <class Sweep>
+void sweepPlanes(Sweep sweep, SweepRowsLength rows, Planes& p, int levels) {
+    std::vector<double> input(rows.input), result(rows.result);
+    BufferPlanes buffers{p.source.data(), p.result.data(), p.side};
+    sweep(PlaneSweep{bufferRowIO(buffers), {input.data(), result.data()}, p.side, p.side, levels});
+}
 
 // Reports the time per pixel of a side x side plane as "ns/pixel".
 inline void reportPerPixel(benchmark::State& state, int side) {

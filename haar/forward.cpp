@@ -1,6 +1,5 @@
 #include "forward.h"
 
-#include <algorithm>
 #include <cstddef>
 
 #include "plane.h"
@@ -63,48 +62,69 @@ void transformRowPair(const double* __restrict upper, const double* __restrict l
     }
 }
 
-struct Sweep {
-    double* result;
-    int height;  // the whole picture, level 1's region
-    int width;   // the row stride
-    int levels;
-};
-
 // Pair `pair` of level `level`, from its two input rows. The averages that
 // the next level works on go to its two rows at the start of `scratch` (the
 // deeper levels' rows follow), and it runs its pair once both are there;
-// every other value goes to its place in the result buffer.
-void runPair(const Sweep& s, int level, int pair, const double* upper, const double* lower,
+// every other value is stored at once: the horizontal details (and, at the
+// deepest level, the averages before them) in row `pair`, the column details
+// in row rows / 2 + pair.
+void runPair(const PlaneSweep& s, int level, int pair, const double* upper, const double* lower,
              double* scratch) {
     const auto [rows, cols] = levelRegion(s.height, s.width, level);
-    const std::size_t half = std::size_t(cols / 2);
-    double* averages = s.result + bufferIndex(0, pair, s.width);
-    double* details = s.result + bufferIndex(0, rows / 2 + pair, s.width);
+    const int half = cols / 2;
+    double* averages = s.rows.result;
+    double* details = averages + s.width;
     const bool deepest = level == s.levels;
-    double* kept = deepest ? averages : scratch + std::size_t(pair % 2) * half;
+    double* kept = deepest ? averages : scratch + std::size_t(pair % 2) * std::size_t(half);
     transformRowPair(upper, lower, kept, averages + half, details, cols);
+    const int first = deepest ? 0 : half;
+    s.io.store(s.io.sink, pair, first, cols - first, averages + first);
+    s.io.store(s.io.sink, rows / 2 + pair, 0, cols, details);
     if (!deepest && pair % 2 == 1) {
-        runPair(s, level + 1, pair / 2, scratch, scratch + half, scratch + 2 * half);
+        runPair(s, level + 1, pair / 2, scratch, scratch + half, scratch + 2 * std::size_t(half));
     }
 }
 
 }  // namespace
 
-void wavelet_process(const double* source, double* result, int height, int width, double* scratch,
-                     std::FILE* progress) {
+SweepRowsLength sweepRowsLength(int height, int width, int levels) {
+    const std::size_t row = std::size_t(width);
+    if (!runsLevels(levels)) return SweepRowsLength{2 * row, 0};
+    std::size_t result = 2 * row;
+    for (int level = 2; level <= levels; ++level) {
+        result += 2 * std::size_t(levelRegion(height, width, level).cols);
+    }
+    return SweepRowsLength{2 * row, result};
+}
+
+int sweepSteps(int height, int levels) {
+    return runsLevels(levels) ? height / 2 : height;
+}
+
+void sweepRowPair(const PlaneSweep& sweep, int pair) {
+    if (!runsLevels(sweep.levels)) {
+        copyRow(sweep, pair);
+        return;
+    }
+    double* upper = sweep.rows.input;
+    double* lower = upper + sweep.width;
+    sweep.io.load(sweep.io.source, 2 * pair, 0, sweep.width, upper);
+    sweep.io.load(sweep.io.source, 2 * pair + 1, 0, sweep.width, lower);
+    runPair(sweep, 1, pair, upper, lower, sweep.rows.result + 2 * std::size_t(sweep.width));
+}
+
+void sweepPlane(const PlaneSweep& sweep) {
+    const int steps = sweepSteps(sweep.height, sweep.levels);
+    for (int step = 0; step < steps; ++step) sweepRowPair(sweep, step);
+}
+
+void wavelet_process(const PicturePlanes& planes, std::FILE* progress) {
+    const int levels = R_Times;
     if (progress) std::fputs("Wavelet Transfer --", progress);
-    for (int level = 1; level <= R_Times; ++level) {
+    for (int level = 1; level <= levels; ++level) {
         if (progress) std::fprintf(progress, " %d Times --", level);
     }
-    if (R_Times >= 1 && R_Times <= MOST_LEVELS) {
-        const Sweep sweep{result, height, width, R_Times};
-        for (int pair = 0; pair < height / 2; ++pair) {
-            const double* upper = source + bufferIndex(0, 2 * pair, width);
-            runPair(sweep, 1, pair, upper, upper + width, scratch);
-        }
-    } else {
-        std::copy_n(source, std::size_t(height) * std::size_t(width), result);
-    }
+    sweepPicture(planes, levels, sweepRowPair, sweepSteps(planes.height, levels));
     if (progress) std::fputc('\n', progress);
 }
 

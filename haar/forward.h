@@ -4,18 +4,22 @@
 // width / 2^(L-1) columns: a row pass turns every pair of neighbours into its
 // average (left half of the row) and its half-difference plus 128 (right
 // half), then a column pass does the same down every column (averages in the
-// upper half). The buffers are width x height doubles, row-major, and the row
-// stride is always the full image width.
+// upper half). The passes work on buffers of width x height doubles,
+// row-major, whose row stride is always the full image width: they are the
+// reference the sweep is held to.
 //
-// wavelet_process runs every level in one sweep down the picture, a row pair
-// at a time, with the same operations on the same values as the passes below.
-// It reads `source`, writes `result`, and keeps the averages that deeper
-// levels work on in `scratch`, scratchLength(height, width, R_Times) doubles.
-// Height and width must be divisible by 2^R_Times.
+// The sweep runs every level in one walk down the plane, a row pair at a
+// time, with the same operations on the same values as the passes. It loads
+// each pair of rows whole, keeps the averages that deeper levels work on in
+// two rows a level, and stores each finished row segment at once. Height and
+// width must be divisible by 2^levels; a sweep that runs no level (see
+// runsLevels) stores every row as it was loaded.
 #ifndef ONDA_HAAR_FORWARD_H
 #define ONDA_HAAR_FORWARD_H
 
 #include <cstdio>
+
+#include "plane.h"
 
 namespace fwd {
 
@@ -30,10 +34,25 @@ void wavelet_1d_wide(int row, int count, const double* source, double* result, i
 void wavelet_1d_height(int column, int count, const double* source, double* result, int stride,
                        int columns = 1);
 
-// Runs levels 1 to R_Times and prints the progress line to `progress` (none
-// when it is null). With no level to run, `result` receives `source` as it is.
-void wavelet_process(const double* source, double* result, int height, int width, double* scratch,
-                     std::FILE* progress = stdout);
+// The rows a sweep of `levels` levels over a plane needs: two input rows;
+// two result rows, and two rows for each level from 2 on, each as long as its
+// level region is wide.
+SweepRowsLength sweepRowsLength(int height, int width, int levels);
+
+// The steps a sweep takes: a row pair each, or a row each when it runs no
+// level.
+int sweepSteps(int height, int levels);
+
+// Row pair `pair` of level 1, then every deeper pair that it completes (or
+// row `pair` as it is, when the sweep runs no level).
+void sweepRowPair(const PlaneSweep& sweep, int pair);
+
+// Every step of a plane, in order.
+void sweepPlane(const PlaneSweep& sweep);
+
+// Prints the progress line to `progress` (none when it is null) and runs
+// levels 1 to R_Times on every plane, the planes in step.
+void wavelet_process(const PicturePlanes& planes, std::FILE* progress = stdout);
 
 }  // namespace fwd
 

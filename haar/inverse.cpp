@@ -1,8 +1,8 @@
 #include "inverse.h"
 
-#include <algorithm>
 #include <cstddef>
 
+#include "forward.h"
 #include "plane.h"
 
 namespace inv {
@@ -55,50 +55,60 @@ void rebuildRowPair(const double* __restrict left, const double* __restrict righ
     }
 }
 
-struct Sweep {
-    const double* source;
-    int height;  // the whole picture, level 1's region
-    int width;   // the row stride
-    int levels;
-};
-
 // Rebuilds pair `pair` of level `level` into `upper` and `lower`. The left
 // half of its averages row is row `pair` of the next level, which rebuilds
 // its own pair into its two rows at the start of `scratch` (the deeper
 // levels' rows follow) when asked for the first of them; at the deepest level
-// it is in the source buffer with the rest.
-void runPair(const Sweep& s, int level, int pair, double* upper, double* lower, double* scratch) {
+// it is loaded with the rest. The pair's own values are loaded after the
+// deeper levels have used the input rows: the right half of row `pair` (the
+// whole row at the deepest level) and row rows / 2 + pair.
+void runPair(const PlaneSweep& s, int level, int pair, double* upper, double* lower,
+             double* scratch) {
     const auto [rows, cols] = levelRegion(s.height, s.width, level);
-    const std::size_t half = std::size_t(cols / 2);
-    const double* averages = s.source + bufferIndex(0, pair, s.width);
-    const double* details = s.source + bufferIndex(0, rows / 2 + pair, s.width);
-    const double* left = averages;
-    if (level < s.levels) {
-        if (pair % 2 == 0) {
-            runPair(s, level + 1, pair / 2, scratch, scratch + half, scratch + 2 * half);
-        }
-        left = scratch + std::size_t(pair % 2) * half;
+    const int half = cols / 2;
+    const bool deepest = level == s.levels;
+    if (!deepest && pair % 2 == 0) {
+        runPair(s, level + 1, pair / 2, scratch, scratch + half, scratch + 2 * std::size_t(half));
     }
+    double* averages = s.rows.input;
+    double* details = averages + s.width;
+    const int first = deepest ? 0 : half;
+    s.io.load(s.io.source, pair, first, cols - first, averages + first);
+    s.io.load(s.io.source, rows / 2 + pair, 0, cols, details);
+    const double* left = deepest ? averages : scratch + std::size_t(pair % 2) * std::size_t(half);
     rebuildRowPair(left, averages + half, details, upper, lower, cols);
 }
 
 }  // namespace
 
-void wavelet_inv_process(const double* source, double* result, int height, int width,
-                         double* scratch, std::FILE* progress) {
+SweepRowsLength sweepRowsLength(int height, int width, int levels) {
+    return fwd::sweepRowsLength(height, width, levels);
+}
+
+void sweepRowPair(const PlaneSweep& sweep, int pair) {
+    if (!runsLevels(sweep.levels)) {
+        copyRow(sweep, pair);
+        return;
+    }
+    double* upper = sweep.rows.result;
+    double* lower = upper + sweep.width;
+    runPair(sweep, 1, pair, upper, lower, lower + sweep.width);
+    sweep.io.store(sweep.io.sink, 2 * pair, 0, sweep.width, upper);
+    sweep.io.store(sweep.io.sink, 2 * pair + 1, 0, sweep.width, lower);
+}
+
+void sweepPlane(const PlaneSweep& sweep) {
+    const int steps = fwd::sweepSteps(sweep.height, sweep.levels);
+    for (int step = 0; step < steps; ++step) sweepRowPair(sweep, step);
+}
+
+void wavelet_inv_process(const PicturePlanes& planes, std::FILE* progress) {
+    const int levels = R_Times;
     if (progress) std::fputs("Wavelet Inverse Transfer --", progress);
-    for (int level = R_Times; level >= 1; --level) {
+    for (int level = levels; level >= 1; --level) {
         if (progress) std::fprintf(progress, " %d times --", level);
     }
-    if (R_Times >= 1 && R_Times <= MOST_LEVELS) {
-        const Sweep sweep{source, height, width, R_Times};
-        for (int pair = 0; pair < height / 2; ++pair) {
-            double* upper = result + bufferIndex(0, 2 * pair, width);
-            runPair(sweep, 1, pair, upper, upper + width, scratch);
-        }
-    } else {
-        std::copy_n(source, std::size_t(height) * std::size_t(width), result);
-    }
+    sweepPicture(planes, levels, sweepRowPair, fwd::sweepSteps(planes.height, levels));
     if (progress) std::fputc('\n', progress);
 }
 

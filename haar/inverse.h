@@ -7,19 +7,24 @@
 // column pass turns each (s, t) back into the pair s + t, s - t of neighbouring
 // rows. Within every row the left half then holds row averages and the right
 // half row half-differences, and a row pass rebuilds the neighbouring columns
-// the same way. The buffers are width x height doubles, row-major, and the row
-// stride is always the full image width.
+// the same way. The passes work on buffers of width x height doubles,
+// row-major, whose row stride is always the full image width: they are the
+// reference the sweep is held to.
 //
-// The detail offset must already be taken off: the transform never adds or
-// removes it. wavelet_inv_process runs every level in one sweep down the
-// picture, a row pair at a time, with the same operations on the same values
-// as the passes below. It reads `source`, writes `result`, and keeps the rows
-// each level rebuilds for the next in `scratch`, scratchLength(height, width,
-// R_Times) doubles. Height and width must be divisible by 2^R_Times.
+// The detail offset must already be taken off when a value is loaded: the
+// transform never adds or removes it. The sweep runs every level in one walk
+// down the plane, a row pair at a time, with the same operations on the same
+// values as the passes. For each pair of a level it loads the two rows it
+// reads (random access by rows), keeps the rows each level rebuilds for the
+// next in two rows a level, and stores each rebuilt pair of level 1 at once.
+// Height and width must be divisible by 2^levels; a sweep that runs no level
+// stores every row as it was loaded.
 #ifndef ONDA_HAAR_INVERSE_H
 #define ONDA_HAAR_INVERSE_H
 
 #include <cstdio>
+
+#include "plane.h"
 
 namespace inv {
 
@@ -31,11 +36,19 @@ void wavelet_1d_inv_height(int column, int count, const double* source, double* 
 // Row pass over `count` elements of row `row`.
 void wavelet_1d_inv_wide(int row, int count, const double* source, double* result, int stride);
 
-// Runs levels R_Times down to 1 and prints the progress line to `progress`
-// (none when it is null). With no level to run, `result` receives `source` as
-// it is.
-void wavelet_inv_process(const double* source, double* result, int height, int width,
-                         double* scratch, std::FILE* progress = stdout);
+// The rows a sweep needs: as many as the forward sweep's.
+SweepRowsLength sweepRowsLength(int height, int width, int levels);
+
+// Rebuilds row pair `pair` of level 1 from every level (or stores row `pair`
+// as it is, when the sweep runs no level). Steps as fwd::sweepSteps.
+void sweepRowPair(const PlaneSweep& sweep, int pair);
+
+// Every step of a plane, in order.
+void sweepPlane(const PlaneSweep& sweep);
+
+// Prints the progress line to `progress` (none when it is null) and runs
+// levels R_Times down to 1 on every plane, the planes in step.
+void wavelet_inv_process(const PicturePlanes& planes, std::FILE* progress = stdout);
 
 }  // namespace inv
 

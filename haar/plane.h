@@ -1,37 +1,31 @@
-// The plane arithmetic the transforms share: where an element of a coefficient
-// buffer lies, which region each level works on, the detail offset, the
-// number of levels and the scratch of the one-sweep transforms.
+// The plane arithmetic the transforms share: which region each level works
+// on, the detail offset, the number of levels, and how a sweep meets the
+// plane it reads and the plane it writes.
 //
-// A coefficient buffer is width x height doubles, row-major; element (x, y)
-// lies at y * width + x whatever region a level works on.
+// A sweep walks a plane of width x height values from the top, a few rows at
+// a time, and never holds the whole plane: it loads the row segments it needs
+// through a RowIO, works in a few rows of doubles of its own (SweepRows), and
+// stores every value it finishes, a row segment at a time, through the same
+// RowIO. Element (x, y) is column x of row y of the whole plane, whatever
+// region a level works on. The programs load from and store to images (see
+// image_rows.h); tests and benchmarks use plain buffers (BufferPlanes).
 #ifndef ONDA_HAAR_PLANE_H
 #define ONDA_HAAR_PLANE_H
 
 #include <cstddef>
 
-#include "owners.h"
-
-// A coefficient buffer: width x height doubles, row-major, never cleared.
-using CoefficientBuffer = BlockPtr<double>;
-
-// The number of transform levels, set once by main and read by the transform.
+// The number of transform levels, set once by main and read by each
+// program's wavelet_process, which passes it on to the sweep.
 extern int R_Times;
 
 // The detail offset: lifts every detail coefficient so that zero shows mid-grey.
 constexpr double DETAIL_OFFSET = 128.0;
 
-// Element (x, y) of a coefficient buffer whose rows are `stride` long.
+// Element (x, y) of a buffer of doubles whose rows are `stride` long: how
+// the reference passes and plain buffers lay out a plane.
 inline std::size_t bufferIndex(int x, int y, int stride) {
     return std::size_t(y) * std::size_t(stride) + std::size_t(x);
 }
-
-// The top-left region that level `level` (counted from 1) of the multi-level
-// transforms works on: height / 2^(level-1) rows of width / 2^(level-1).
-struct LevelRegion {
-    int rows;
-    int cols;
-};
-LevelRegion levelRegion(int height, int width, int level);
 
 // The level limit: no side an int can hold is a positive multiple of 2^31,
 // so no picture takes this many levels; shift counts stop here too.
@@ -41,9 +35,83 @@ constexpr int MOST_LEVELS = 31;
 // many as an int has bits to lose.
 int halvings(int n);
 
-// The doubles of scratch the one-sweep transforms take for `levels` levels of
-// a height x width plane: two rows for each level from 2 on, each as long as
-// its level region is wide, level 2's first. Less than two rows of the plane.
-std::size_t scratchLength(int height, int width, int levels);
+// The top-left region that level `level` (counted from 1) of the multi-level
+// transforms works on: height / 2^(level-1) rows of width / 2^(level-1).
+struct LevelRegion {
+    int rows;
+    int cols;
+};
+LevelRegion levelRegion(int height, int width, int level);
+
+// Where a sweep's values come from and go to. load fills values[0..count)
+// with elements (x, y) to (x + count - 1, y) of the plane read; store puts
+// values[0..count) at the same places of the plane written. Each element of
+// the plane written is stored exactly once.
+struct RowIO {
+    void (*load)(const void* source, int y, int x, int count, double* values);
+    const void* source;
+    void (*store)(void* sink, int y, int x, int count, const double* values);
+    void* sink;
+};
+
+// The doubles a sweep works in: `input` for the rows it loads, `result` for
+// the rows it finishes and the rows it keeps between levels.
+struct SweepRows {
+    double* input;
+    double* result;
+};
+
+// How many doubles of each a sweep needs.
+struct SweepRowsLength {
+    std::size_t input;
+    std::size_t result;
+};
+
+// One plane's sweep: its rows, its shape and its levels.
+struct PlaneSweep {
+    RowIO io;
+    SweepRows rows;
+    int height;
+    int width;
+    int levels;
+};
+
+// The planes of one picture, as the programs' wavelet_process take them:
+// one for grey, three for colour, each with its own RowIO and rows.
+constexpr int MOST_PLANES = 3;
+struct PicturePlanes {
+    RowIO io[MOST_PLANES];
+    SweepRows rows[MOST_PLANES];
+    int count;
+    int height;
+    int width;
+};
+
+// True when `levels` runs the multi-level transforms: 1 to MOST_LEVELS. With
+// any other count they leave the plane as it is.
+bool runsLevels(int levels);
+
+// Row y stored as it was loaded, through the sweep's input rows.
+void copyRow(const PlaneSweep& sweep, int y);
+
+// One step of a sweep: a row pair, a group of rows, or a row.
+using SweepStep = void (*)(const PlaneSweep& sweep, int step);
+
+// Runs steps 0 to steps - 1 of every plane; step i of every plane runs before
+// step i + 1 of any, so that the planes of a colour picture go down the
+// picture together.
+void runSweeps(const PlaneSweep* planes, int planeCount, SweepStep step, int steps);
+
+// Every plane of `picture` swept at `levels` levels, `steps` steps each.
+void sweepPicture(const PicturePlanes& picture, int levels, SweepStep step, int steps);
+
+// Plain buffers of width x height doubles, row-major: the RowIO of tests and
+// benchmarks. `planes` must outlive the RowIO.
+struct BufferPlanes {
+    const double* source;
+    double* result;
+    int width;
+};
+RowIO bufferRowIO(BufferPlanes& planes);
 
 #endif

@@ -15,14 +15,17 @@
 // quadrant. The numbers are those of the separable step (pair averages and
 // half-differences plus 128, rows then columns) run level by level.
 //
-// The buffers are ysize rows of xsize doubles, row-major. The source is only
-// read; every element of the result is written exactly once, so it needs no
-// clearing. The sides must be even for one level and multiples of 4 for two:
-// the caller checks (see splitSideMultiple). Nothing is allocated.
+// The sweep takes the plane two rows at a time for one level and four for
+// two, and stores each finished row segment at once; every element of the
+// result is stored exactly once. The sides must be even for one level and
+// multiples of 4 for two: the caller checks (see splitSideMultiple). Nothing
+// is allocated.
 #ifndef ONDA_HAAR_SPLIT_H
 #define ONDA_HAAR_SPLIT_H
 
 #include <cstdio>
+
+#include "plane.h"
 
 namespace split {
 
@@ -36,11 +39,25 @@ int splitLevels(int repeatNumber);
 // What both sides must be a multiple of for those levels: 2 or 4.
 int splitSideMultiple(int repeatNumber);
 
-// Transforms one plane at splitLevels(R_Times) levels and prints the progress
-// text to `progress` (none when it is null): the repeat number as given, a
-// line of the sizes, and an empty line.
-void wavelet_process(const double* source, double* result, int ysize, int xsize,
-                     std::FILE* progress = stdout);
+// The rows a sweep of `levels` (1 or 2) levels over a plane needs: the two or
+// four rows of a group, and the rows it finishes from them.
+SweepRowsLength sweepRowsLength(int width, int levels);
+
+// The groups of rows a plane takes: height / 2 for one level, height / 4 for
+// two.
+int sweepSteps(int height, int levels);
+
+// Group `group` of rows: rows 2 * group and the next for one level, 4 * group
+// and the next three for two.
+void sweepRowGroup(const PlaneSweep& sweep, int group);
+
+// Every group of a plane, in order.
+void sweepPlane(const PlaneSweep& sweep);
+
+// Transforms every plane at splitLevels(R_Times) levels, the planes in step,
+// and prints to `progress` (none when it is null), for each plane: its
+// number, the repeat number as given, a line of the sizes, and an empty line.
+void wavelet_process(const PicturePlanes& planes, std::FILE* progress = stdout);
 
 }  // namespace split
 

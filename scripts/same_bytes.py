@@ -4,14 +4,16 @@
 usage: same_bytes.py [--runner CMD] [--work DIR] REFERENCE_BUILD OTHER_BUILD
 
 Runs ondafwd, ondainv and ondasplit of both builds on the sample pictures
-and on generated grey, palette and colour pictures, at the default repeat
-number and at 1, 2 and 3 levels, and compares what each pair of runs leaves:
-the exit status, the output file (byte for byte, or absent on both sides)
-and the console text. The other build's programs are run through --runner
-(e.g. "wine64") and named with .exe when its folder holds .exe files; its
-console text must be the reference text with every line ended by \\r\\n
-when it is a Windows build (text mode), the same bytes otherwise. The line
-with the buffer addresses is compared up to the addresses.
+and on generated grey, palette and colour pictures (one wider than 4,096
+pixels), at the default repeat number and at 0, 1, 2, 3 and 5 levels, and
+compares what each pair of runs leaves: the exit status, the output file
+(byte for byte, or absent on both sides), the console text and the reason
+lines on standard error. The other build's programs are run through
+--runner (e.g. "wine64") and named with .exe when its folder holds .exe
+files; its console text and reason lines must be the reference's with every
+line ended by \\r\\n when it is a Windows build (text mode), the same bytes
+otherwise. The line with the buffer addresses is compared up to the
+addresses.
 
 Needs nothing beyond Python's standard library.
 """
@@ -25,7 +27,7 @@ import subprocess
 import sys
 
 PROGRAMS = ("ondafwd", "ondainv", "ondasplit")
-LEVELS = (None, "1", "2", "3")
+LEVELS = (None, "0", "1", "2", "3", "5")
 ADDRESSES = re.compile(rb"The address is [^\r\n]*")
 SAMPLES = pathlib.Path(__file__).resolve().parent.parent / "samples"
 
@@ -82,12 +84,16 @@ def make_pictures(folder):
         bmp(40, 24, 8, colours, pixels(40, 24, 1, 4), core=True))
     (folder / "colour-core-24x16.bmp").write_bytes(
         bmp(24, 16, 24, [], pixels(24, 16, 3, 5), core=True))
+    # Wider than 4,096 pixels, halving five times; and a size no level halves.
+    (folder / "colour-4128x32.bmp").write_bytes(
+        bmp(4128, 32, 24, [], pixels(4128, 32, 3, 6)))
+    (folder / "grey-37x21.bmp").write_bytes(bmp(37, 21, 8, grey, pixels(37, 21, 1, 7)))
 
 
 def run(command, folder):
-    done = subprocess.run(command, cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+    done = subprocess.run(command, cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                           check=False)
-    return done.returncode, ADDRESSES.sub(b"The address is *", done.stdout)
+    return done.returncode, ADDRESSES.sub(b"The address is *", done.stdout), done.stderr
 
 
 def main():
@@ -118,9 +124,11 @@ def main():
                 reference = options.reference.resolve() / "tools" / program / program
                 other = options.other.resolve() / "tools" / program / (
                     program + (".exe" if windows else ""))
-                status, text = run([str(reference)] + args, sides["reference"])
-                other_status, other_text = run(runner + [str(other)] + args, sides["other"])
+                status, text, reasons = run([str(reference)] + args, sides["reference"])
+                other_status, other_text, other_reasons = run(runner + [str(other)] + args,
+                                                              sides["other"])
                 expected_text = text.replace(b"\n", b"\r\n") if windows else text
+                expected_reasons = reasons.replace(b"\n", b"\r\n") if windows else reasons
                 out, other_out = sides["reference"] / name, sides["other"] / name
                 what = f"{program} {' '.join(args)}"
                 compared += 1
@@ -129,6 +137,9 @@ def main():
                 if other_text != expected_text:
                     failures.append(f"{what}: console text differs:\n  {other_text!r}\n"
                                     f"  expected\n  {expected_text!r}")
+                if other_reasons != expected_reasons:
+                    failures.append(f"{what}: reason lines differ:\n  {other_reasons!r}\n"
+                                    f"  expected\n  {expected_reasons!r}")
                 if out.exists() != other_out.exists():
                     failures.append(f"{what}: output written by only one build")
                 elif out.exists():

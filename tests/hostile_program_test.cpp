@@ -438,45 +438,56 @@ void writeSparseGreyFile(const fs::path& path, int width, int height) {
     fs::resize_file(path, 1078 + std::uintmax_t(rowStride(width, 1)) * std::uintmax_t(height));
 }
 
-// Each thing a run needs, in turn, out of reach. The memory line before the
-// refusal gives the true size of one buffer, even past what 32 bits count.
+// Each thing a run needs, in turn, out of reach: the output picture, then
+// the rows the transform works in, which only a very wide picture makes
+// large. The memory line before the refusal keeps its value, the bytes of a
+// plane of doubles, even past what 32 bits count.
 TEST_P(EveryProgram, MemoryThatCannotBeHadEndsTheRun) {
 #if defined(_WIN32)
     GTEST_SKIP() << "needs an address-space limit (setrlimit), which Windows does not have";
 #endif
     struct Case {
-        int side;
+        int width, height;
         std::uint64_t addressSpaceMiB;
         const char* sanitizerOptions;
-        const char* bufferBytes;
+        const char* planeBytes;
+        std::string reason;
+    };
+    // Rows of a grey picture `width` wide at the default levels: two input
+    // rows; two result rows, and one more for ondafwd's and ondainv's second
+    // level (two rows half as wide).
+    const bool split = std::string(GetParam().name) == "ondasplit";
+    const auto rows = [split](std::uint64_t width) {
+        return "no memory for the transform's rows of " + std::to_string(16 * width) + " and " +
+               std::to_string((split ? 16 : 24) * width) + " bytes";
     };
     // Under the sanitizer, which cannot run inside an address-space limit,
-    // single requests above 16 MiB are refused instead: the pictures take 4
-    // MiB, each coefficient buffer 32. Otherwise 16384 x 16384 pictures take
-    // 256 MiB each and each buffer 2^31 bytes.
+    // single requests above 16 MiB are refused instead: the picture takes 8
+    // MiB, the input rows 32.
     const std::vector<Case> cases =
         underAddressSanitizer()
             ? std::vector<
-                  Case>{{2048, 0,
+                  Case>{{1 << 21, 4, 0,
                          "ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=16",
-                         "33554432"}}
-            : std::vector<Case>{
-                  {16384, 400, nullptr, "2147483648"},    // no room for the output picture
-                  {16384, 1536, nullptr, "2147483648"}};  // no room for a buffer
+                         "67108864", rows(1 << 21)}}
+            : std::vector<Case>{{16384, 16384, 400, nullptr, "2147483648",
+                                 "no memory for a 16384x16384 output picture of 268435456 bytes"},
+                                {1 << 25, 4, 400, nullptr, "1073741824", rows(1 << 25)}};
     for (const Case& c : cases) {
         ScratchDir dir;
-        writeSparseGreyFile(dir.path("big.bmp"), c.side, c.side);
+        writeSparseGreyFile(dir.path("big.bmp"), c.width, c.height);
         RunOptions limits;
         limits.addressSpaceBytes = c.addressSpaceMiB << 20;
         std::vector<std::string> environment;
         if (c.sanitizerOptions) environment.push_back(c.sanitizerOptions);
         const RunResult r = run({dir.path("big.bmp"), dir.path("out.bmp")}, limits, environment);
-        EXPECT_EQ(r.signal, 0) << c.addressSpaceMiB;
-        EXPECT_EQ(r.exitStatus, 1) << c.addressSpaceMiB;
-        const std::string refusal = std::string("Memory size -> ") + c.bufferBytes + "\n" +
+        EXPECT_EQ(r.signal, 0) << c.width;
+        EXPECT_EQ(r.exitStatus, 1) << c.width;
+        const std::string refusal = std::string("Memory size -> ") + c.planeBytes + "\n" +
                                     message::MEMORY_CANNOT_BE_ALLOCATED;
-        EXPECT_TRUE(endsWith(r.out, refusal)) << c.addressSpaceMiB << ": " << r.out;
-        expectReason(r, GetParam().name, dir.path("big.bmp"), "no memory for a ");
+        EXPECT_TRUE(endsWith(r.out, refusal)) << c.width << ": " << r.out;
+        EXPECT_EQ(lastLine(r.err), std::string(GetParam().name) + ": " +
+                                       std::string(dir.path("big.bmp")) + ": " + c.reason + "\n");
         EXPECT_EQ(dir.entries(), std::vector<std::string>{"big.bmp"});
     }
 }

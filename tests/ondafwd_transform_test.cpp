@@ -12,9 +12,9 @@ using namespace fwd;
 
 namespace {
 
-Plane forward(const Plane& source, int height, int width, int levels,
-              std::string* progress = nullptr) {
-    return runSweep(wavelet_process, source, height, width, levels, progress);
+Plane forward(const Plane& source, int height, int width, int levels) {
+    return runSweep(sweepPlane, sweepRowsLength(height, width, levels), source, height, width,
+                    levels);
 }
 
 struct Example {
@@ -72,11 +72,9 @@ TEST(ForwardTransform, UniformPictureKeepsItsValueTopLeftAndMidGreyElsewhere) {
 }
 
 TEST(ForwardTransform, ProgressLineCountsTheLevels) {
-    std::string progress;
-    forward(Plane(64, 1.0), 8, 8, 3, &progress);
-    EXPECT_EQ(progress, "Wavelet Transfer -- 1 Times -- 2 Times -- 3 Times --\n");
-    forward(Plane(4, 1.0), 2, 2, 0, &progress);
-    EXPECT_EQ(progress, "Wavelet Transfer --\n");
+    EXPECT_EQ(progressText(wavelet_process, 3, 8, 8, 3),
+              "Wavelet Transfer -- 1 Times -- 2 Times -- 3 Times --\n");
+    EXPECT_EQ(progressText(wavelet_process, 0, 2, 2), "Wavelet Transfer --\n");
 }
 
 TEST(ForwardTransform, DeepestLevelLeavesOneAverage) {

@@ -15,9 +15,9 @@ using namespace inv;
 
 namespace {
 
-Plane inverse(const Plane& source, int height, int width, int levels,
-              std::string* progress = nullptr) {
-    return runSweep(wavelet_inv_process, source, height, width, levels, progress);
+Plane inverse(const Plane& source, int height, int width, int levels) {
+    return runSweep(sweepPlane, sweepRowsLength(height, width, levels), source, height, width,
+                    levels);
 }
 
 struct Example {
@@ -84,11 +84,9 @@ TEST(InverseTransform, ZeroDetailGivesAFlatPicture) {
 }
 
 TEST(InverseTransform, ProgressLineCountsTheLevelsDown) {
-    std::string progress;
-    inverse(Plane(64, 1.0), 8, 8, 3, &progress);
-    EXPECT_EQ(progress, "Wavelet Inverse Transfer -- 3 times -- 2 times -- 1 times --\n");
-    inverse(Plane(4, 1.0), 2, 2, 0, &progress);
-    EXPECT_EQ(progress, "Wavelet Inverse Transfer --\n");
+    EXPECT_EQ(progressText(wavelet_inv_process, 3, 8, 8, 3),
+              "Wavelet Inverse Transfer -- 3 times -- 2 times -- 1 times --\n");
+    EXPECT_EQ(progressText(wavelet_inv_process, 0, 2, 2), "Wavelet Inverse Transfer --\n");
 }
 
 // The forward transform of whole numbers, offset taken off, comes back exactly.
@@ -104,7 +102,8 @@ TEST(InverseTransform, UndoesTheForwardTransform) {
         Plane picture = randomPlane(random, s.width, s.height, 0, 256);
         for (double& v : picture) v = double(int(v));
         const Plane coefficients =
-            runSweep(fwd::wavelet_process, picture, s.height, s.width, s.levels);
+            runSweep(fwd::sweepPlane, fwd::sweepRowsLength(s.height, s.width, s.levels), picture,
+                     s.height, s.width, s.levels);
         EXPECT_EQ(inverse(withoutDetailOffset(coefficients, s.width, s.height, s.levels), s.height,
                           s.width, s.levels),
                   picture)

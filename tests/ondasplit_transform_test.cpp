@@ -15,18 +15,10 @@ using namespace split;
 
 namespace {
 
-// Runs the transform with R_Times set to `repeat` on a result buffer full of
-// NaN, so that an element it does not write shows; returns the result buffer
-// and leaves the progress text in `progress`.
-Plane split(const Plane& source, int height, int width, int repeat,
-            std::string* progress = nullptr) {
-    Plane result(source.size(), std::nan(""));
-    R_Times = repeat;
-    std::FILE* text = temporaryFile();
-    wavelet_process(source.data(), result.data(), height, width, text);
-    const std::string printed = readAllAndClose(text);
-    if (progress) *progress = printed;
-    return result;
+// The transform at the levels `repeat` gives.
+Plane split(const Plane& source, int height, int width, int repeat) {
+    const int levels = splitLevels(repeat);
+    return runSweep(sweepPlane, sweepRowsLength(width, levels), source, height, width, levels);
 }
 
 // Pixel values: whole numbers 0..255, the same for the same seed.
@@ -135,18 +127,16 @@ TEST(SplitTransform, EveryOtherRepeatNumberGivesTheTwoLevelLayout) {
 }
 
 TEST(SplitTransform, ProgressShowsTheRepeatNumberAndTheSizes) {
-    std::string progress;
-    split(Plane(std::size_t{512} * 256, 0.0), 256, 512, 2, &progress);
-    EXPECT_EQ(progress,
-              "Wavelet Transfer -- 2 Times --\n"
+    EXPECT_EQ(progressText(wavelet_process, 2, 256, 512),
+              "Plane : 0\nWavelet Transfer -- 2 Times --\n"
               "v:256, h:512, ysize:256, xsize:512, hm:256, hn:128, qm:128, qn:64\n\n");
-    split(Plane(std::size_t{2} * 6, 0.0), 6, 2, 1, &progress);
-    EXPECT_EQ(progress,
-              "Wavelet Transfer -- 1 Times --\n"
+    EXPECT_EQ(progressText(wavelet_process, 1, 6, 2, 2),
+              "Plane : 0\nWavelet Transfer -- 1 Times --\n"
+              "v:6, h:2, ysize:6, xsize:2, hm:1, hn:3, qm:0, qn:1\n\n"
+              "Plane : 1\nWavelet Transfer -- 1 Times --\n"
               "v:6, h:2, ysize:6, xsize:2, hm:1, hn:3, qm:0, qn:1\n\n");
-    split(Plane(16, 0.0), 4, 4, -3, &progress);
-    EXPECT_EQ(progress,
-              "Wavelet Transfer -- -3 Times --\n"
+    EXPECT_EQ(progressText(wavelet_process, -3, 4, 4),
+              "Plane : 0\nWavelet Transfer -- -3 Times --\n"
               "v:4, h:4, ysize:4, xsize:4, hm:2, hn:2, qm:1, qn:1\n\n");
 }
 

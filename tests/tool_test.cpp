@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -157,23 +158,46 @@ TEST(ImageKind, ColourMonochromeOrNeither) {
     }
 }
 
-TEST(Planes, FillKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
+// The planes of `input` bound to fresh rows, written into `output`.
+struct BoundPlanes {
+    Workspace workspace;
+    ImagePlanes planes;
+    BoundPlanes(const Image& input, KeptCorner kept) {
+        EXPECT_TRUE(prepareWorkspace(input, SweepRowsLength{8, 8}, workspace, "in.bmp"));
+        bindWorkspacePlanes(planes, input, workspace, kept);
+    }
+    const RowIO& io(int channel) const { return planes.planes.io[channel]; }
+};
+
+TEST(Planes, LoadKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
     const ImagePtr image =
         makeImage(4, 2, 24, [](int x, int y, int c) { return 10 * y + x + 100 * c; });
-    std::vector<double> plane(8);
-    fillPlane(*image, 1, plane.data(), KeptCorner{2, 1});
-    EXPECT_EQ(plane, (std::vector<double>{100, 101, 102 - 128, 103 - 128, 110 - 128, 111 - 128,
-                                          112 - 128, 113 - 128}));
-    fillPlane(*image, 2, plane.data(), KeptCorner{4, 2});
-    EXPECT_EQ(plane, (std::vector<double>{200, 201, 202, 203, 210, 211, 212, 213}));
+    const struct {
+        int channel, y, x, count;
+        KeptCorner kept;
+        std::vector<double> values;
+    } cases[] = {
+        {1, 0, 0, 4, {2, 1}, {100, 101, 102 - 128, 103 - 128}},
+        {1, 1, 0, 4, {2, 1}, {110 - 128, 111 - 128, 112 - 128, 113 - 128}},
+        {1, 0, 1, 3, {2, 1}, {101, 102 - 128, 103 - 128}},  // the corner ends inside
+        {1, 0, 3, 1, {2, 1}, {103 - 128}},                  // the segment lies past it
+        {2, 1, 0, 4, {4, 2}, {210, 211, 212, 213}},
+        {0, 1, 2, 2, {4, 2}, {12, 13}},
+    };
+    for (const auto& c : cases) {
+        const BoundPlanes bound(*image, c.kept);
+        std::vector<double> values(c.values.size());
+        bound.io(c.channel).load(bound.io(c.channel).source, c.y, c.x, c.count, values.data());
+        EXPECT_EQ(values, c.values) << c.channel << " " << c.x << "," << c.y;
+    }
 }
 
-// Each row a case: values an int holds, the edges of that range, values
-// beyond it, and those that are no number.
 // Each row a case: values within a byte, within an int, at the edges of an
-// int, just beyond them, far beyond them, and no numbers.
-TEST(Planes, WriteBackTruncatesClampsAndKeepsOtherChannels) {
+// int, just beyond them, far beyond them, and no numbers; then rows whose
+// only value beyond an int is 2^31 exactly, first and last.
+TEST(Planes, StoreTruncatesClampsAndKeepsOtherChannels) {
     const double huge = 1e300, infinite = std::numeric_limits<double>::infinity();
+    const double twoTo31 = 2147483648.0;
     // clang-format off
     const std::vector<double> values = {
         255.5,          0.5,             127.75,   -0.75,      // within a byte
@@ -182,6 +206,8 @@ TEST(Planes, WriteBackTruncatesClampsAndKeepsOtherChannels) {
         2147483648.0,   -2147483649.0,   3e9,      7,          // just beyond them
         huge,           -huge,           2,        -2,         // far beyond
         std::nan(""),   infinite,        -infinite, 3,         // no numbers
+        twoTo31,        4,               5,        6,          // 2^31 first
+        8,              9,               10,       twoTo31,    // 2^31 last
     };
     const int expected[] = {
         255, 0, 127, 0,
@@ -190,39 +216,50 @@ TEST(Planes, WriteBackTruncatesClampsAndKeepsOtherChannels) {
         255, 0, 255, 7,
         255, 0, 2,   0,
         0,   255, 0, 3,
+        255, 4, 5,   6,
+        8,   9, 10,  255,
     };
     // clang-format on
+    const int rows = int(values.size() / 4);
     for (const int depth : {24, 8}) {
-        const ImagePtr image = makeImage(4, 6, depth, [](int, int, int c) { return 40 + c; });
+        const ImagePtr input = makeImage(4, rows, depth, [](int, int, int c) { return 40 + c; });
+        const BoundPlanes bound(*input, KeptCorner{4, rows});
+        Image& output = *bound.workspace.output;
+        std::memcpy(output.data, input->data, std::size_t(4 * rows * depth / 8));
         const int channel = depth == 24 ? 1 : 0;
-        writeBackPlane(*image, channel, values.data());
-        for (int i = 0; i < 24; ++i) {
-            EXPECT_EQ(channelAt(*image, i % 4, i / 4, channel), expected[i])
+        for (int y = 0; y < rows; ++y) {
+            bound.io(channel).store(bound.io(channel).sink, y, 0, 4, values.data() + 4 * y);
+        }
+        for (int i = 0; i < 4 * rows; ++i) {
+            EXPECT_EQ(channelAt(output, i % 4, i / 4, channel), expected[i])
                 << values[std::size_t(i)] << " at depth " << depth;
             if (depth == 24) {
-                EXPECT_EQ(channelAt(*image, i % 4, i / 4, 0), 40);
-                EXPECT_EQ(channelAt(*image, i % 4, i / 4, 2), 42);
+                EXPECT_EQ(channelAt(output, i % 4, i / 4, 0), 40);
+                EXPECT_EQ(channelAt(output, i % 4, i / 4, 2), 42);
             }
         }
     }
 }
 
+// A stand-in sweep step: row `y` of its plane, doubled.
+void doubleRow(const PlaneSweep& sweep, int y) {
+    sweep.io.load(sweep.io.source, y, 0, sweep.width, sweep.rows.input);
+    for (int x = 0; x < sweep.width; ++x) sweep.rows.result[x] = 2 * sweep.rows.input[x];
+    sweep.io.store(sweep.io.sink, y, 0, sweep.width, sweep.rows.result);
+}
+
 TEST(Planes, EveryChannelOfAColourImageIsTransformedOnItsOwn) {
     const ImagePtr input =
         makeImage(2, 2, 24, [](int x, int y, int c) { return x + 2 * y + 10 * c; });
-    Workspace workspace;
-    ASSERT_TRUE(prepareWorkspace(*input, 0, workspace, "in.bmp"));
-    std::vector<int> seen;
-    // A stand-in transform: doubles every value of the plane.
-    transformChannels(
-        *input, workspace, KeptCorner{2, 2},
-        [&](int channel, const double* source, double* result, int height, int width, double*) {
-            seen.push_back(channel);
-            for (int i = 0; i < height * width; ++i) result[i] = 2 * source[i];
-        });
-    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2}));
+    BoundPlanes bound(*input, KeptCorner{2, 2});
+    ASSERT_EQ(bound.planes.planes.count, 3);
+    sweepPicture(bound.planes.planes, 1, doubleRow, 2);
     for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(channelAt(*workspace.output, 1, 1, c), 2 * (3 + 10 * c));
+        for (int y = 0; y < 2; ++y) {
+            for (int x = 0; x < 2; ++x) {
+                EXPECT_EQ(channelAt(*bound.workspace.output, x, y, c), 2 * (x + 2 * y + 10 * c));
+            }
+        }
     }
 }
 

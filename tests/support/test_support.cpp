@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -545,16 +546,31 @@ std::string readAllAndClose(std::FILE* stream) {
     return text;
 }
 
-Plane runSweep(Sweep sweep, const Plane& source, int height, int width, int levels,
-               std::string* progress) {
-    Plane result(source.size(), -999.0);
-    Plane scratch(scratchLength(height, width, levels), -999.0);
-    R_Times = levels;
-    std::FILE* text = temporaryFile();
-    sweep(source.data(), result.data(), height, width, scratch.data(), text);
-    const std::string printed = readAllAndClose(text);
-    if (progress) *progress = printed;
+Plane runSweep(Sweep sweep, SweepRowsLength rows, const Plane& source, int height, int width,
+               int levels) {
+    Plane result(source.size(), std::nan(""));
+    Plane input(rows.input, std::nan("")), kept(rows.result, std::nan(""));
+    BufferPlanes buffers{source.data(), result.data(), width};
+    sweep(PlaneSweep{bufferRowIO(buffers), {input.data(), kept.data()}, height, width, levels});
     return result;
+}
+
+std::string progressText(Process process, int repeat, int height, int width, int planes) {
+    const Plane source(std::size_t(height) * std::size_t(width), 0.0);
+    Plane result(source.size()), input(8 * std::size_t(width)), kept(8 * std::size_t(width));
+    BufferPlanes buffers{source.data(), result.data(), width};
+    PicturePlanes picture{};
+    picture.count = planes;
+    picture.height = height;
+    picture.width = width;
+    for (int plane = 0; plane < planes; ++plane) {
+        picture.io[plane] = bufferRowIO(buffers);
+        picture.rows[plane] = SweepRows{input.data(), kept.data()};
+    }
+    R_Times = repeat;
+    std::FILE* text = temporaryFile();
+    process(picture, text);
+    return readAllAndClose(text);
 }
 
 std::vector<SweepShape> sweepEdgeShapes() {

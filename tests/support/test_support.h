@@ -168,16 +168,22 @@ std::string readAllAndClose(std::FILE* stream);
 // tmpfile can fail there when several processes ask at once).
 std::FILE* temporaryFile();
 
-// The forward or the inverse sweep (fwd::wavelet_process,
-// inv::wavelet_inv_process).
-using Sweep = void (*)(const double* source, double* result, int height, int width, double* scratch,
-                       std::FILE* progress);
+// A whole-plane sweep (fwd::sweepPlane, inv::sweepPlane, split::sweepPlane).
+using Sweep = void (*)(const PlaneSweep& sweep);
 
-// Runs `sweep` with R_Times set to `levels` on `source`, with a result buffer
-// and scratch of exactly the length asked for, both full of junk; returns the
-// result buffer and leaves the progress text in `progress`.
-Plane runSweep(Sweep sweep, const Plane& source, int height, int width, int levels,
-               std::string* progress = nullptr);
+// Runs `sweep` at `levels` levels on `source` through plain buffers, with rows
+// of exactly the lengths `rows` and a result buffer, all full of NaN (so that
+// a value read before it is written, or never written, shows); returns the
+// result buffer.
+Plane runSweep(Sweep sweep, SweepRowsLength rows, const Plane& source, int height, int width,
+               int levels);
+
+// A program's wavelet_process (fwd::, inv::wavelet_inv_process, split::).
+using Process = void (*)(const PicturePlanes& planes, std::FILE* progress);
+
+// What `process` prints with R_Times set to `repeat` for a picture of
+// `planes` planes of height x width, all zero.
+std::string progressText(Process process, int repeat, int height, int width, int planes = 1);
 
 // Plane shapes that reach the sweeps' edges: deepest regions of one row pair,
 // tall and wide planes, odd detail widths, and from 1 to the most levels a

@@ -1,22 +1,11 @@
 #include "tool.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
 #include <string>
 
 #include "console.h"
 #include "messages.h"
-
-namespace {
-
-// What setPixel stores for any coefficient truncated toward zero: 0..255,
-// and 0 for NaN.
-unsigned char channelByte(double value) {
-    const double low = value > 0.0 ? value : 0.0;
-    return static_cast<unsigned char>(static_cast<int>(low < 255.0 ? low : 255.0));
-}
-
-}  // namespace
 
 void printBanner(const ToolBanner& banner) {
     nameProgram(banner.name);
@@ -59,119 +48,61 @@ bool reportImageKind(const Image& image, const char* path) {
     return false;
 }
 
-KeptCorner approximationCorner(const Image& image, int levels) {
-    const int shift = halvings(levels);
-    return KeptCorner{image.width >> shift, image.height >> shift};
-}
-
-bool prepareWorkspace(const Image& input, std::size_t scratchLength, Workspace& workspace,
-                      const char* path) {
-    workspace.output.reset(createImage(input.width, input.height, input.depth));
-    const auto count = std::size_t(input.width) * std::size_t(input.height);
-    const auto bytes = count * sizeof(double);
-    std::printf(message::MEMORY_SIZE, static_cast<long long>(bytes));
-    if (workspace.output) {
-        workspace.source.reset(static_cast<double*>(allocateBlock(bytes)));
-        if (workspace.source) workspace.result.reset(static_cast<double*>(allocateBlock(bytes)));
-        if (workspace.result && scratchLength > 0) {
-            workspace.scratch.reset(
-                static_cast<double*>(allocateBlock(scratchLength * sizeof(double))));
-        }
-    }
-    const bool scratchMissing = scratchLength > 0 && !workspace.scratch;
-    if (!workspace.output || !workspace.source || !workspace.result || scratchMissing) {
-        std::printf("%s", message::MEMORY_CANNOT_BE_ALLOCATED);
-        printReason(path,
-                    "no memory for a " + std::to_string(input.width) + "x" +
-                        std::to_string(input.height) +
-                        " output picture and two coefficient buffers of " + std::to_string(bytes) +
-                        " bytes each",
-                    true);
-        return false;
-    }
-    return true;
-}
-
-void printBufferAddresses(const Workspace& workspace) {
-    std::printf(message::MEMORY_ALLOCATED, static_cast<void*>(workspace.source.get()),
-                static_cast<void*>(workspace.result.get()));
-}
-
-int channelCount(const Image& image) {
-    return image.depth == 24 ? 3 : 1;
-}
-
 namespace {
 
-// The row loops, for channels 1 byte apart (grey) or 3 (colour): with the
-// step known, the compiler turns each into a few instructions a pixel.
-template <std::size_t Step>
-void fillRow(const unsigned char* __restrict pixels, double* __restrict row, std::size_t kept,
-             std::size_t width) {
-    for (std::size_t x = 0; x < kept; ++x) row[x] = pixels[x * Step];
-    for (std::size_t x = kept; x < width; ++x) row[x] = pixels[x * Step] - DETAIL_OFFSET;
+// The bytes of every channel's share of rows (at least one double, so that
+// every block has an address), or 0 when they overflow.
+std::size_t rowsBytes(std::size_t perPlane, int planes) {
+    constexpr std::size_t MOST = SIZE_MAX / sizeof(double) / MOST_PLANES;
+    if (perPlane > MOST) return 0;
+    return std::max<std::size_t>(perPlane, 1) * std::size_t(planes) * sizeof(double);
 }
 
-// True when every value lies strictly between -2^31 and 2^31, where its
-// conversion to int is defined. The test reads the high 32 bits of each
-// value: with the sign cleared they lie below those of 2^31 exactly for such
-// values (infinities and NaNs carry the largest exponent). Unlike comparisons
-// of doubles, the loop vectorises to a few instructions a value.
-bool allWithinInt(const double* row, std::size_t width) {
-    constexpr std::uint32_t HIGH_WORD_OF_2_TO_31 = 0x41E00000;
-    std::uint32_t outside = 0;
-    for (std::size_t x = 0; x < width; ++x) {
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, row + x, sizeof bits);
-        const auto magnitude = static_cast<std::uint32_t>(bits >> 32) & 0x7FFFFFFFU;
-        outside |= static_cast<std::uint32_t>(magnitude >= HIGH_WORD_OF_2_TO_31);
-    }
-    return outside == 0;
-}
-
-// Truncated toward zero and clamped to 0..255, each row's values as setPixel
-// stores them: through int where every value converts to one, which the
-// compiler vectorises, through channelByte otherwise.
-template <std::size_t Step>
-void writeBackRow(const double* __restrict row, unsigned char* __restrict pixels,
-                  std::size_t width) {
-    if (allWithinInt(row, width)) {
-        for (std::size_t x = 0; x < width; ++x) {
-            pixels[x * Step] = static_cast<unsigned char>(correctValue(int(row[x]), 255));
-        }
-    } else {
-        for (std::size_t x = 0; x < width; ++x) pixels[x * Step] = channelByte(row[x]);
-    }
+BlockPtr<double> allocateRows(std::size_t bytes) {
+    if (bytes == 0) return nullptr;
+    return BlockPtr<double>(static_cast<double*>(allocateBlock(bytes)));
 }
 
 }  // namespace
 
-void fillPlane(const Image& input, int channel, double* source, KeptCorner kept) {
-    const auto width = std::size_t(input.width);
-    for (int y = 0; y < input.height; ++y) {
-        const unsigned char* pixels = imageRow(input, y) + channel;
-        double* row = source + std::size_t(y) * width;
-        const std::size_t keptWidth =
-            y < kept.height ? std::min(std::size_t(kept.width), width) : 0;
-        if (pixelBytes(input) == 1) {
-            fillRow<1>(pixels, row, keptWidth, width);
-        } else {
-            fillRow<3>(pixels, row, keptWidth, width);
+bool prepareWorkspace(const Image& input, SweepRowsLength perPlane, Workspace& workspace,
+                      const char* path) {
+    const auto planeBytes = std::uint64_t(input.width) * std::uint64_t(input.height) * 8U;
+    std::printf(message::MEMORY_SIZE, static_cast<long long>(planeBytes));
+    workspace.perPlane = perPlane;
+    workspace.output.reset(createImage(input.width, input.height, input.depth));
+    std::string missing;
+    if (!workspace.output) {
+        const auto pictureBytes = std::uint64_t(input.width) * std::uint64_t(input.height) *
+                                  std::uint64_t(pixelBytes(input));
+        missing = "a " + std::to_string(input.width) + "x" + std::to_string(input.height) +
+                  " output picture of " + std::to_string(pictureBytes) + " bytes";
+    } else {
+        const int planes = channelCount(input);
+        const std::size_t inputBytes = rowsBytes(perPlane.input, planes);
+        const std::size_t resultBytes = rowsBytes(perPlane.result, planes);
+        workspace.inputRows = allocateRows(inputBytes);
+        if (workspace.inputRows) workspace.resultRows = allocateRows(resultBytes);
+        if (!workspace.inputRows || !workspace.resultRows) {
+            missing = "the transform's rows of " + std::to_string(inputBytes) + " and " +
+                      std::to_string(resultBytes) + " bytes";
         }
     }
+    if (missing.empty()) return true;
+    std::printf("%s", message::MEMORY_CANNOT_BE_ALLOCATED);
+    printReason(path, "no memory for " + missing, true);
+    return false;
 }
 
-void writeBackPlane(Image& output, int channel, const double* result) {
-    const auto width = std::size_t(output.width);
-    for (int y = 0; y < output.height; ++y) {
-        unsigned char* pixels = imageRow(output, y) + channel;
-        const double* row = result + std::size_t(y) * width;
-        if (pixelBytes(output) == 1) {
-            writeBackRow<1>(row, pixels, width);
-        } else {
-            writeBackRow<3>(row, pixels, width);
-        }
-    }
+void printBufferAddresses(const Workspace& workspace) {
+    std::printf(message::MEMORY_ALLOCATED, static_cast<void*>(workspace.inputRows.get()),
+                static_cast<void*>(workspace.resultRows.get()));
+}
+
+void bindWorkspacePlanes(ImagePlanes& planes, const Image& input, Workspace& workspace,
+                         KeptCorner kept) {
+    bindImagePlanes(planes, input, *workspace.output, kept, workspace.inputRows.get(),
+                    workspace.resultRows.get(), workspace.perPlane);
 }
 
 int writeOutputImage(const char* path, const Image& output) {

@@ -24,12 +24,6 @@ constexpr ToolBanner BANNER = {
 };
 constexpr int DEFAULT_LEVELS = 2;
 
-// The progress line is printed once, for the first channel.
-void transformPlane(int channel, const double* source, double* result, int height, int width,
-                    double* scratch) {
-    fwd::wavelet_process(source, result, height, width, scratch, channel == 0 ? stdout : nullptr);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,11 +38,13 @@ int main(int argc, char** argv) {
     if (!checkImageSizeForLevels(*input, R_Times, argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;
-    const std::size_t scratch = scratchLength(input->height, input->width, R_Times);
-    if (!prepareWorkspace(*input, scratch, workspace, argv[1])) return EXIT_REFUSED;
+    const SweepRowsLength rows = fwd::sweepRowsLength(input->height, input->width, R_Times);
+    if (!prepareWorkspace(*input, rows, workspace, argv[1])) return EXIT_REFUSED;
     printBufferAddresses(workspace);
 
+    ImagePlanes planes;
     const KeptCorner wholeImage{input->width, input->height};
-    transformChannels(*input, workspace, wholeImage, transformPlane);
+    bindWorkspacePlanes(planes, *input, workspace, wholeImage);
+    fwd::wavelet_process(planes.planes);
     return writeOutputImage(argv[2], *workspace.output);
 }

@@ -27,13 +27,6 @@ constexpr ToolBanner BANNER = {
 };
 constexpr int DEFAULT_LEVELS = 2;
 
-// The progress line is printed once, for the first channel.
-void transformPlane(int channel, const double* source, double* result, int height, int width,
-                    double* scratch) {
-    inv::wavelet_inv_process(source, result, height, width, scratch,
-                             channel == 0 ? stdout : nullptr);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,10 +41,12 @@ int main(int argc, char** argv) {
     if (!checkImageSizeForLevels(*input, R_Times, argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;
-    const std::size_t scratch = scratchLength(input->height, input->width, R_Times);
-    if (!prepareWorkspace(*input, scratch, workspace, argv[1])) return EXIT_REFUSED;
+    const SweepRowsLength rows = inv::sweepRowsLength(input->height, input->width, R_Times);
+    if (!prepareWorkspace(*input, rows, workspace, argv[1])) return EXIT_REFUSED;
     std::puts(consoleText(message::INV_CONVERTING));
 
-    transformChannels(*input, workspace, approximationCorner(*input, R_Times), transformPlane);
+    ImagePlanes planes;
+    bindWorkspacePlanes(planes, *input, workspace, approximationCorner(*input, R_Times));
+    inv::wavelet_inv_process(planes.planes);
     return writeOutputImage(argv[2], *workspace.output);
 }

@@ -35,14 +35,6 @@ bool checkRepeatNumber(int repeat, const char* path) {
     return false;
 }
 
-// Every plane is announced, and the transform prints its progress each time.
-// It needs no scratch.
-void transformPlane(int channel, const double* source, double* result, int height, int width,
-                    double* /*scratch*/) {
-    std::printf("Plane : %d\n", channel);
-    split::wavelet_process(source, result, height, width);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,10 +50,13 @@ int main(int argc, char** argv) {
     if (!checkImageSize(*input, split::splitSideMultiple(R_Times), argv[1])) return EXIT_REFUSED;
 
     Workspace workspace;
-    if (!prepareWorkspace(*input, 0, workspace, argv[1])) return EXIT_REFUSED;
+    const SweepRowsLength rows = split::sweepRowsLength(input->width, split::splitLevels(R_Times));
+    if (!prepareWorkspace(*input, rows, workspace, argv[1])) return EXIT_REFUSED;
     printBufferAddresses(workspace);
 
+    ImagePlanes planes;
     const KeptCorner wholeImage{input->width, input->height};
-    transformChannels(*input, workspace, wholeImage, transformPlane);
+    bindWorkspacePlanes(planes, *input, workspace, wholeImage);
+    split::wavelet_process(planes.planes);
     return writeOutputImage(argv[2], *workspace.output);
 }

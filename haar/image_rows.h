@@ -1,0 +1,51 @@
+// The row pipeline: how the programs' sweeps read their values from one image
+// and write their results into another, a row segment at a time.
+//
+// Loading a segment (the fill) turns the bytes of one channel into doubles,
+// taking the detail offset off every value outside a kept top-left corner.
+// Storing a segment (the write-back) truncates each value toward zero and
+// clamps it to 0..255 into the same channel of the output, leaving the other
+// channels alone. The channels of a colour picture are separate planes, swept
+// in step down the picture.
+#ifndef ONDA_HAAR_IMAGE_ROWS_H
+#define ONDA_HAAR_IMAGE_ROWS_H
+
+#include "image.h"
+#include "plane.h"
+
+// The top-left block whose values keep their detail offset when loaded;
+// every value outside it loses DETAIL_OFFSET.
+struct KeptCorner {
+    int width;
+    int height;
+};
+
+// The approximation corner that `levels` levels leave: the top-left block of
+// width / 2^levels by height / 2^levels; the whole image for levels <= 0.
+KeptCorner approximationCorner(const Image& image, int levels);
+
+// 3 colour channels for a 24-bit image, 1 for an 8-bit one.
+int channelCount(const Image& image);
+
+// One channel's plane: read from `input`, written into `output` (same shape).
+struct ChannelRows {
+    const Image* input;
+    Image* output;
+    int channel;  // 0 red or grey, 1 green, 2 blue
+    KeptCorner kept;
+};
+
+// Every plane of a picture, ready for a wavelet_process. `planes` points into
+// `channels`: bind it in place and do not copy it.
+struct ImagePlanes {
+    ChannelRows channels[MOST_PLANES];
+    PicturePlanes planes;
+};
+
+// Binds one plane per channel of `input`. Plane c works in `perPlane.input`
+// doubles from inputRows + c * perPlane.input and `perPlane.result` doubles
+// from resultRows + c * perPlane.result.
+void bindImagePlanes(ImagePlanes& bound, const Image& input, Image& output, KeptCorner kept,
+                     double* inputRows, double* resultRows, SweepRowsLength perPlane);
+
+#endif
