@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -22,36 +25,41 @@ void loadRow(const unsigned char* __restrict pixels, double* __restrict values, 
     for (std::size_t x = kept; x < count; ++x) values[x] = pixels[x * Step] - DETAIL_OFFSET;
 }
 
-// True when every value lies strictly between -2^31 and 2^31, where its
-// conversion to int is defined. The test reads the high 32 bits of each
-// value: with the sign cleared they lie below those of 2^31 exactly for such
-// values (infinities and NaNs carry the largest exponent). Unlike comparisons
-// of doubles, the loop vectorises to a few instructions a value.
-bool allWithinInt(const double* values, std::size_t count) {
-    constexpr std::uint32_t HIGH_WORD_OF_2_TO_31 = 0x41E00000;
-    std::uint32_t outside = 0;
-    for (std::size_t x = 0; x < count; ++x) {
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, values + x, sizeof bits);
-        const auto magnitude = static_cast<std::uint32_t>(bits >> 32) & 0x7FFFFFFFU;
-        outside |= static_cast<std::uint32_t>(magnitude >= HIGH_WORD_OF_2_TO_31);
+// Eight values as channelByte stores them. With SSE2, two at a time:
+// maxpd against 0 gives 0 for NaN and for anything not above 0, exactly as
+// channelByte's first select; minpd against 255 is its second; the
+// truncation then meets only 0..255, which the packs keep as they are.
+void eightBytes(const double* values, unsigned char* bytes) {
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128d zero = _mm_setzero_pd(), top = _mm_set1_pd(255.0);
+    __m128i words[4];
+    for (int k = 0; k < 4; ++k) {
+        const __m128d v = _mm_loadu_pd(values + 2 * k);
+        words[k] = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, zero), top));
     }
-    return outside == 0;
+    const __m128i halves = _mm_packs_epi32(_mm_unpacklo_epi64(words[0], words[1]),
+                                           _mm_unpacklo_epi64(words[2], words[3]));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(bytes), _mm_packus_epi16(halves, halves));
+#else
+    for (int k = 0; k < 8; ++k) bytes[k] = channelByte(values[k]);
+#endif
 }
 
-// Each value truncated toward zero and clamped to 0..255: through int where
-// every value of the segment converts to one, which the compiler vectorises,
-// through channelByte otherwise.
+// Each value truncated toward zero and clamped to 0..255, eight at a time.
 template <std::size_t Step>
 void storeRow(const double* __restrict values, unsigned char* __restrict pixels,
               std::size_t count) {
-    if (allWithinInt(values, count)) {
-        for (std::size_t x = 0; x < count; ++x) {
-            pixels[x * Step] = static_cast<unsigned char>(correctValue(int(values[x]), 255));
+    std::size_t x = 0;
+    for (; x + 8 <= count; x += 8) {
+        unsigned char bytes[8];
+        eightBytes(values + x, bytes);
+        if constexpr (Step == 1) {
+            std::memcpy(pixels + x, bytes, sizeof bytes);
+        } else {
+            for (std::size_t k = 0; k < 8; ++k) pixels[(x + k) * Step] = bytes[k];
         }
-    } else {
-        for (std::size_t x = 0; x < count; ++x) pixels[x * Step] = channelByte(values[x]);
     }
+    for (; x < count; ++x) pixels[x * Step] = channelByte(values[x]);
 }
 
 void loadFromImage(const void* source, int y, int x, int count, double* values) {
