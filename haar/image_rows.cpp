@@ -33,7 +33,7 @@ void eightBytes(const double* values, unsigned char* bytes) {
 #if defined(__SSE2__) || defined(_M_X64)
     const __m128d zero = _mm_setzero_pd(), top = _mm_set1_pd(255.0);
     __m128i words[4];
-    for (int k = 0; k < 4; ++k) {
+    for (std::size_t k = 0; k < 4; ++k) {
         const __m128d v = _mm_loadu_pd(values + 2 * k);
         words[k] = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, zero), top));
     }

@@ -81,7 +81,8 @@ void twoLevelGroup(const PlaneSweep& s, int group) {
     double* lower = horizontal + q.hm;   // width: vertical, then diagonal
     for (int k = 0; k < 2; ++k) {
         const int row = 2 * group + k;
-        firstLevel(r[2 * k], r[2 * k + 1], nullptr, horizontal, lower, lower + q.hm, s.width);
+        firstLevel(r[2 * std::size_t(k)], r[2 * std::size_t(k) + 1], nullptr, horizontal, lower,
+                   lower + q.hm, s.width);
         s.io.store(s.io.sink, row, q.hm, q.hm, horizontal);
         s.io.store(s.io.sink, q.hn + row, 0, s.width, lower);
     }

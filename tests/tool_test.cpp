@@ -228,7 +228,8 @@ TEST(Planes, StoreTruncatesClampsAndKeepsOtherChannels) {
         std::memcpy(output.data, input->data, std::size_t(4 * rows * depth / 8));
         const int channel = depth == 24 ? 1 : 0;
         for (int y = 0; y < rows; ++y) {
-            bound.io(channel).store(bound.io(channel).sink, y, 0, 4, values.data() + 4 * y);
+            bound.io(channel).store(bound.io(channel).sink, y, 0, 4,
+                                    values.data() + 4 * std::size_t(y));
         }
         for (int i = 0; i < 4 * rows; ++i) {
             EXPECT_EQ(channelAt(output, i % 4, i / 4, channel), expected[i])
