@@ -492,6 +492,23 @@ TEST_P(EveryProgram, MemoryThatCannotBeHadEndsTheRun) {
     }
 }
 
+// The transform works in rows: a picture runs within two and a half times
+// its own bytes of address space, the input and the output pictures and a
+// little more.
+TEST_P(EveryProgram, APictureRunsInLittleMoreThanItsInputAndOutput) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "needs an address-space limit (setrlimit), which Windows does not have";
+#endif
+    if (underAddressSanitizer()) GTEST_SKIP() << "the sanitizer cannot run inside the limit";
+    ScratchDir dir;
+    writeSparseGreyFile(dir.path("big.bmp"), 16384, 16384);  // 256 MiB of pixels
+    RunOptions limits;
+    limits.addressSpaceBytes = std::uint64_t{640} << 20;
+    const RunResult r = run({dir.path("big.bmp"), dir.path("out.bmp")}, limits, {});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(fs::file_size(dir.path("out.bmp")), fs::file_size(dir.path("big.bmp")));
+}
+
 // ---------------------------------------------------------------------------
 // Output safety
 
