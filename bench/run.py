@@ -376,12 +376,13 @@ def largest(bench, goals):
     table(["program", "", "wall s", "user + system s", "/ floor", "peak GiB",
            "bytes a pixel beyond 8 MiB"], rows)
     if TODAY in bench.builds:
-        print(f"Today's build on the same picture, under the same limit:")
+        print("Today's build on the same picture, under the same limit:")
         print()
         for name in PROGRAMS:
             source = picture if name != "ondainv" else forward
             result = subprocess.run(bench.run((TODAY, name), source), capture_output=True,
-                                    text=True, preexec_fn=limited(LARGEST_LIMIT))
+                                    text=True, errors="replace",
+                                    preexec_fn=limited(LARGEST_LIMIT))
             said = [line for line in (result.stdout + result.stderr).splitlines()
                     if "emory" in line and "size" not in line]
             print(f"- `{name}`: exit status {result.returncode}"
@@ -419,7 +420,9 @@ def plot(bench, measured, png):
             time_axes.plot(pixels, [r.time[key].median for r in rounds], **style)
             memory_axes.plot(pixels, [r.rss[key] / MIB for r in rounds], **style)
             medians = [r.ratio[key].median for r in rounds]
-            ratio_axes.errorbar(pixels, medians,
+            # Side by side, so that the ranges of one side do not hide each other.
+            shift = 1.1 ** (PROGRAMS.index(name) - 1 + (3 if build == TODAY else 0))
+            ratio_axes.errorbar([p * shift for p in pixels], medians,
                                 yerr=[[m - r.ratio[key].low for m, r in zip(medians, rounds)],
                                       [r.ratio[key].high - m for m, r in zip(medians, rounds)]],
                                 capsize=2, elinewidth=0.7, **style)
@@ -438,8 +441,8 @@ def plot(bench, measured, png):
         axes.set_xlabel("picture size (two levels)")
         axes.set_ylabel(label)
         axes.grid(True, which="major", linewidth=0.4, alpha=0.5)
-    ratio_axes.set_yscale("linear")
-    ratio_axes.set_ylim(bottom=0)
+    ratio_axes.yaxis.set_minor_locator(NullLocator())
+    ratio_axes.set_yticks([1, 1.5, 2, 3, 5, 10, 20, 30])
     handles = [Line2D([], [], marker=markers[name], linestyle="", color="dimgray", label=name)
                for name in PROGRAMS]
     handles.append(Line2D([], [], linestyle=":", linewidth=2, color="dimgray",
@@ -504,13 +507,13 @@ def main():
         against_numpy(bench, sides, goals)
         if not args.quick:
             counts(bench, goals)
+        if args.plot:
+            plot(bench, measured, args.plot)
         if args.largest:
             largest(bench, goals)
         print("Goals:")
         print("\n".join(goals.lines))
         print("All goals met." if goals.missed == 0 else f"{goals.missed} goal(s) missed.")
-        if args.plot:
-            plot(bench, measured, args.plot)
         return 1 if goals.missed else 0
     finally:
         shutil.rmtree(work, ignore_errors=True)
