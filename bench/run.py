@@ -383,10 +383,12 @@ def largest(bench, goals):
             result = subprocess.run(bench.run((TODAY, name), source), capture_output=True,
                                     text=True, errors="replace",
                                     preexec_fn=limited(LARGEST_LIMIT))
-            said = [line for line in (result.stdout + result.stderr).splitlines()
-                    if "emory" in line and "size" not in line]
+            # What it says of memory, but for the line that gives the size it wants.
+            said = [line.strip() for text in (result.stdout, result.stderr)
+                    for line in text.splitlines() if "emory" in line and "size" not in line
+                    or "no memory" in line]
             print(f"- `{name}`: exit status {result.returncode}"
-                  + (f", “{said[0].strip()}”" if said else ""))
+                  + "".join(f"; “{line}”" for line in said))
         print()
     for path in (picture, forward, bench.out):
         if os.path.exists(path):
@@ -442,7 +444,7 @@ def plot(bench, measured, png):
         axes.set_ylabel(label)
         axes.grid(True, which="major", linewidth=0.4, alpha=0.5)
     ratio_axes.yaxis.set_minor_locator(NullLocator())
-    ratio_axes.set_yticks([1, 1.5, 2, 3, 5, 10, 20, 30])
+    ratio_axes.set_yticks([0.5, 1, 1.5, 2, 3, 5, 10, 20, 30])
     handles = [Line2D([], [], marker=markers[name], linestyle="", color="dimgray", label=name)
                for name in PROGRAMS]
     handles.append(Line2D([], [], linestyle=":", linewidth=2, color="dimgray",
