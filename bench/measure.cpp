@@ -1,8 +1,8 @@
 // onda_measure COMMAND [ARGUMENT...]
 //
 // Runs the command with its standard output and error going to /dev/null and
-// prints one line: its wall time and its user time in seconds, and its peak
-// resident memory in KiB. The whole-process benchmark runs everything it
+// prints one line: its wall time, its user time and its system time in
+// seconds, and its peak resident memory in KiB. The whole-process benchmark runs everything it
 // times through this small process rather than straight from its Python: the
 // kernel keeps a process's peak memory across exec, so a command started by
 // the interpreter would be charged the interpreter's memory as its own, and
@@ -23,6 +23,10 @@ constexpr int NOT_RUN = 127;
 
 double seconds(const timespec& time) {
     return double(time.tv_sec) + double(time.tv_nsec) * 1e-9;
+}
+
+double seconds(const timeval& time) {
+    return double(time.tv_sec) + double(time.tv_usec) * 1e-6;
 }
 
 }  // namespace
@@ -49,8 +53,7 @@ int main(int argc, char** argv) {
     if (wait4(child, &status, 0, &usage) != child) return NOT_RUN;
     timespec end{};
     clock_gettime(CLOCK_MONOTONIC, &end);
-    std::printf("%.6f %.6f %ld\n", seconds(end) - seconds(start),
-                double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) * 1e-6,
-                usage.ru_maxrss);
+    std::printf("%.6f %.6f %.6f %ld\n", seconds(end) - seconds(start), seconds(usage.ru_utime),
+                seconds(usage.ru_stime), usage.ru_maxrss);
     return WIFEXITED(status) ? WEXITSTATUS(status) : NOT_RUN;
 }

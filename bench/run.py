@@ -2,85 +2,112 @@
 """Whole-process benchmark of the onda programs.
 
 Makes test pictures with the project's own writer and times every program,
-two levels, in alternating pairs against a peer, taking the median of the
-pairs' ratios in wall time and in user time:
+two levels, against the read-and-write floor (bench/copy_floor.cpp: read the
+file into one block, fill a second block of the same size once from it, write
+that out; no transform of a picture can do less). Each picture is run in
+rounds: one run of the floor and one of every program, the order reversed
+from one round to the next, and each program's processor time (user + system)
+is divided by the floor's of the same round. It prints, as Markdown tables:
 
-- every program against the plane floor (bench/copy_floor.cpp: read the file,
-  for each plane write the source buffer once from the pixels and the result
-  buffer once from the source, write the file), 8-bit and 24-bit;
-- ondafwd and ondainv against ondasplit, the one-sweep program, 8-bit;
-- ondafwd against the numpy script a user might write instead (8-bit: the
-  script transforms the first channel only).
+- the median of those ratios over the rounds, with their range (min-max), at
+  2048^2, 4096^2, 8192^2 and 16384^2, 8-bit (grey) and 24-bit (colour);
+- the median processor time in seconds of each program and of the floor;
+- peak memory in bytes a pixel beyond 8 MiB (the process's code, libraries and
+  stdio buffers; the largest of the runs);
+- ondafwd against the numpy script a user might write instead (8-bit, first
+  channel only), at the sides up to 4096^2;
+- the instructions a pixel of each program at 2048^2, 8-bit, counted by
+  valgrind (deterministic), on the project's picture and on the same picture
+  as ImageMagick writes it (when `convert` is installed);
+- with --largest, one run of each program on the largest grey picture the
+  image model holds (46,340^2, 2 GiB; about 6 GiB of disk for it and two
+  outputs) under a 20 GiB address-space limit: ondafwd transforms it, ondainv
+  inverts ondafwd's output, ondasplit splits it.
 
-Then counts, under valgrind's cache simulator, the instructions and the
-first-level data-cache misses per pixel of each program at 2048^2, 8-bit,
-and takes each program's peak memory from the timed runs. It prints one
-table (Markdown) of the medians and the counts, each figure with a target
-marked ok or MISSED, and under it the spread of the pairs. The exit status
-is 1 when any target is missed.
+Then the goals, each marked ok or MISSED; the exit status is 1 when one is
+missed. With --baseline DIR (another build folder, e.g. one of the commit
+before a change) that build's programs run in the same rounds against the
+same floor runs and every figure is shown beside the new one; with --largest
+the baseline's programs run on the largest picture under the same limit, to
+show whether they are refused.
 
-With --plot it measures instead how the programs, the numpy script and the
-floor scale: wall time and peak memory at 512^2 to 8192^2, 8-bit, two levels,
-the median of a few runs each, and draws them in docs/scaling.png (needs
-matplotlib: Debian's python3-matplotlib).
+With --plot [PNG] it also draws the figures in docs/scaling.png (needs
+matplotlib: Debian's python3-matplotlib): processor time and peak memory
+against picture size, and the ratio to the floor with its range.
 
 Every run goes through onda_measure (bench/measure.cpp), which times it and
-takes its peak memory. On a machine shared with other work, a single run's
-wall time includes the wait for a processor, and its user time is charged by
-the kernel in clock-tick samples, so one pair can be off by a factor of
-several; the medians of alternating pairs are what to compare. The default
-of 31 pairs keeps the table to a few minutes.
+takes its peak memory. On a machine shared with other work, one run can be
+off by a factor of several (the kernel's zeroing of freshly touched pages and
+its clock-tick charging of processor time vary); the medians of the rounds'
+ratios are what to compare, and the ranges show how noisy the session was.
 
-usage: run.py [BUILD_DIR] [--pairs N] [--quick] [--plot [PNG]] [--runs N]
-BUILD_DIR defaults to build-bench, where bench/run.sh builds.
+usage: run.py [BUILD_DIR] [--baseline DIR] [--pairs N] [--quick] [--largest]
+              [--sides S ...] [--plot [PNG]]
+BUILD_DIR defaults to build-bench, where bench/run.sh builds. The default run
+(11 rounds, the four sides, the counts) takes about a quarter of an hour on
+two busy cores, a baseline nearly doubles it; --quick (2048^2, no counts)
+about a minute; --largest adds a few minutes.
 """
 import argparse
 import io
-import math
 import os
+import resource
 import shutil
 import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PROGRAMS = ("ondafwd", "ondainv", "ondasplit")
+DEPTHS = {8: "grey", 24: "colour"}
 MIB = 1 << 20
+GIB = 1 << 30
 
-# The side at which the timing targets hold (the smaller sides are shown
-# beside it), and the side of the valgrind counts.
-TARGET_SIDE = 4096
+SIDES = (2048, 4096, 8192, 16384)
+QUICK_SIDES = (2048,)
+# The side at which the time and memory goals hold.
+TARGET_SIDE = 8192
+# Processor time (user + system) against the read-and-write floor, by depth.
+FLOOR_TARGETS = {8: 2.0, 24: 2.6}
+# Peak memory in bytes a pixel beyond FIXED_BYTES, by depth: the picture in
+# and the picture out, and a few rows.
+MEMORY_TARGETS = {8: 2.1, 24: 6.1}
+FIXED_BYTES = 8 * MIB
+# Instructions a pixel at COUNT_SIDE^2, 8-bit.
 COUNT_SIDE = 2048
-# Wall time against the plane floor, by depth.
-FLOOR_TARGETS = {8: 1.5, 24: 1.8}
-# User time against ondasplit, 8-bit.
-SPLIT_TARGET = 1.05
-# ondafwd's user time against the numpy script, 8-bit, by side.
+COUNT_TARGETS = {"ondafwd": 14, "ondainv": 14, "ondasplit": 20}
+# ondafwd's processor time against the numpy script, 8-bit, by side.
 NUMPY_TARGETS = {2048: 0.30, 4096: 0.35}
-# Per pixel: instructions and first-level data-cache misses.
-COUNT_TARGETS = {"ondafwd": (20, 0.77), "ondainv": (20, 0.76), "ondasplit": (28, 0.63)}
-# Peak memory in bytes per pixel beyond 8 MiB, by depth.
-MEMORY_TARGETS = {8: 18, 24: 22}
+# The largest square grey picture the image model holds (its pixel count
+# fits in a signed 32-bit int), and the address-space limit it runs under.
+LARGEST_SIDE = 46340
+LARGEST_LIMIT = 20 * GIB
+NEW, TODAY = "new", "today"
 
-# The scaling figure: sides, and how each command is drawn.
-PLOT_SIDES = (512, 1024, 2048, 4096, 8192)
-PLOT_STYLES = {"ondafwd": "o-", "ondainv": "s-", "ondasplit": "^-", "numpy script": "D--",
-               "plane floor": "k:"}
+
+def limited(limit):
+    """A preexec_fn that caps the child's address space at limit bytes."""
+    if limit is None:
+        return None
+    return lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
 
 
 class Run:
-    """One finished run of a command through onda_measure: wall time and user
-    time in seconds, peak memory in bytes."""
+    """One finished run of a command through onda_measure: wall time, user
+    time, system time in seconds, peak memory in bytes, exit status."""
 
-    def __init__(self, measure, command):
-        result = subprocess.run([measure] + command, stdout=subprocess.PIPE, text=True)
-        if result.returncode != 0:
+    def __init__(self, measure, command, limit=None, check=True):
+        result = subprocess.run([measure] + command, stdout=subprocess.PIPE, text=True,
+                                preexec_fn=limited(limit))
+        self.status = result.returncode
+        if check and result.returncode != 0:
             sys.exit("failed: " + " ".join(command))
-        wall, user, kib = result.stdout.split()
+        wall, user, system, kib = result.stdout.split()
         self.wall = float(wall)
         self.user = float(user)
+        self.system = float(system)
+        self.cpu = self.user + self.system
         self.rss = int(kib) * 1024
 
 
@@ -90,92 +117,55 @@ class Spread:
         self.low = min(values)
         self.high = max(values)
 
-
-class Paired:
-    """command / peer over alternating pairs, in wall time and in user time;
-    and the command's peak memory."""
-
-    def __init__(self, measure, command, peer, pairs):
-        Run(measure, command)  # warm the file cache and the binaries
-        Run(measure, peer)
-        wall, user, self.rss = [], [], 0
-        for i in range(pairs):
-            if i % 2 == 0:
-                a, b = Run(measure, command), Run(measure, peer)
-            else:
-                b = Run(measure, peer)
-                a = Run(measure, command)
-            wall.append(a.wall / b.wall)
-            # A process shorter than the kernel's tick may be charged no user time.
-            user.append(a.user / b.user if b.user > 0 else math.inf)
-            self.rss = max(self.rss, a.rss)
-        self.wall = Spread(wall)
-        self.user = Spread(user)
+    def __str__(self):
+        return f"{self.median:.2f} ({self.low:.2f}–{self.high:.2f})"
 
 
-class Table:
-    """Rows of figures by program; a figure with a target is marked ok or MISSED."""
+class Rounds:
+    """Every command against one reference in alternating rounds: per command,
+    the spread of its processor time over the reference's of the same round,
+    the spread of its own processor time, and its largest peak memory."""
 
-    def __init__(self):
-        self.rows = []
-        self.spreads = []
-        self.missed = 0
-
-    def add(self, label, values, targets=None, fmt="{:.2f}"):
-        """values: figure by program; targets: the most each may be, or None.
-        A figure is judged as printed: the targets are given to its precision."""
-        targets = targets or {}
-        cells = []
-        for name in PROGRAMS:
-            if name not in values:
-                cells.append("")
-                continue
-            text = fmt.format(values[name])
-            if targets.get(name) is not None:
-                met = float(text) <= targets[name]
-                self.missed += 0 if met else 1
-                text += " ok" if met else " MISSED"
-            cells.append(text)
-        limits = [f"{targets[name]:g}" for name in PROGRAMS if targets.get(name) is not None]
-        if len(set(limits)) == 1:
-            limits = limits[:1]
-        self.rows.append([label] + cells + ["≤ " + ", ".join(limits) if limits else ""])
-
-    def add_paired(self, label, paired, kind, targets=None):
-        """The medians of the pairings (by program) in "wall" or "user" time."""
-        spreads = {name: getattr(p, kind) for name, p in paired.items()}
-        self.add(label, {name: s.median for name, s in spreads.items()}, targets)
-        self.spreads.append((label, spreads))
-
-    def print(self, caption):
-        print(caption)
-        print()
-        print("| 2 levels | " + " | ".join(f"`{name}`" for name in PROGRAMS) + " | target |")
-        print("|---" * (len(PROGRAMS) + 2) + "|")
-        for row in self.rows:
-            print("| " + " | ".join(row) + " |")
-        print()
-        print("Spread of the pairs (lowest-highest ratio):")
-        for label, spreads in self.spreads:
-            cells = "  ".join(f"{name} {s.low:.2f}-{s.high:.2f}" for name, s in spreads.items())
-            print(f"  {label:<40} {cells}")
+    def __init__(self, measure, reference, commands, rounds):
+        every = [("reference", reference)] + list(commands.items())
+        for _, command in every:
+            Run(measure, command)  # warm the file cache and the binaries
+        times = {key: [] for key, _ in every}
+        ratios = {key: [] for key in commands}
+        self.rss = {key: 0 for key, _ in every}
+        for i in range(rounds):
+            runs = {}
+            for key, command in every if i % 2 == 0 else reversed(every):
+                runs[key] = Run(measure, command)
+            for key, run in runs.items():
+                times[key].append(run.cpu)
+                self.rss[key] = max(self.rss[key], run.rss)
+                if key != "reference":
+                    ratios[key].append(run.cpu / max(runs["reference"].cpu, 1e-3))
+        self.time = {key: Spread(values) for key, values in times.items()}
+        self.ratio = {key: Spread(values) for key, values in ratios.items()}
 
 
-def cachegrind(command, pixels):
-    """Instructions and first-level data-cache misses per pixel."""
+def table(head, rows):
+    print("| " + " | ".join(head) + " |")
+    print("|---" * len(head) + "|")
+    for row in rows:
+        print("| " + " | ".join(row) + " |")
+    print()
+
+
+def cachegrind(command):
+    """The instructions a run of the command executes, counted by valgrind."""
     out = tempfile.NamedTemporaryFile(suffix=".cg", delete=False).name
     result = subprocess.run(
-        ["valgrind", "--tool=cachegrind", "--cache-sim=yes", "--cachegrind-out-file=" + out] + command,
+        ["valgrind", "--tool=cachegrind", "--cache-sim=no", "--cachegrind-out-file=" + out] + command,
         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, check=True)
     os.unlink(out)
-    counts = {}
     for line in result.stderr.splitlines():
         parts = line.split()
         if "refs:" in parts and parts[1] == "I":
-            counts["I"] = int(parts[3].replace(",", ""))
-        if "misses:" in parts and parts[1] == "D1":
-            counts["D1"] = int(parts[3].replace(",", ""))
-    return counts["I"] / pixels, counts["D1"] / pixels
+            return int(parts[3].replace(",", ""))
+    sys.exit("valgrind gave no instruction count: " + " ".join(command))
 
 
 def has_modules(python, *modules):
@@ -185,16 +175,21 @@ def has_modules(python, *modules):
 
 
 class Bench:
-    """The built programs and helpers, the peer script and a scratch folder."""
+    """The built programs (new and, with a baseline, today's), the helpers, the
+    peer script and a scratch folder."""
 
     def __init__(self, args, work):
-        tools = os.path.join(args.build, "tools")
-        self.program = {name: os.path.join(tools, name, name) for name in PROGRAMS}
-        self.maker = os.path.join(args.build, "bench", "onda_make_picture")
-        self.floor_program = os.path.join(args.build, "bench", "onda_copy_floor")
-        self.measure = os.path.join(args.build, "bench", "onda_measure")
-        helpers = [self.maker, self.floor_program, self.measure]
-        missing = [path for path in list(self.program.values()) + helpers
+        self.builds = {NEW: args.build}
+        if args.baseline:
+            self.builds[TODAY] = args.baseline
+        self.program = {(build, name): os.path.join(folder, "tools", name, name)
+                        for build, folder in self.builds.items() for name in PROGRAMS}
+        helpers = os.path.join(args.build, "bench")
+        self.maker = os.path.join(helpers, "onda_make_picture")
+        self.floor_program = os.path.join(helpers, "onda_copy_floor")
+        self.measure = os.path.join(helpers, "onda_measure")
+        missing = [path for path in list(self.program.values())
+                   + [self.maker, self.floor_program, self.measure]
                    if not os.access(path, os.X_OK)]
         if missing:
             sys.exit("not built: " + ", ".join(missing) + " (bench/run.sh builds them)")
@@ -211,156 +206,287 @@ class Bench:
             subprocess.run([self.maker, str(side), str(side), str(depth), path], check=True)
         return path
 
-    def paired(self, command, peer):
-        return Paired(self.measure, command, peer, self.pairs)
+    def run(self, key, picture, out=None):
+        return [self.program[key], picture, out or self.out, "2"]
 
-    def run(self, name, picture):
-        return [self.program[name], picture, self.out, "2"]
-
-    def floor(self, picture):
-        return [self.floor_program, picture, self.out]
+    def floor(self, picture, out=None):
+        return [self.floor_program, picture, out or self.out]
 
     def peer(self, picture):
         return [self.python, self.peer_script, picture, os.path.join(self.work, "peer.bmp"), "2"]
 
-    def note_missing_peer(self):
-        if not self.have_peer:
-            print(f"(numpy script skipped: needs {self.python} with numpy and PIL:"
-                  " apt-get install python3-numpy python3-pil)")
+    def keys(self):
+        return [(build, name) for build in self.builds for name in PROGRAMS]
 
 
-def table(bench, args):
-    """Measures and prints the table; returns the exit status."""
-    sides = [2048] if args.quick else [2048, TARGET_SIDE]
-    report = Table()
-    floor = {}
+class Goals:
+    """Goal lines, each marked ok or MISSED."""
+
+    def __init__(self):
+        self.lines = []
+        self.missed = 0
+
+    def check(self, text, value, limit, fmt="{:.2f}"):
+        shown = fmt.format(value)
+        met = float(shown) <= limit
+        self.missed += 0 if met else 1
+        self.lines.append(f"- {text}: {shown} ≤ {limit:g} {'ok' if met else 'MISSED'}")
+
+    def fact(self, text, met):
+        self.missed += 0 if met else 1
+        self.lines.append(f"- {text}: {'ok' if met else 'MISSED'}")
+
+
+def cells(bench, values):
+    """One cell per program and build, new first: the figure for that key."""
+    return [values.get((build, name), "") for name in PROGRAMS for build in bench.builds]
+
+
+def heads(bench):
+    return [f"`{name}`" + ("" if build == NEW else " today") for name in PROGRAMS
+            for build in bench.builds]
+
+
+def bytes_a_pixel(rss, side):
+    return (rss - FIXED_BYTES) / (side * side)
+
+
+def measure_sides(bench, sides, goals):
+    """The rounds against the floor at every side and depth; prints the tables
+    and returns the rounds by (side, depth) for the figure."""
+    measured = {}
     for side in sides:
-        for depth in (8, 24):
+        for depth in DEPTHS:
             picture = bench.picture(side, depth)
-            floor[side, depth] = {name: bench.paired(bench.run(name, picture), bench.floor(picture))
-                                  for name in PROGRAMS}
-    for kind in ("wall", "user"):
-        for (side, depth), paired in floor.items():
-            target = FLOOR_TARGETS[depth] if kind == "wall" and side == TARGET_SIDE else None
-            report.add_paired(f"{kind} time / plane floor, {side}², {depth}-bit", paired, kind,
-                              dict.fromkeys(PROGRAMS, target))
+            commands = {key: bench.run(key, picture) for key in bench.keys()}
+            measured[side, depth] = Rounds(bench.measure, bench.floor(picture), commands,
+                                           bench.pairs)
+            print(f"  measured {side}², {DEPTHS[depth]}", file=sys.stderr, flush=True)
+        for depth in DEPTHS:
+            os.unlink(bench.picture(side, depth))
 
-    side = sides[-1]
-    grey = bench.picture(side, 8)
-    split = {name: bench.paired(bench.run(name, grey), bench.run("ondasplit", grey))
-             for name in ("ondafwd", "ondainv")}
-    target = SPLIT_TARGET if side == TARGET_SIDE else None
-    report.add_paired(f"user time / `ondasplit`, {side}², 8-bit", split, "user",
-                      dict.fromkeys(PROGRAMS, target))
-    if bench.have_peer:
-        for side in sides:
-            grey = bench.picture(side, 8)
-            paired = {"ondafwd": bench.paired(bench.run("ondafwd", grey), bench.peer(grey))}
-            report.add_paired(f"user time / numpy script, {side}², 8-bit", paired, "user",
-                              {"ondafwd": NUMPY_TARGETS.get(side)})
+    print(f"Processor time (user + system) against the read-and-write floor: median of"
+          f" {bench.pairs} rounds (min–max), 2 levels")
+    print()
+    table(["picture"] + heads(bench),
+          [[f"{side}², {DEPTHS[depth]}"] + cells(bench, {k: str(s) for k, s in r.ratio.items()})
+           for (side, depth), r in measured.items()])
+    print("Median processor time in seconds (user + system)")
+    print()
+    table(["picture", "floor"] + heads(bench),
+          [[f"{side}², {DEPTHS[depth]}", f"{r.time['reference'].median:.3f}"]
+           + cells(bench, {k: f"{s.median:.3f}" for k, s in r.time.items()})
+           for (side, depth), r in measured.items()])
+    print(f"Peak memory in bytes a pixel beyond {FIXED_BYTES // MIB} MiB (largest of the runs)")
+    print()
+    table(["picture", "floor"] + heads(bench),
+          [[f"{side}², {DEPTHS[depth]}", f"{bytes_a_pixel(r.rss['reference'], side):.2f}"]
+           + cells(bench, {k: f"{bytes_a_pixel(v, side):.2f}" for k, v in r.rss.items()})
+           for (side, depth), r in measured.items()])
 
-    counted = not args.quick and shutil.which("valgrind")
-    if counted:
-        grey = bench.picture(COUNT_SIDE, 8)
-        counts = {name: cachegrind(bench.run(name, grey), COUNT_SIDE * COUNT_SIDE)
-                  for name in PROGRAMS}
-        report.add(f"instructions a pixel (valgrind), {COUNT_SIDE}², 8-bit",
-                   {name: c[0] for name, c in counts.items()},
-                   {name: t[0] for name, t in COUNT_TARGETS.items()}, fmt="{:.1f}")
-        report.add(f"first-level data-cache misses a pixel, {COUNT_SIDE}², 8-bit",
-                   {name: c[1] for name, c in counts.items()},
-                   {name: t[1] for name, t in COUNT_TARGETS.items()})
-
-    side = sides[-1]
-    for depth in (8, 24):
-        beyond = {name: (p.rss - 8 * MIB) / (side * side) for name, p in floor[side, depth].items()}
-        target = MEMORY_TARGETS[depth] if side == TARGET_SIDE else None
-        report.add(f"peak memory, bytes a pixel beyond 8 MiB, {side}², {depth}-bit", beyond,
-                   dict.fromkeys(PROGRAMS, target), fmt="{:.1f}")
-
-    report.print(f"Median ratios of {args.pairs} alternating pairs (wall time, user time);"
-                 " counts and peak memory per pixel:")
-    bench.note_missing_peer()
-    if not args.quick and not counted:
-        print("(valgrind counts skipped: apt-get install valgrind)")
-    print("All targets met." if report.missed == 0 else f"{report.missed} target(s) missed.")
-    return 1 if report.missed else 0
+    for depth in DEPTHS:
+        if (TARGET_SIDE, depth) not in measured:
+            continue
+        r = measured[TARGET_SIDE, depth]
+        for name in PROGRAMS:
+            goals.check(f"`{name}` processor time / floor, {TARGET_SIDE}², {DEPTHS[depth]}",
+                        r.ratio[NEW, name].median, FLOOR_TARGETS[depth])
+        for name in PROGRAMS:
+            goals.check(f"`{name}` peak memory, bytes a pixel beyond 8 MiB, {TARGET_SIDE}²,"
+                        f" {DEPTHS[depth]}", bytes_a_pixel(r.rss[NEW, name], TARGET_SIDE),
+                        MEMORY_TARGETS[depth])
+    return measured
 
 
-def scaling(bench, args):
-    """Medians of wall time and peak memory at every plot side, by command."""
-    medians = {name: {} for name in PLOT_STYLES}
-    for side in PLOT_SIDES:
+def against_numpy(bench, sides, goals):
+    sides = [side for side in sides if side in NUMPY_TARGETS]
+    if not bench.have_peer or not sides:
+        if not bench.have_peer:
+            print(f"(numpy script skipped: needs {bench.python} with numpy and PIL:"
+                  " apt-get install python3-numpy python3-pil)\n")
+        return
+    rows = []
+    for side in sides:
         picture = bench.picture(side, 8)
-        commands = {name: bench.run(name, picture) for name in PROGRAMS}
-        if bench.have_peer:
-            commands["numpy script"] = bench.peer(picture)
-        commands["plane floor"] = bench.floor(picture)
-        runs = {name: [] for name in commands}
-        for command in commands.values():
-            Run(bench.measure, command)  # warm the file cache and the binaries
-        names = list(commands)
-        for i in range(args.runs):
-            for name in names[i % len(names):] + names[:i % len(names)]:
-                runs[name].append(Run(bench.measure, commands[name]))
-        for name, taken in runs.items():
-            medians[name][side] = (statistics.median(r.wall for r in taken),
-                                   statistics.median(r.rss for r in taken) / MIB)
+        commands = {(build, "ondafwd"): bench.run((build, "ondafwd"), picture)
+                    for build in bench.builds}
+        r = Rounds(bench.measure, bench.peer(picture), commands, bench.pairs)
+        rows.append([f"{side}², grey", f"{r.time['reference'].median:.3f}"]
+                    + [str(r.ratio[build, "ondafwd"]) for build in bench.builds])
+        goals.check(f"`ondafwd` processor time / numpy script, {side}², grey",
+                    r.ratio[NEW, "ondafwd"].median, NUMPY_TARGETS[side])
         os.unlink(picture)
-    return {name: values for name, values in medians.items() if values}
+    print(f"`ondafwd` against the numpy script (first channel), processor time: median of"
+          f" {bench.pairs} rounds (min–max)")
+    print()
+    table(["picture", "script s"] + ["`ondafwd`" + ("" if b == NEW else " today")
+                                     for b in bench.builds], rows)
 
 
-def plot(bench, args):
+def counts(bench, goals):
+    if not shutil.which("valgrind"):
+        print("(valgrind counts skipped: apt-get install valgrind)\n")
+        return
+    pixels = COUNT_SIDE * COUNT_SIDE
+    pictures = {"the project's writer": bench.picture(COUNT_SIDE, 8)}
+    if shutil.which("convert"):
+        written = os.path.join(bench.work, "imagemagick.bmp")
+        subprocess.run(["convert", pictures["the project's writer"], "-type", "Palette",
+                        "-compress", "None", "BMP3:" + written], check=True)
+        pictures["ImageMagick"] = written
+    rows = []
+    for writer, picture in pictures.items():
+        per_pixel = {key: cachegrind(bench.run(key, picture)) / pixels for key in bench.keys()}
+        rows.append([f"{COUNT_SIDE}², grey, written by {writer}"]
+                    + cells(bench, {k: f"{v:.1f}" for k, v in per_pixel.items()}))
+        for name in PROGRAMS:
+            goals.check(f"`{name}` instructions a pixel, {COUNT_SIDE}², grey, written by {writer}",
+                        per_pixel[NEW, name], COUNT_TARGETS[name], fmt="{:.1f}")
+    if "ImageMagick" not in pictures:
+        rows.append(["(ImageMagick's `convert` is not installed)"] + [""] * len(bench.keys()))
+    print("Instructions a pixel (valgrind), 2 levels")
+    print()
+    table(["picture"] + heads(bench), rows)
+
+
+def largest(bench, goals):
+    """Each program once on the largest grey picture, under the address-space
+    limit; the baseline's programs too, to show they are refused."""
+    side = LARGEST_SIDE
+    picture = bench.picture(side, 8)
+    forward = os.path.join(bench.work, "largest-forward.bmp")
+    inputs = {"ondafwd": (picture, forward), "ondainv": (forward, bench.out),
+              "ondasplit": (picture, bench.out)}
+    rows = []
+    floor = Run(bench.measure, bench.floor(picture), LARGEST_LIMIT)
+    for name in PROGRAMS:
+        source, out = inputs[name]
+        run = Run(bench.measure, bench.run((NEW, name), source, out), LARGEST_LIMIT, check=False)
+        goals.fact(f"`{name}` runs on {side}², grey, under {LARGEST_LIMIT // GIB} GiB of address"
+                   " space", run.status == 0)
+        rows.append([f"`{name}`", "done" if run.status == 0 else f"failed ({run.status})",
+                     f"{run.wall:.1f}", f"{run.cpu:.1f}", f"{run.cpu / floor.cpu:.2f}",
+                     f"{run.rss / GIB:.2f}", f"{bytes_a_pixel(run.rss, side):.2f}"])
+    rows.append(["floor", "done", f"{floor.wall:.1f}", f"{floor.cpu:.1f}", "1",
+                 f"{floor.rss / GIB:.2f}", f"{bytes_a_pixel(floor.rss, side):.2f}"])
+    print(f"The largest grey picture, {side}² ({side * side / GIB:.2f} GiB), 2 levels, one run"
+          f" each under a {LARGEST_LIMIT // GIB} GiB address-space limit (`ondainv` inverts"
+          " `ondafwd`'s output)")
+    print()
+    table(["program", "", "wall s", "user + system s", "/ floor", "peak GiB",
+           "bytes a pixel beyond 8 MiB"], rows)
+    if TODAY in bench.builds:
+        print("Today's build on the same picture, under the same limit:")
+        print()
+        for name in PROGRAMS:
+            source = picture if name != "ondainv" else forward
+            result = subprocess.run(bench.run((TODAY, name), source), capture_output=True,
+                                    text=True, errors="replace",
+                                    preexec_fn=limited(LARGEST_LIMIT))
+            # What it says of memory, but for the line that gives the size it wants.
+            said = [line.strip() for text in (result.stdout, result.stderr)
+                    for line in text.splitlines() if "emory" in line and "size" not in line
+                    or "no memory" in line]
+            print(f"- `{name}`: exit status {result.returncode}"
+                  + "".join(f"; “{line}”" for line in said))
+        print()
+    for path in (picture, forward, bench.out):
+        if os.path.exists(path):
+            os.unlink(path)
+
+
+def plot(bench, measured, png):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
+    from matplotlib.lines import Line2D
     from matplotlib.ticker import FuncFormatter, NullLocator
-    from PIL import Image
 
-    medians = scaling(bench, args)
-
-    print(f"Median of {args.runs} runs, 8-bit, 2 levels: wall time (s) / peak memory (MiB)")
-    print(f"  {'':<14}" + "".join(f"{f'{side}²':>16}" for side in PLOT_SIDES))
-    for name, values in medians.items():
-        print(f"  {name:<14}" + "".join(f"{f'{wall:.3f} / {rss:.0f}':>16}"
-                                         for wall, rss in values.values()))
-    bench.note_missing_peer()
-
-    pixels = [side * side for side in PLOT_SIDES]
-    figure, (left, right) = plt.subplots(1, 2, figsize=(9, 3.6))
-    for axes, index, label in ((left, 0, "wall time (s)"), (right, 1, "peak memory (MiB)")):
-        for name, values in medians.items():
-            axes.loglog(pixels, [values[side][index] for side in PLOT_SIDES], PLOT_STYLES[name],
-                        label=name, markersize=4, linewidth=1.2)
+    sides = sorted({side for side, _ in measured})
+    pixels = [side * side for side in sides]
+    markers = {"ondafwd": "o", "ondainv": "s", "ondasplit": "^"}
+    colours = {8: "tab:blue", 24: "tab:red"}
+    styles = {NEW: "-", TODAY: "--"}
+    figure, panels = plt.subplots(1, 3, figsize=(13, 4.2))
+    time_axes, memory_axes, ratio_axes = panels
+    for depth in DEPTHS:
+        rounds = [measured[side, depth] for side in sides]
+        for axes, values in ((time_axes, [r.time["reference"].median for r in rounds]),
+                             (memory_axes, [r.rss["reference"] / MIB for r in rounds])):
+            axes.plot(pixels, values, ":", color=colours[depth], linewidth=2)
+        for build, name in bench.keys():
+            key = (build, name)
+            style = dict(marker=markers[name], linestyle=styles[build], color=colours[depth],
+                         markersize=5, linewidth=1.2,
+                         markerfacecolor="none" if build == TODAY else colours[depth])
+            time_axes.plot(pixels, [r.time[key].median for r in rounds], **style)
+            memory_axes.plot(pixels, [r.rss[key] / MIB for r in rounds], **style)
+            medians = [r.ratio[key].median for r in rounds]
+            # Side by side, so that the ranges of one side do not hide each other.
+            shift = 1.1 ** (PROGRAMS.index(name) - 1 + (3 if build == TODAY else 0))
+            ratio_axes.errorbar([p * shift for p in pixels], medians,
+                                yerr=[[m - r.ratio[key].low for m, r in zip(medians, rounds)],
+                                      [r.ratio[key].high - m for m, r in zip(medians, rounds)]],
+                                capsize=2, elinewidth=0.7, **style)
+    for depth, colour in colours.items():
+        ratio_axes.axhline(FLOOR_TARGETS[depth], color=colour, linewidth=0.8, alpha=0.6)
+    ratio_axes.axhline(1, color="black", linestyle=":", linewidth=2)
+    for axes, label in ((time_axes, "processor time, user + system (s)"),
+                        (memory_axes, "peak memory (MiB)"),
+                        (ratio_axes, "processor time / floor (median, range)")):
+        axes.set_xscale("log")
+        axes.set_yscale("log")
         axes.xaxis.set_minor_locator(NullLocator())
         axes.set_xticks(pixels)
-        axes.set_xticklabels([f"{side}²" for side in PLOT_SIDES])
+        axes.set_xticklabels([f"{side}²" for side in sides])
         axes.yaxis.set_major_formatter(FuncFormatter(lambda value, _: f"{value:g}"))
-        axes.set_xlabel("picture size (8-bit, two levels)")
+        axes.set_xlabel("picture size (two levels)")
         axes.set_ylabel(label)
         axes.grid(True, which="major", linewidth=0.4, alpha=0.5)
-    left.legend(fontsize="small")
-    figure.suptitle(f"Whole runs against picture size, median of {args.runs} runs each",
+    ratio_axes.yaxis.set_minor_locator(NullLocator())
+    ratio_axes.set_yticks([0.5, 1, 1.5, 2, 3, 5, 10, 20, 30])
+    handles = [Line2D([], [], marker=markers[name], linestyle="", color="dimgray", label=name)
+               for name in PROGRAMS]
+    handles.append(Line2D([], [], linestyle=":", linewidth=2, color="dimgray",
+                          label="read-and-write floor"))
+    handles += [Line2D([], [], color=colours[depth], label=f"{bits}-bit {DEPTHS[depth]}")
+                for depth, bits in ((8, 8), (24, 24))]
+    if TODAY in bench.builds:
+        handles += [Line2D([], [], linestyle=styles[b], color="dimgray", label=label)
+                    for b, label in ((NEW, "rows (new)"), (TODAY, "planes (today)"))]
+    handles.append(Line2D([], [], color="gray", linewidth=0.8, label="goal (ratio panel)"))
+    figure.legend(handles=handles, loc="lower center", ncol=len(handles), fontsize="small",
+                  frameon=False)
+    figure.suptitle(f"Whole runs against picture size: medians of {bench.pairs} rounds",
                     fontsize="medium")
-    figure.tight_layout()
+    figure.tight_layout(rect=(0, 0.07, 1, 1))
     drawn = io.BytesIO()
     figure.savefig(drawn, format="png", dpi=100)
-    # A few dozen colours draw lines and text alike and keep the file small.
-    Image.open(drawn).convert("RGB").quantize(colors=48).save(args.plot, optimize=True)
-    print(f"wrote {args.plot} ({os.path.getsize(args.plot) // 1024} KiB)")
-    return 0
+    try:
+        from PIL import Image
+        # A few dozen colours draw lines and text alike and keep the file small.
+        drawn.seek(0)
+        Image.open(drawn).convert("RGB").quantize(colors=64).save(png, optimize=True)
+    except ImportError:
+        with open(png, "wb") as file:
+            file.write(drawn.getvalue())
+    print(f"wrote {png} ({os.path.getsize(png) // 1024} KiB)")
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build", nargs="?", default=os.path.join(ROOT, "build-bench"))
-    parser.add_argument("--pairs", type=int, default=31)
+    parser.add_argument("--baseline", metavar="DIR",
+                        help="another build folder, measured beside BUILD_DIR")
+    parser.add_argument("--pairs", type=int, default=11, help="rounds per picture (at least 11)")
     parser.add_argument("--peer", default=os.path.join(ROOT, "bench", "haar_numpy.py"))
     parser.add_argument("--python", default="/usr/bin/python3")
-    parser.add_argument("--quick", action="store_true", help="2048^2 only, no valgrind")
+    parser.add_argument("--quick", action="store_true", help="2048^2 only, no valgrind counts")
+    parser.add_argument("--sides", type=int, nargs="+", help="the sides to time instead")
+    parser.add_argument("--largest", action="store_true",
+                        help=f"also run the {LARGEST_SIDE}^2 grey picture")
     parser.add_argument("--plot", nargs="?", const=os.path.join(ROOT, "docs", "scaling.png"),
-                        help="draw the scaling figure instead (default docs/scaling.png)")
-    parser.add_argument("--runs", type=int, default=5, help="runs per point of the figure")
+                        help="also draw the figure (default docs/scaling.png)")
     args = parser.parse_args()
     if args.plot and not has_modules(sys.executable, "matplotlib"):
         # Debian's packages go to the system's Python, which may not be the one running.
@@ -369,11 +495,28 @@ def main():
             os.execv(args.python, [args.python, os.path.abspath(__file__)] + sys.argv[1:])
         sys.exit(f"--plot needs matplotlib in {sys.executable} or {args.python}:"
                  " apt-get install python3-matplotlib")
+    if args.plot:
+        args.plot = os.path.abspath(args.plot)
+    sides = args.sides or (QUICK_SIDES if args.quick else SIDES)
 
     work = tempfile.mkdtemp(prefix="onda-bench-")
     try:
         bench = Bench(args, work)
-        return plot(bench, args) if args.plot else table(bench, args)
+        goals = Goals()
+        builds = " and ".join(f"{b} ({f})" for b, f in bench.builds.items())
+        print(f"Builds: {builds}\n")
+        measured = measure_sides(bench, sides, goals)
+        against_numpy(bench, sides, goals)
+        if not args.quick:
+            counts(bench, goals)
+        if args.plot:
+            plot(bench, measured, args.plot)
+        if args.largest:
+            largest(bench, goals)
+        print("Goals:")
+        print("\n".join(goals.lines))
+        print("All goals met." if goals.missed == 0 else f"{goals.missed} goal(s) missed.")
+        return 1 if goals.missed else 0
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

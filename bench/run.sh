@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Builds the programs and benchmarks optimised, then runs the pass benchmarks
 # (Google Benchmark) and the whole-process benchmark (bench/run.py).
-#   bench/run.sh            everything: the pass benchmarks and run.py's table
+#   bench/run.sh            everything: the pass benchmarks and run.py's tables
 #   bench/run.sh --quick    2048^2 only, no valgrind counts, no pass benchmarks
-#   bench/run.sh --plot     the scaling figure only (docs/scaling.png)
-# Other options go to run.py (--pairs N, --runs N). Whatever is missing of what
-# it uses is installed from Debian's packages first: the compiler, CMake and
-# Google Benchmark; valgrind for the counts; numpy and Pillow for the numpy
-# script; with --plot, matplotlib.
+#   bench/run.sh --plot     run.py's tables, and the figure (docs/scaling.png)
+# Other options go to run.py (--baseline DIR, --largest, --pairs N, --sides).
+# Whatever is missing of what it uses is installed from Debian's packages
+# first: the compiler, CMake and Google Benchmark; valgrind for the counts;
+# ImageMagick for the counts on a picture it writes; numpy and Pillow for the
+# numpy script; with --plot, matplotlib.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 passes=yes
-packages=(valgrind python3-numpy python3-pil)
+packages=(valgrind imagemagick python3-numpy python3-pil)
 for option in "$@"; do
   case $option in
     --quick) passes=no ;;
