@@ -9,13 +9,18 @@
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#if defined(__linux__)
+#include <sys/xattr.h>
+#endif
 #include <unistd.h>
 #endif
 
 #include <clocale>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -539,7 +544,7 @@ struct WriteScene {
     RunResult good;
     Bytes written;
 
-    explicit WriteScene(const Program& program) {
+    explicit WriteScene(const Program& program, Reach reach = Reach::user) : dir(reach) {
         writeFileBytes(in, greyBmp(8, 8, [](int x, int y) { return 30 * x + y; }));
         good = runProgram(program.path, {in, out}, {}, sanitizerSettings());
         good.out = maskAddresses(good.out);
@@ -603,13 +608,17 @@ TEST_P(EveryProgram, EveryFailingFileCallKeepsTheEarlierFile) {
         std::vector<std::string> reasons;  // by call, the last for any later; "": it writes
     } rows[] = {
         // the folder, the check that the old file may be written, the temporary file
+        // and the folder, opened to be synced after the rename
         {"openat",
-         {"cannot be created" + eio, "cannot be written" + eio, "cannot be created" + eio}},
+         {"cannot be created" + eio, "cannot be written" + eio, "cannot be created" + eio, ""}},
         {"fstatat", {"cannot be created" + eio}},
         {"fdopen", {"cannot be written" + eio}},
         {"fwrite", {"cannot be written" + eio}},  // a call for each row
         {"fflush", {"cannot be written" + eio}},
+        {"flistxattr", {"cannot be written" + eio}},
+        {"fremovexattr", {"cannot be written" + eio}},
         {"fchmod", {"cannot be written" + eio}},
+        {"fsync", {"cannot be written" + eio, ""}},  // the new file; the folder's is a wish
         {"fclose", {"", "cannot be closed" + eio}},  // the input is closed first
         {"renameat", {"cannot be put in place" + eio}},
     };
@@ -637,6 +646,23 @@ TEST_P(EveryProgram, EveryFailingFileCallKeepsTheEarlierFile) {
 #endif
 }
 
+#if defined(ONDA_FAULT_LIBRARY)
+// Every signal whose default action ends a program, the faults and the
+// real-time ones included.
+std::vector<int> endingSignals() {
+    std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT,   SIGPIPE, SIGALRM, SIGTERM, SIGUSR1,
+                                SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGIO,   SIGSYS,  SIGABRT,
+                                SIGTRAP, SIGBUS,  SIGSEGV,   SIGFPE,  SIGILL,  SIGRTMIN, SIGRTMAX};
+#if defined(SIGPWR)
+    signals.push_back(SIGPWR);
+#endif
+#if defined(SIGSTKFLT)
+    signals.push_back(SIGSTKFLT);
+#endif
+    return signals;
+}
+#endif
+
 // Every signal that ends a program, raised while the file is written, removes
 // the temporary file and ends the run by that signal; one the caller ignores
 // stays ignored. A file-size limit is an ordinary write failure.
@@ -645,11 +671,13 @@ TEST_P(EveryProgram, SignalsDuringTheWriteLeaveNoTemporaryFile) {
     GTEST_SKIP() << "signals are POSIX, raised here by the fault-injection library";
 #else
     const WriteScene scene(GetParam());
-    for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2,
-                             SIGVTALRM, SIGPROF, SIGXCPU}) {
+    for (const int signal : endingSignals()) {
         writeFileBytes(scene.out, scene.old);
-        const RunResult r = run({scene.in, scene.out}, {},
-                                scene.withFault("fwrite 2 signal " + std::to_string(signal)));
+        std::vector<std::string> environment =
+            scene.withFault("fwrite 2 signal " + std::to_string(signal));
+        // The sanitizer's own fault handlers would report instead.
+        environment.push_back("ASAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigfpe=0");
+        const RunResult r = run({scene.in, scene.out}, {}, environment);
         EXPECT_EQ(r.signal, signal) << r.err;
         scene.expectKept("signal " + std::to_string(signal));
     }
@@ -666,42 +694,75 @@ TEST_P(EveryProgram, SignalsDuringTheWriteLeaveNoTemporaryFile) {
 #endif
 }
 
-// Run as an unprivileged user (nobody, when the tests run as root): an output
-// it may not write, or one in a folder it may not write, is refused and kept.
-// The new file is private while it is written and then takes the mode (and
-// for root the owner) of the file it replaces.
+#if !defined(_WIN32)
+void setMode(const fs::path& path, mode_t mode) {
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
+}
+
+mode_t modeOf(const fs::path& path) {
+    struct stat status {};
+    EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
+    return status.st_mode & 07777;
+}
+
+// The user nobody, when the tests run as root and it exists.
+const passwd* nobodyForRoot() {
+    return ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+}
+#endif
+
+// Run as an unprivileged user (nobody, when the tests run as root) in a
+// folder every user may reach: an output it may not write, or one in a
+// folder it may not write, is refused and kept; a folder it may write but
+// not read takes a new file; the sticky bit's refusal comes before anything
+// is written. The new file is private while it is written and then takes
+// the mode, but not the set-id bits, and for root the owner of the file it
+// replaces.
 TEST_P(EveryProgram, PermissionsAreHonouredAndKept) {
 #if !defined(ONDA_FAULT_LIBRARY)
     GTEST_SKIP() << "modes and owners are POSIX";
 #else
-    const WriteScene scene(GetParam());
+    const WriteScene scene(GetParam(), Reach::everyone);
     const fs::path folder = scene.dir.root();
     RunOptions unprivileged;
     unprivileged.unprivileged = true;
-    fs::permissions(folder, fs::perms::all);  // anyone may write in it
-    fs::permissions(scene.out,
-                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    setMode(folder, 0777);  // anyone may write in it
+    setMode(scene.out, 0444);
     scene.expectRefused(run({scene.in, scene.out}, unprivileged), GetParam(),
                         "cannot be written: Permission denied", "read-only file");
-    fs::permissions(scene.out, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
-                                   ~fs::perms::others_exec);
-    fs::permissions(folder, fs::perms::all & ~fs::perms::owner_write & ~fs::perms::group_write &
-                                ~fs::perms::others_write);
+    setMode(scene.out, 0666);
+    setMode(folder, 0555);
     scene.expectRefused(run({scene.in, scene.out}, unprivileged), GetParam(),
                         "cannot be replaced: its folder must be writable too, since the new file "
                         "is written beside it first: Permission denied",
                         "read-only folder");
-    fs::permissions(folder, fs::perms::owner_all);
+    const TextPath fresh = scene.dir.path("new.bmp");
+    RunResult r = run({scene.in, fresh}, unprivileged);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(maskAddresses(r.out), scene.good.out + writeFailure(fresh));
+    EXPECT_EQ(r.err, std::string(GetParam().name) + ": " + fresh.string() +
+                         ": cannot be created: Permission denied\n");
+    scene.expectKept("new name in a read-only folder");
 
-    const passwd* nobody = ::getpwnam("nobody");
-    const bool root = ::geteuid() == 0 && nobody != nullptr;
-    if (root) {
+    setMode(folder, 0733);  // a drop folder
+    r = run({scene.in, fresh}, unprivileged);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(readFileBytes(fresh), scene.written);
+    fs::remove(fresh);
+
+    const passwd* nobody = nobodyForRoot();
+    if (nobody != nullptr) {
+        setMode(folder, 01777);
+        scene.expectRefused(run({scene.in, scene.out}, unprivileged), GetParam(),
+                            "cannot be replaced: it belongs to another user, in a folder whose "
+                            "sticky bit lets only the file's or the folder's owner replace it",
+                            "sticky folder");
         ASSERT_EQ(::chown(scene.out.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     }
+    setMode(folder, 0700);
     struct stat before {};
     ASSERT_EQ(::stat(scene.out.c_str(), &before), 0);
-    fs::permissions(scene.out,
-                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    setMode(scene.out, 06640);
     scene.expectWritten(run({scene.in, scene.out}, {}, scene.withFault("fwrite 1 0")),
                         "private write");
     EXPECT_EQ(asString(readFileBytes(scene.struck)), "600");  // the mode while it was written
@@ -710,6 +771,148 @@ TEST_P(EveryProgram, PermissionsAreHonouredAndKept) {
     EXPECT_EQ(after.st_mode & 07777, 0640u);
     EXPECT_EQ(after.st_uid, before.st_uid);
     EXPECT_EQ(after.st_gid, before.st_gid);
+#endif
+}
+
+// As root, in a sticky folder anyone may write, a link that belongs to
+// another user is not followed, whether it names a file or nothing, and
+// whatever the kernel's own setting; one that belongs to root is, and so is
+// another user's link in a folder without the sticky bit.
+TEST_P(EveryProgram, LinksOfOtherUsersInSharedFoldersAreNotFollowed) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "owners of links are POSIX";
+#else
+    const passwd* nobody = nobodyForRoot();
+    if (nobody == nullptr) GTEST_SKIP() << "needs root and the user nobody";
+    const WriteScene scene(GetParam());
+    const ScratchDir shared(Reach::everyone);
+    const TextPath link = shared.path("out.bmp");
+    setMode(shared.root(), 01777);
+    for (const fs::path& target : {fs::path(scene.out), scene.dir.root() / "never.bmp"}) {
+        fs::create_symlink(target, link);
+        ASSERT_EQ(::lchown(link.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        const RunResult r = run({scene.in, link});
+        EXPECT_EQ(r.exitStatus, 1) << target;
+        EXPECT_EQ(maskAddresses(r.out), scene.good.out + writeFailure(link)) << target;
+        EXPECT_EQ(r.err, std::string(GetParam().name) + ": " + link.string() +
+                             ": cannot be written: Permission denied\n");
+        scene.expectKept(target.string());
+        EXPECT_EQ(shared.entries(), std::vector<std::string>{"out.bmp"});
+        fs::remove(link);
+    }
+    fs::create_symlink(scene.out, link);
+    scene.expectWritten(run({scene.in, link}), "root's link");
+    writeFileBytes(scene.out, scene.old);
+    ASSERT_EQ(::lchown(link.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    setMode(shared.root(), 0777);
+    scene.expectWritten(run({scene.in, link}), "no sticky bit");
+    EXPECT_TRUE(fs::is_symlink(link));
+#endif
+}
+
+// Links are followed to the file they name, however long their text; a link
+// to itself is refused at once.
+TEST_P(EveryProgram, LinksLeadToTheFileTheyName) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "links need privileges on Windows";
+#else
+    const WriteScene scene(GetParam());
+    const ScratchDir links;
+    std::string text = scene.dir.root().string();
+    while (text.size() <= 300) text += "/.";
+    fs::create_symlink(text + "/out.bmp", links.path("long"));
+    scene.expectWritten(run({scene.in, links.path("long")}), "long link");
+    fs::create_symlink("self", links.path("self"));
+    const RunResult r = run({scene.in, links.path("self")});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, std::string(GetParam().name) + ": " + links.path("self").string() +
+                         ": cannot be created: Too many levels of symbolic links\n");
+    EXPECT_EQ(links.entries(), (std::vector<std::string>{"long", "self"}));
+#endif
+}
+
+// Outputs named through the process file system (a descriptor the shell
+// opened, a deleted file) are written in place; the program's own standard
+// output is refused, as the console text would be mixed into the picture.
+TEST_P(EveryProgram, OutputsThroughProcessFilesAreWrittenInPlace) {
+#if !defined(__linux__)
+    GTEST_SKIP() << "/proc is Linux's";
+#else
+    const WriteScene scene(GetParam());
+    const std::string opened = R"(exec 3>"$1" && exec "$0" "$2" /dev/fd/3)";
+    const std::string deleted =
+        R"(exec 3<>"$1" && rm "$1" && "$0" "$2" /proc/self/fd/3 && cat /dev/fd/3 >"$1.kept")";
+    for (const auto& [script, name] : {std::pair<std::string, std::string>{opened, "y.bmp"},
+                                       {deleted, "gone.bmp"}}) {
+        const RunResult r = runProgram(
+            "/bin/sh", {"-c", script, GetParam().path, scene.dir.path(name), scene.in}, {},
+            sanitizerSettings());
+        EXPECT_EQ(r.exitStatus, 0) << script;
+        EXPECT_EQ(r.err, "") << script;
+        EXPECT_EQ(maskAddresses(r.out), scene.good.out) << script;
+    }
+    EXPECT_EQ(readFileBytes(scene.dir.path("y.bmp")), scene.written);
+    EXPECT_EQ(readFileBytes(scene.dir.path("gone.bmp.kept")), scene.written);
+    EXPECT_EQ(scene.dir.entries(),
+              (std::vector<std::string>{"gone.bmp.kept", "in.bmp", "out.bmp", "y.bmp"}));
+    const RunResult r = run({scene.in, "/dev/stdout"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(maskAddresses(r.out), scene.good.out + writeFailure("/dev/stdout"));
+    EXPECT_EQ(r.err, std::string(GetParam().name) +
+                         ": /dev/stdout: cannot be written: it is the program's own standard "
+                         "output, where the console text would be mixed into the picture\n");
+#endif
+}
+
+#if defined(__linux__)
+// The raw access list of a file, "" when it has none.
+std::string accessList(const fs::path& path) {
+    char value[1024];
+    const ssize_t length = ::getxattr(path.c_str(), "system.posix_acl_access", value, sizeof value);
+    return length < 0 ? "" : std::string(value, std::size_t(length));
+}
+
+bool setAccessList(const std::string& options, const fs::path& path) {
+    return std::system(("setfacl " + options + " '" + path.string() + "' 2>/dev/null").c_str()) ==
+           0;
+}
+#endif
+
+// A new file gets what any new file in its folder gets (the folder's default
+// access list, as touch); a replaced file keeps its access list, and gains
+// none from the folder's default.
+TEST_P(EveryProgram, AccessListsAreKeptAndNeverWidened) {
+#if !defined(__linux__)
+    GTEST_SKIP() << "access lists are read here as Linux's attributes";
+#else
+    if (std::system("command -v setfacl >/dev/null") != 0) {
+        GTEST_SKIP() << "needs setfacl (the acl package)";
+    }
+    const WriteScene scene(GetParam());
+    if (!setAccessList("-d -m u::rw,g::r,o::-,u:nobody:rw", scene.dir.root())) {
+        GTEST_SKIP() << "the file system keeps no access lists";
+    }
+    const fs::path touched = scene.dir.path("touched"), fresh = scene.dir.path("new.bmp");
+    ::close(::open(touched.c_str(), O_WRONLY | O_CREAT, 0666));
+    ASSERT_EQ(run({scene.in, fresh}).exitStatus, 0);
+    EXPECT_EQ(modeOf(fresh), modeOf(touched));
+    EXPECT_EQ(accessList(fresh), accessList(touched));
+    EXPECT_NE(accessList(fresh), "");
+    fs::remove(fresh);
+    fs::remove(touched);
+
+    setMode(scene.out, 0640);
+    scene.expectWritten(run({scene.in, scene.out}), "no list of its own");
+    EXPECT_EQ(modeOf(scene.out), 0640u);
+    EXPECT_EQ(accessList(scene.out), "");
+
+    writeFileBytes(scene.out, scene.old);
+    ASSERT_TRUE(setAccessList("-m u:nobody:r,g::-", scene.out));
+    const mode_t mode = modeOf(scene.out);
+    const std::string list = accessList(scene.out);
+    scene.expectWritten(run({scene.in, scene.out}), "a list of its own");
+    EXPECT_EQ(modeOf(scene.out), mode);
+    EXPECT_EQ(accessList(scene.out), list);
 #endif
 }
 

@@ -133,6 +133,21 @@ int fclose(FILE* stream) {
     return EOF;
 }
 
+int fsync(int fd) {
+    if (strikes("fsync")) return -1;
+    return real<int (*)(int)>("fsync")(fd);
+}
+
+ssize_t flistxattr(int fd, char* names, size_t size) {
+    if (strikes("flistxattr")) return -1;
+    return real<ssize_t (*)(int, char*, size_t)>("flistxattr")(fd, names, size);
+}
+
+int fremovexattr(int fd, const char* name) {
+    if (strikes("fremovexattr")) return -1;
+    return real<int (*)(int, const char*)>("fremovexattr")(fd, name);
+}
+
 int renameat(int from, const char* name, int to, const char* newName) {
     if (strikes("renameat")) return -1;
     return real<int (*)(int, const char*, int, const char*)>("renameat")(from, name, to, newName);
