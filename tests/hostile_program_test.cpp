@@ -370,6 +370,7 @@ TEST_P(EveryProgram, JapaneseFollowsTheTerminal) {
         {{"LC_ALL=C"}, cp932},
         {{"LC_ALL=", "LC_CTYPE=", "LANG=en_US.UTF-8"}, utf8},  // as Debian's images have it
         {{"LC_ALL=xx_XX.ISO-8859-1", "LANG=en_US.UTF-8"}, cp932},
+        {{"LC_ALL=", "LC_CTYPE=", "LANG=en_US.utf8"}, utf8},  // glibc's own spelling
     };
     for (const auto& t : terminals)
         EXPECT_EQ(runProgramOnTerminal(p.path, {}, t.environment).out, t.out)
@@ -519,6 +520,15 @@ TEST_P(EveryProgram, OutputThatCannotBeWrittenIsNamedAndLeavesNothing) {
         EXPECT_TRUE(endsWith(r.out, writeFailure(out))) << out << ": " << r.out;
         expectReason(r, GetParam().name, out, reason);
     }
+#if !defined(_WIN32)
+    // A line end in the path cannot forge a second reason line; standard
+    // output keeps the path as it was given.
+    const std::string forged = dir.path("no\nsuch: written\r/out.bmp").string();
+    const RunResult r = run({dir.path("in.bmp"), forged});
+    EXPECT_TRUE(endsWith(r.out, writeFailure(forged))) << r.out;
+    EXPECT_EQ(r.err, std::string(GetParam().name) + ": " + dir.path("no?such: written?").string() +
+                         "/out.bmp: cannot be created: No such file or directory\n");
+#endif
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"});
 }
 
@@ -937,7 +947,7 @@ TEST_P(EveryProgram, RepeatNumberIsAWholeNumberOrTheRunIsRefused) {
         std::string text, shown;
     } refused[] = {
         {"", ""},        {"3abc", "3abc"},   {"003.bmp", "003.bmp"}, {"photo3.bmp", "photo3.bmp"},
-        {"1\t2", "1?2"}, {"\x1b[2J", "?[2J"}};
+        {"1\t2", "1?2"}, {"\x1b[2J", "?[2J"}, {"7\x7f", "7?"}};
     for (const auto& c : refused) {
         const RunResult r = run({first, second, c.text, "1"});
         EXPECT_EQ(r.exitStatus, 1) << c.text;
