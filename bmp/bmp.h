@@ -104,8 +104,8 @@ enum BmpWriteKind {
     BMP_WRITE_FOLDER,     // an existing file's folder takes no new file beside it
     BMP_WRITE_WRITE,      // the existing file may not be written, or a write failed
     BMP_WRITE_CLOSE,
-    BMP_WRITE_RENAME,  // the temporary cannot take the target's name
-    BMP_WRITE_STICKY,  // the folder's sticky bit keeps the user from replacing the file
+    BMP_WRITE_RENAME,           // the temporary cannot take the target's name
+    BMP_WRITE_STICKY,           // the folder's sticky bit keeps the user from replacing the file
     BMP_WRITE_STANDARD_OUTPUT,  // the output is the program's own standard output
 };
 

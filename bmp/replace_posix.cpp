@@ -313,8 +313,8 @@ bool isStandardOutput(const struct stat& file) {
 // output is refused, since its console text would be mixed in.
 int writeInPlace(const Target& target, ContentWriter write, const void* content,
                  BmpWriteCause& cause) {
-    const int fd = ::openat(target.folder.get(), target.name.c_str(),
-                            O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        ::openat(target.folder.get(), target.name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return failed(cause, BMP_WRITE_CREATE, errno);
     struct stat status {};
     int refusal = ::fstat(fd, &status) != 0 ? BMP_WRITE_WRITE : BMP_WRITE_DONE;

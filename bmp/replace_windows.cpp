@@ -139,8 +139,8 @@ std::FILE* createTemporary(const fs::path& target, fs::path& name) {
 
 // Writes and closes the stream, its contents flushed to disk first when
 // `sync` asks.
-int writeAndClose(std::FILE* stream, ContentWriter write, const void* content,
-                  BmpWriteCause& cause, bool sync = false) {
+int writeAndClose(std::FILE* stream, ContentWriter write, const void* content, BmpWriteCause& cause,
+                  bool sync = false) {
     int written = write(stream, content, cause);
     if (written == BMP_WRITTEN && sync &&
         !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))))) {

@@ -20,7 +20,6 @@
 
 #include <clocale>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -660,9 +659,9 @@ TEST_P(EveryProgram, EveryFailingFileCallKeepsTheEarlierFile) {
 // Every signal whose default action ends a program, the faults and the
 // real-time ones included.
 std::vector<int> endingSignals() {
-    std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT,   SIGPIPE, SIGALRM, SIGTERM, SIGUSR1,
-                                SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGIO,   SIGSYS,  SIGABRT,
-                                SIGTRAP, SIGBUS,  SIGSEGV,   SIGFPE,  SIGILL,  SIGRTMIN, SIGRTMAX};
+    std::vector<int> signals = {SIGHUP,  SIGINT,    SIGQUIT, SIGPIPE, SIGALRM, SIGTERM,  SIGUSR1,
+                                SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGIO,   SIGSYS,   SIGABRT,
+                                SIGTRAP, SIGBUS,    SIGSEGV, SIGFPE,  SIGILL,  SIGRTMIN, SIGRTMAX};
 #if defined(SIGPWR)
     signals.push_back(SIGPWR);
 #endif
@@ -852,11 +851,11 @@ TEST_P(EveryProgram, OutputsThroughProcessFilesAreWrittenInPlace) {
     const std::string opened = R"(exec 3>"$1" && exec "$0" "$2" /dev/fd/3)";
     const std::string deleted =
         R"(exec 3<>"$1" && rm "$1" && "$0" "$2" /proc/self/fd/3 && cat /dev/fd/3 >"$1.kept")";
-    for (const auto& [script, name] : {std::pair<std::string, std::string>{opened, "y.bmp"},
-                                       {deleted, "gone.bmp"}}) {
-        const RunResult r = runProgram(
-            "/bin/sh", {"-c", script, GetParam().path, scene.dir.path(name), scene.in}, {},
-            sanitizerSettings());
+    for (const auto& [script, name] :
+         {std::pair<std::string, std::string>{opened, "y.bmp"}, {deleted, "gone.bmp"}}) {
+        const RunResult r =
+            runProgram("/bin/sh", {"-c", script, GetParam().path, scene.dir.path(name), scene.in},
+                       {}, sanitizerSettings());
         EXPECT_EQ(r.exitStatus, 0) << script;
         EXPECT_EQ(r.err, "") << script;
         EXPECT_EQ(maskAddresses(r.out), scene.good.out) << script;
@@ -882,9 +881,16 @@ std::string accessList(const fs::path& path) {
     return length < 0 ? "" : std::string(value, std::size_t(length));
 }
 
-bool setAccessList(const std::string& options, const fs::path& path) {
-    return std::system(("setfacl " + options + " '" + path.string() + "' 2>/dev/null").c_str()) ==
-           0;
+// Where setfacl is, or "" without it.
+std::string setfaclProgram() {
+    for (const char* path : {"/usr/bin/setfacl", "/bin/setfacl"}) {
+        if (fs::exists(path)) return path;
+    }
+    return "";
+}
+
+bool setAccessList(const std::string& option, const std::string& entries, const fs::path& path) {
+    return runProgram(setfaclProgram(), {option, entries, path.string()}).exitStatus == 0;
 }
 #endif
 
@@ -895,11 +901,9 @@ TEST_P(EveryProgram, AccessListsAreKeptAndNeverWidened) {
 #if !defined(__linux__)
     GTEST_SKIP() << "access lists are read here as Linux's attributes";
 #else
-    if (std::system("command -v setfacl >/dev/null") != 0) {
-        GTEST_SKIP() << "needs setfacl (the acl package)";
-    }
+    if (setfaclProgram().empty()) GTEST_SKIP() << "needs setfacl (the acl package)";
     const WriteScene scene(GetParam());
-    if (!setAccessList("-d -m u::rw,g::r,o::-,u:nobody:rw", scene.dir.root())) {
+    if (!setAccessList("-dm", "u::rw,g::r,o::-,u:nobody:rw", scene.dir.root())) {
         GTEST_SKIP() << "the file system keeps no access lists";
     }
     const fs::path touched = scene.dir.path("touched"), fresh = scene.dir.path("new.bmp");
@@ -917,7 +921,7 @@ TEST_P(EveryProgram, AccessListsAreKeptAndNeverWidened) {
     EXPECT_EQ(accessList(scene.out), "");
 
     writeFileBytes(scene.out, scene.old);
-    ASSERT_TRUE(setAccessList("-m u:nobody:r,g::-", scene.out));
+    ASSERT_TRUE(setAccessList("-m", "u:nobody:r,g::-", scene.out));
     const mode_t mode = modeOf(scene.out);
     const std::string list = accessList(scene.out);
     scene.expectWritten(run({scene.in, scene.out}), "a list of its own");
@@ -946,7 +950,7 @@ TEST_P(EveryProgram, RepeatNumberIsAWholeNumberOrTheRunIsRefused) {
     const struct {
         std::string text, shown;
     } refused[] = {
-        {"", ""},        {"3abc", "3abc"},   {"003.bmp", "003.bmp"}, {"photo3.bmp", "photo3.bmp"},
+        {"", ""},        {"3abc", "3abc"},    {"003.bmp", "003.bmp"}, {"photo3.bmp", "photo3.bmp"},
         {"1\t2", "1?2"}, {"\x1b[2J", "?[2J"}, {"7\x7f", "7?"}};
     for (const auto& c : refused) {
         const RunResult r = run({first, second, c.text, "1"});

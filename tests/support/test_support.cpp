@@ -462,9 +462,8 @@ const std::string& reachableCopy(const std::string& program) {
         namespace fs = std::filesystem;
         const fs::path made = programs.root() / fs::path(program).filename();
         fs::copy_file(program, made, fs::copy_options::overwrite_existing);
-        fs::permissions(made, fs::perms::owner_all | fs::perms::group_read |
-                                  fs::perms::group_exec | fs::perms::others_read |
-                                  fs::perms::others_exec);
+        fs::permissions(made, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
         copy = made.string();
     }
     return copy;

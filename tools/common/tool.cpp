@@ -88,8 +88,7 @@ std::optional<int> repeatNumberArgument(int argc, char** argv, int defaultValue)
     const std::optional<int> value = parseRepeatNumber(argv[3]);
     if (value) return value;
     std::puts(message::REPEAT_NUMBER_INPUT_ERROR);
-    printReason(argv[1],
-                "repeat number \"" + shownOnOneLine(argv[3]) + "\" is not a whole number");
+    printReason(argv[1], "repeat number \"" + shownOnOneLine(argv[3]) + "\" is not a whole number");
     return std::nullopt;
 }
 
