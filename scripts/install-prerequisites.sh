@@ -3,8 +3,8 @@
 # a C++17 compiler, CMake, GoogleTest and Google Benchmark, clang with its
 # libFuzzer runtime for scripts/fuzz.sh, clang-format, clang-tidy (14, as
 # Debian 12 ships them) and cppcheck for scripts/lint.sh, setfacl (acl) for the
-# tests of access lists, and ImageMagick for
-# the test of the README's recipe (without its recommended packages).
+# tests of access lists, and ImageMagick for the test of the README's recipe
+# (without its recommended packages).
 set -euo pipefail
 missing=()
 command -v g++ >/dev/null || missing+=(g++)
