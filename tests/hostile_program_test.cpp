@@ -785,8 +785,9 @@ TEST_P(EveryProgram, PermissionsAreHonouredAndKept) {
 
 // As root, in a sticky folder anyone may write, a link that belongs to
 // another user is not followed, whether it names a file or nothing, and
-// whatever the kernel's own setting; one that belongs to root is, and so is
-// another user's link in a folder without the sticky bit.
+// whatever the kernel's own setting; one that belongs to root or to the
+// folder's owner is, and so is another user's link in a folder without the
+// sticky bit.
 TEST_P(EveryProgram, LinksOfOtherUsersInSharedFoldersAreNotFollowed) {
 #if defined(_WIN32)
     GTEST_SKIP() << "owners of links are POSIX";
@@ -813,6 +814,10 @@ TEST_P(EveryProgram, LinksOfOtherUsersInSharedFoldersAreNotFollowed) {
     scene.expectWritten(run({scene.in, link}), "root's link");
     writeFileBytes(scene.out, scene.old);
     ASSERT_EQ(::lchown(link.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    ASSERT_EQ(::chown(shared.root().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    scene.expectWritten(run({scene.in, link}), "the folder owner's link");
+    writeFileBytes(scene.out, scene.old);
+    ASSERT_EQ(::chown(shared.root().c_str(), 0, 0), 0);
     setMode(shared.root(), 0777);
     scene.expectWritten(run({scene.in, link}), "no sticky bit");
     EXPECT_TRUE(fs::is_symlink(link));
