@@ -36,7 +36,9 @@
 // and XFSZ, which is ignored while writing so that a file-size limit is an
 // ordinary write failure) removes it, then ends the process as it would have;
 // on Windows so do Ctrl-C, Ctrl-Break, closing the console, logging off and
-// shutting down. Signals the caller ignores or handles are left alone. The
+// shutting down. Signals the caller ignores or handles are left alone; the
+// handler stays once installed, and with no file armed ends the process as
+// the default action would. The
 // faults (SEGV, BUS, FPE, ILL) are never blocked; the others are held back
 // while the file is created and armed, and while it is renamed or removed.
 #ifndef ONDA_BMP_REPLACE_H

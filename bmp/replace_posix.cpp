@@ -25,22 +25,17 @@ namespace {
 // ---------------------------------------------------------------------------
 // Signals
 
-// Room for every signal number the system has; handled ones are marked.
-constexpr int SIGNAL_ROOM = 128;
-
 // The temporary file the handler removes. Changed only while the guarded
 // signals are blocked, so the handler never sees it half changed.
 volatile int armedFolder = -1;
 char armedName[32];
-bool taken[SIGNAL_ROOM] = {};
 
 int highestSignal() {
 #if defined(SIGRTMAX)
-    const int highest = SIGRTMAX;
+    return SIGRTMAX;
 #else
-    const int highest = NSIG - 1;
+    return NSIG - 1;
 #endif
-    return highest < SIGNAL_ROOM ? highest : SIGNAL_ROOM - 1;
 }
 
 // Signals whose default action does not end the process, or that cannot or
@@ -99,6 +94,10 @@ bool actsByDefault(int signal) {
            current.sa_handler == SIG_DFL;
 }
 
+// The handler takes every ending signal that is at its default action, and
+// stays once taken: with nothing armed it ends the process as the default
+// action would. Signals the caller ignores or handles, and those sigaction
+// refuses, are left alone.
 void arm(int folder, const std::string& name) {
     armedName[name.copy(armedName, sizeof armedName - 1)] = '\0';
     armedFolder = folder;
@@ -106,19 +105,12 @@ void arm(int folder, const std::string& name) {
     action.sa_handler = removeArmedFile;
     action.sa_mask = guardedSet();
     for (int signal = 1; signal <= highestSignal(); ++signal) {
-        taken[signal] = !endsNoRun(signal) && actsByDefault(signal) &&
-                        ::sigaction(signal, &action, nullptr) == 0;
+        if (!endsNoRun(signal) && actsByDefault(signal))
+            (void)::sigaction(signal, &action, nullptr);
     }
 }
 
 void disarm() {
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    for (int signal = 1; signal <= highestSignal(); ++signal) {
-        if (taken[signal]) ::sigaction(signal, &fallback, nullptr);
-        taken[signal] = false;
-    }
     armedFolder = -1;
 }
 
@@ -313,21 +305,16 @@ bool isStandardOutput(const struct stat& file) {
 // output is refused, since its console text would be mixed in.
 int writeInPlace(const Target& target, ContentWriter write, const void* content,
                  BmpWriteCause& cause) {
-    const int fd =
-        ::openat(target.folder.get(), target.name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return failed(cause, BMP_WRITE_CREATE, errno);
+    Descriptor file(
+        ::openat(target.folder.get(), target.name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    if (file.get() == -1) return failed(cause, BMP_WRITE_CREATE, errno);
     struct stat status {};
-    int refusal = ::fstat(fd, &status) != 0 ? BMP_WRITE_WRITE : BMP_WRITE_DONE;
-    if (refusal == BMP_WRITE_DONE && isStandardOutput(status)) refusal = BMP_WRITE_STANDARD_OUTPUT;
-    if (refusal == BMP_WRITE_DONE && S_ISREG(status.st_mode) && ::ftruncate(fd, 0) != 0) {
-        refusal = BMP_WRITE_WRITE;
+    if (::fstat(file.get(), &status) != 0) return failed(cause, BMP_WRITE_WRITE, errno);
+    if (isStandardOutput(status)) return failed(cause, BMP_WRITE_STANDARD_OUTPUT, 0);
+    if (S_ISREG(status.st_mode) && ::ftruncate(file.get(), 0) != 0) {
+        return failed(cause, BMP_WRITE_WRITE, errno);
     }
-    if (refusal != BMP_WRITE_DONE) {
-        const int error = refusal == BMP_WRITE_STANDARD_OUTPUT ? 0 : errno;
-        ::close(fd);
-        return failed(cause, refusal, error);
-    }
-    return writeToDescriptor(fd, write, content, cause, [](int) { return 0; });
+    return writeToDescriptor(file.release(), write, content, cause, [](int) { return 0; });
 }
 
 // The existing target opened for writing, as a check that the user may
@@ -357,32 +344,25 @@ bool isTiedToOldFile(const std::string& name) {
 }
 
 // The names of the file's attributes, each ended by a zero byte; none where
-// the file system has none. False when they cannot be listed.
+// the file system keeps none. False when they cannot be listed (a list that
+// grows meanwhile included).
 bool attributeNames(int fd, std::string& names) {
-    names.assign(1024, '\0');
-    for (;;) {
-        const ssize_t length = ::flistxattr(fd, names.data(), names.size());
-        if (length >= 0 || errno == ENOTSUP) {
-            names.resize(std::size_t(std::max<ssize_t>(length, 0)));
-            return true;
-        }
-        if (errno != ERANGE) return false;
-        names.resize(2 * names.size());
-    }
+    const ssize_t size = ::flistxattr(fd, nullptr, 0);
+    names.resize(std::size_t(std::max<ssize_t>(size, 0)));
+    if (size < 0) return errno == ENOTSUP;
+    const ssize_t length = ::flistxattr(fd, names.data(), names.size());
+    names.resize(std::size_t(std::max<ssize_t>(length, 0)));
+    return length >= 0;
 }
 
 // The value of one attribute; false when it cannot be read.
 bool attributeValue(int fd, const char* name, std::string& value) {
-    value.assign(256, '\0');
-    for (;;) {
-        const ssize_t length = ::fgetxattr(fd, name, value.data(), value.size());
-        if (length >= 0) {
-            value.resize(std::size_t(length));
-            return true;
-        }
-        if (errno != ERANGE) return false;
-        value.resize(2 * value.size());
-    }
+    const ssize_t size = ::fgetxattr(fd, name, nullptr, 0);
+    if (size < 0) return false;
+    value.resize(std::size_t(size));
+    const ssize_t length = ::fgetxattr(fd, name, value.data(), value.size());
+    value.resize(std::size_t(std::max<ssize_t>(length, 0)));
+    return length >= 0;
 }
 
 // The replaced file's access list and other attributes, on the new file.
@@ -423,8 +403,7 @@ int carryAttributes(int, int) {
 // group permission bits. 0 or the errno.
 int takeReplacedFile(int fd, int replaced, const struct stat& old) {
     const uid_t owner = ::geteuid() == 0 ? old.st_uid : uid_t(-1);
-    const bool given = ::fchown(fd, owner, old.st_gid) == 0;  // else the user's own
-    (void)given;
+    (void)!::fchown(fd, owner, old.st_gid);  // where it fails, the user's own stay
     struct stat now {};
     if (::fstat(fd, &now) != 0) return errno;
     if (const int error = carryAttributes(replaced, fd)) return error;
@@ -459,10 +438,8 @@ int createTemporary(const Target& target, mode_t mode, std::string& name) {
 // After the rename, the folder's entry is flushed too where the folder can be
 // opened for reading; a folder that cannot be read is left to the system.
 void syncFolder(int folder) {
-    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    (void)::fsync(fd);
-    ::close(fd);
+    const Descriptor opened(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (opened.get() != -1) (void)::fsync(opened.get());
 }
 
 // A new file is made as any file in its folder is (0666 less the umask, or
@@ -512,7 +489,7 @@ int replaceFile(const char* path, ContentWriter write, const void* content, BmpW
     Descriptor replaced;
     if (target.exists) {
         replaced.reset(openReplaced(target));
-        if (replaced.get() < 0) return failed(cause, BMP_WRITE_WRITE, errno);
+        if (replaced.get() == -1) return failed(cause, BMP_WRITE_WRITE, errno);
         if (stickyForbids(target)) return failed(cause, BMP_WRITE_STICKY, EPERM);
     }
     return writeBeside(target, replaced.get(), write, content, cause);
