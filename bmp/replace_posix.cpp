@@ -310,7 +310,7 @@ int writeInPlace(const Target& target, ContentWriter write, const void* content,
     if (file.get() == -1) return failed(cause, BMP_WRITE_CREATE, errno);
     struct stat status {};
     if (::fstat(file.get(), &status) != 0) return failed(cause, BMP_WRITE_WRITE, errno);
-    if (isStandardOutput(status)) return failed(cause, BMP_WRITE_STANDARD_OUTPUT, 0);
+    if (isStandardOutput(status)) return failed(cause, BMP_WRITE_STANDARD_OUTPUT, EINVAL);
     if (S_ISREG(status.st_mode) && ::ftruncate(file.get(), 0) != 0) {
         return failed(cause, BMP_WRITE_WRITE, errno);
     }

@@ -631,6 +631,11 @@ TEST_P(EveryProgram, EveryFailingFileCallKeepsTheEarlierFile) {
         {"fclose", {"", "cannot be closed" + eio}},  // the input is closed first
         {"renameat", {"cannot be put in place" + eio}},
     };
+    // A file system that keeps no attributes, or no access list to remove.
+    for (const char* fault : {"flistxattr 1 95", "fremovexattr 1 95", "fremovexattr 1 61"}) {
+        writeFileBytes(scene.out, scene.old);
+        scene.expectWritten(run({scene.in, scene.out}, {}, scene.withFault(fault)), fault);
+    }
     for (const auto& row : rows) {
         for (std::size_t call = 1;; ++call) {
             const std::string what = row.function + " call " + std::to_string(call);
@@ -842,6 +847,13 @@ TEST_P(EveryProgram, LinksOfOtherUsersInSharedFoldersAreNotFollowed) {
     ASSERT_EQ(::chown(shared.root().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     scene.expectWritten(run({scene.in, link}), "the folder owner's link");
     writeFileBytes(scene.out, scene.old);
+    // Root may replace another user's file in another user's sticky folder.
+    const TextPath theirs = shared.path("theirs.bmp");
+    writeFileBytes(theirs, scene.old);
+    ASSERT_EQ(::chown(theirs.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    EXPECT_EQ(run({scene.in, theirs}).exitStatus, 0);
+    EXPECT_EQ(readFileBytes(theirs), scene.written);
+    fs::remove(theirs);
     ASSERT_EQ(::chown(shared.root().c_str(), 0, 0), 0);
     setMode(shared.root(), 0777);
     scene.expectWritten(run({scene.in, link}), "no sticky bit");
@@ -879,6 +891,8 @@ TEST_P(EveryProgram, OutputsThroughProcessFilesAreWrittenInPlace) {
 #else
     const WriteScene scene(GetParam());
     const std::string opened = R"(exec 3>"$1" && exec "$0" "$2" /dev/fd/3)";
+    // Opened without truncating, and longer than the picture: cut to its size.
+    writeFileBytes(scene.dir.path("gone.bmp"), Bytes(5000, 0x5A));
     const std::string deleted =
         R"(exec 3<>"$1" && rm "$1" && "$0" "$2" /proc/self/fd/3 && cat /dev/fd/3 >"$1.kept")";
     for (const auto& [script, name] :
