@@ -104,7 +104,9 @@ enum BmpWriteKind {
     BMP_WRITE_FOLDER,     // an existing file's folder takes no new file beside it
     BMP_WRITE_WRITE,      // the existing file may not be written, or a write failed
     BMP_WRITE_CLOSE,
-    BMP_WRITE_RENAME,  // the temporary cannot take the target's name
+    BMP_WRITE_RENAME,           // the temporary cannot take the target's name
+    BMP_WRITE_STICKY,           // the folder's sticky bit keeps the user from replacing the file
+    BMP_WRITE_STANDARD_OUTPUT,  // the output is the program's own standard output
 };
 
 struct BmpWriteCause {
@@ -114,10 +116,11 @@ struct BmpWriteCause {
     int error = 0;  // errno right after the failed call
 };
 
-// Writes an 8-bit or 24-bit image. The file appears complete under its name or
-// not at all: it is written beside the target and renamed into place, so a
-// failed or interrupted write leaves any earlier file intact and no temporary
-// file (replace.h tells how). Returns BMP_WRITE_FAILED for another depth, a
+// Writes an 8-bit or 24-bit image. A regular file appears complete under its
+// name or not at all: it is written beside the target and renamed into place,
+// so a failed or interrupted write leaves any earlier file intact and no
+// temporary file (replace.h tells how, and which outputs are written in
+// place). Returns BMP_WRITE_FAILED for another depth, a
 // file too large for the format's size field, or any failed step.
 int writeBMPfile(const char* path, const Image* image);
 

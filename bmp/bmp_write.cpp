@@ -171,6 +171,12 @@ std::string bmpWriteReason(const BmpWriteCause& cause) {
         case BMP_WRITE_CLOSE: return std::string("cannot be closed: ") + std::strerror(cause.error);
         case BMP_WRITE_RENAME:
             return std::string("cannot be put in place: ") + std::strerror(cause.error);
+        case BMP_WRITE_STICKY:
+            return "cannot be replaced: it belongs to another user, in a folder whose sticky bit "
+                   "lets only the file's or the folder's owner replace it";
+        case BMP_WRITE_STANDARD_OUTPUT:
+            return "cannot be written: it is the program's own standard output, where the "
+                   "console text would be mixed into the picture";
         default: return "unknown failure";
     }
 }

@@ -4,8 +4,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#if defined(__linux__)
+#include <linux/magic.h>
+#include <sys/statfs.h>
+#include <sys/xattr.h>
+#endif
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -19,20 +25,51 @@ namespace {
 // ---------------------------------------------------------------------------
 // Signals
 
-constexpr int GUARDED[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGPIPE, SIGALRM, SIGTERM,
-                           SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU};
-constexpr int GUARDED_COUNT = int(sizeof GUARDED / sizeof GUARDED[0]);
-
 // The temporary file the handler removes. Changed only while the guarded
 // signals are blocked, so the handler never sees it half changed.
 volatile int armedFolder = -1;
 char armedName[32];
-bool taken[GUARDED_COUNT] = {};
+
+int highestSignal() {
+#if defined(SIGRTMAX)
+    return SIGRTMAX;
+#else
+    return NSIG - 1;
+#endif
+}
+
+// Signals whose default action does not end the process, or that cannot or
+// must not be caught (SIGXFSZ is ignored while writing).
+bool endsNoRun(int signal) {
+    switch (signal) {
+        case SIGCHLD:
+        case SIGCONT:
+        case SIGURG:
+#if defined(SIGWINCH)
+        case SIGWINCH:
+#endif
+        case SIGSTOP:
+        case SIGTSTP:
+        case SIGTTIN:
+        case SIGTTOU:
+        case SIGKILL:
+        case SIGXFSZ: return true;
+        default: return false;
+    }
+}
+
+// A fault blocked while it happens ends the process at once, so these are
+// handled but never held back.
+bool isFault(int signal) {
+    return signal == SIGSEGV || signal == SIGBUS || signal == SIGFPE || signal == SIGILL;
+}
 
 sigset_t guardedSet() {
     sigset_t set;
     sigemptyset(&set);
-    for (const int signal : GUARDED) sigaddset(&set, signal);
+    for (int signal = 1; signal <= highestSignal(); ++signal) {
+        if (!endsNoRun(signal) && !isFault(signal)) sigaddset(&set, signal);
+    }
     return set;
 }
 
@@ -40,11 +77,14 @@ sigset_t guardedSet() {
 extern "C" void removeArmedFile(int signal) {
     const int savedErrno = errno;
     if (armedFolder >= 0) ::unlinkat(armedFolder, armedName, 0);
+    armedFolder = -1;
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
     sigemptyset(&fallback.sa_mask);
     ::sigaction(signal, &fallback, nullptr);
-    (void)::raise(signal);  // delivered by the default action once the handler returns
+    // Delivered by the default action once the handler returns; a fault
+    // happens again when its instruction is retried.
+    (void)::raise(signal);
     errno = savedErrno;
 }
 
@@ -54,25 +94,23 @@ bool actsByDefault(int signal) {
            current.sa_handler == SIG_DFL;
 }
 
+// The handler takes every ending signal that is at its default action, and
+// stays once taken: with nothing armed it ends the process as the default
+// action would. Signals the caller ignores or handles, and those sigaction
+// refuses, are left alone.
 void arm(int folder, const std::string& name) {
     armedName[name.copy(armedName, sizeof armedName - 1)] = '\0';
     armedFolder = folder;
     struct sigaction action {};
     action.sa_handler = removeArmedFile;
     action.sa_mask = guardedSet();
-    for (int i = 0; i < GUARDED_COUNT; ++i) {
-        taken[i] = actsByDefault(GUARDED[i]) && ::sigaction(GUARDED[i], &action, nullptr) == 0;
+    for (int signal = 1; signal <= highestSignal(); ++signal) {
+        if (!endsNoRun(signal) && actsByDefault(signal))
+            (void)::sigaction(signal, &action, nullptr);
     }
 }
 
 void disarm() {
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    for (int i = 0; i < GUARDED_COUNT; ++i) {
-        if (taken[i]) ::sigaction(GUARDED[i], &fallback, nullptr);
-        taken[i] = false;
-    }
     armedFolder = -1;
 }
 
@@ -132,12 +170,22 @@ class Descriptor {
     int fd_;
 };
 
+// Folders are opened for search only where the system can, so that a folder
+// its user may write but not read takes a new file.
+#if defined(O_PATH)
+constexpr int FOLDER_FLAGS = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int FOLDER_FLAGS = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+
 // The file a path names, as a folder and a name in it, links followed.
 struct Target {
     Descriptor folder;
     std::string name;
     bool exists = false;
+    bool throughKernel = false;  // a name the kernel resolves itself, in /proc
     struct stat status {};
+    struct stat folderStatus {};
 };
 
 // Opens the folder part of `path` (relative to `from`) and keeps the last
@@ -147,10 +195,10 @@ int enter(Target& target, int from, const std::string& path) {
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     target.name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (target.name.empty()) target.name = ".";
-    const int fd = ::openat(from, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::openat(from, folder.c_str(), FOLDER_FLAGS);
     if (fd < 0) return errno;
     target.folder.reset(fd);
-    return 0;
+    return ::fstat(fd, &target.folderStatus) == 0 ? 0 : errno;
 }
 
 // The text of the link `name` in `folder`, or "" with errno set.
@@ -164,7 +212,30 @@ std::string linkText(int folder, const std::string& name) {
     }
 }
 
-// Follows `path` through its links. 0 or the errno.
+// The kernel's rule for links in a sticky folder that anyone may write: such
+// a link is followed only when it belongs to the user or to the folder's
+// owner. Applied whatever the system's own setting, root included.
+bool mayFollow(const struct stat& link, const struct stat& folder) {
+    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return !shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
+}
+
+// True for a folder in the process file system, whose links (/dev/fd/N,
+// /proc/self/fd/N) name open files rather than paths.
+bool inProcessFiles(int folder) {
+#if defined(__linux__)
+    struct statfs system {};
+    return ::fstatfs(folder, &system) == 0 && system.f_type == PROC_SUPER_MAGIC;
+#else
+    (void)folder;
+    return false;
+#endif
+}
+
+// What resolve gives for a link the kernel's rule would not follow.
+constexpr int LINK_REFUSED = -1;
+
+// Follows `path` through its links. 0, LINK_REFUSED or the errno.
 int resolve(const char* path, Target& target) {
     constexpr int MOST_LINKS = 40;
     if (const int error = enter(target, AT_FDCWD, path)) return error;
@@ -178,11 +249,18 @@ int resolve(const char* path, Target& target) {
             return 0;
         }
         if (links == MOST_LINKS) return ELOOP;
+        if (!mayFollow(target.status, target.folderStatus)) return LINK_REFUSED;
+        if (inProcessFiles(target.folder.get())) {
+            target.exists = true;
+            target.throughKernel = true;
+            return 0;
+        }
         const std::string linked = linkText(target.folder.get(), target.name);
         if (linked.empty()) return errno;
         Target next;
         if (const int error = enter(next, target.folder.get(), linked)) return error;
         target.folder.reset(next.folder.release());
+        target.folderStatus = next.folderStatus;
         target.name = next.name;
     }
 }
@@ -216,46 +294,130 @@ int writeToDescriptor(int fd, ContentWriter write, const void* content, BmpWrite
     return written;
 }
 
-// Devices and pipes take the bytes straight: there is nothing to keep and
-// nothing to rename over.
+bool isStandardOutput(const struct stat& file) {
+    struct stat output {};
+    return ::fstat(STDOUT_FILENO, &output) == 0 && output.st_dev == file.st_dev &&
+           output.st_ino == file.st_ino;
+}
+
+// Devices, pipes and the files /proc names take the bytes straight: there is
+// nothing to keep and nothing to rename over. The program's own standard
+// output is refused, since its console text would be mixed in.
 int writeInPlace(const Target& target, ContentWriter write, const void* content,
                  BmpWriteCause& cause) {
-    const int fd = ::openat(target.folder.get(), target.name.c_str(),
-                            O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return failed(cause, BMP_WRITE_CREATE, errno);
-    return writeToDescriptor(fd, write, content, cause, [](int) { return 0; });
+    Descriptor file(
+        ::openat(target.folder.get(), target.name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    if (file.get() == -1) return failed(cause, BMP_WRITE_CREATE, errno);
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0) return failed(cause, BMP_WRITE_WRITE, errno);
+    if (isStandardOutput(status)) return failed(cause, BMP_WRITE_STANDARD_OUTPUT, EINVAL);
+    if (S_ISREG(status.st_mode) && ::ftruncate(file.get(), 0) != 0) {
+        return failed(cause, BMP_WRITE_WRITE, errno);
+    }
+    return writeToDescriptor(file.release(), write, content, cause, [](int) { return 0; });
 }
 
-// 0 when the existing target could be opened for writing, or the errno.
-int writableError(const Target& target) {
-    const int fd = ::openat(target.folder.get(), target.name.c_str(),
-                            O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return errno;
-    ::close(fd);
+// The existing target opened for writing, as a check that the user may
+// write it and to read its attributes from; -1 with errno set.
+int openReplaced(const Target& target) {
+    return ::openat(target.folder.get(), target.name.c_str(),
+                    O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+}
+
+// True when the folder's sticky bit keeps the user from renaming over the
+// target: it belongs to someone else, as does the folder.
+bool stickyForbids(const Target& target) {
+    const uid_t user = ::geteuid();
+    return (target.folderStatus.st_mode & S_ISVTX) != 0 && user != 0 &&
+           user != target.status.st_uid && user != target.folderStatus.st_uid;
+}
+
+// ---------------------------------------------------------------------------
+// What the replaced file keeps
+
+#if defined(__linux__)
+constexpr char ACCESS_LIST[] = "system.posix_acl_access";
+
+// Attributes never carried over: a privilege, and seals of the old contents.
+bool isTiedToOldFile(const std::string& name) {
+    return name == "security.capability" || name == "security.ima" || name == "security.evm";
+}
+
+// The names of the file's attributes, each ended by a zero byte; none where
+// the file system keeps none. False when they cannot be listed (a list that
+// grows meanwhile included).
+bool attributeNames(int fd, std::string& names) {
+    const ssize_t size = ::flistxattr(fd, nullptr, 0);
+    names.resize(std::size_t(std::max<ssize_t>(size, 0)));
+    if (size < 0) return errno == ENOTSUP;
+    const ssize_t length = ::flistxattr(fd, names.data(), names.size());
+    names.resize(std::size_t(std::max<ssize_t>(length, 0)));
+    return length >= 0;
+}
+
+// The value of one attribute; false when it cannot be read.
+bool attributeValue(int fd, const char* name, std::string& value) {
+    const ssize_t size = ::fgetxattr(fd, name, nullptr, 0);
+    if (size < 0) return false;
+    value.resize(std::size_t(size));
+    const ssize_t length = ::fgetxattr(fd, name, value.data(), value.size());
+    value.resize(std::size_t(std::max<ssize_t>(length, 0)));
+    return length >= 0;
+}
+
+// The replaced file's access list and other attributes, on the new file.
+// Others that cannot be read or set are skipped; an access list that cannot
+// be carried over is an error, and so is one the folder gave the new file
+// where the replaced file had none. 0 or the errno.
+int carryAttributes(int from, int to) {
+    std::string names;
+    if (!attributeNames(from, names)) return errno;
+    bool listCarried = false;
+    std::string value;
+    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+        const std::string name = names.c_str() + at;
+        if (isTiedToOldFile(name)) continue;
+        const bool isList = name == ACCESS_LIST;
+        if (!attributeValue(from, name.c_str(), value)) {
+            if (isList) return errno;
+            continue;
+        }
+        const bool set = ::fsetxattr(to, name.c_str(), value.data(), value.size(), 0) == 0;
+        if (isList && !set) return errno;
+        listCarried = listCarried || isList;
+    }
+    if (!listCarried && ::fremovexattr(to, ACCESS_LIST) != 0 && errno != ENODATA &&
+        errno != ENOTSUP) {
+        return errno;
+    }
     return 0;
 }
-
-mode_t currentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+#else
+int carryAttributes(int, int) {
+    return 0;
 }
+#endif
 
 // The replaced file's owner (when run as root), group (where the system
-// allows) and mode; 0666 less the umask for a new file. 0 or the errno.
-int giveFinalMode(int fd, const Target& target) {
-    if (!target.exists) return ::fchmod(fd, 0666 & ~currentUmask()) == 0 ? 0 : errno;
-    const uid_t owner = ::geteuid() == 0 ? target.status.st_uid : uid_t(-1);
-    // Before the mode, which it may clear set-id bits of. Where the system
-    // allows no such owner or group, the new file keeps the user's.
-    const bool given = ::fchown(fd, owner, target.status.st_gid) == 0;
-    (void)given;
-    return ::fchmod(fd, target.status.st_mode & 07777) == 0 ? 0 : errno;
+// allows), attributes and mode, set-id bits excepted; without its group, no
+// group permission bits. 0 or the errno.
+int takeReplacedFile(int fd, int replaced, const struct stat& old) {
+    const uid_t owner = ::geteuid() == 0 ? old.st_uid : uid_t(-1);
+    (void)!::fchown(fd, owner, old.st_gid);  // where it fails, the user's own stay
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) return errno;
+    if (const int error = carryAttributes(replaced, fd)) return error;
+    mode_t mode = old.st_mode & 07777 & ~mode_t(S_ISUID | S_ISGID);
+    if (now.st_gid != old.st_gid) mode &= ~mode_t(S_IRWXG);
+    // Last, so that the access list's mask ends as the replaced file's group
+    // bits, or narrower.
+    if (::fchmod(fd, mode) != 0) return errno;
+    return ::fsync(fd) == 0 ? 0 : errno;
 }
 
-// A new file ".onda-XXXXXX.tmp" beside the target, readable by its owner
-// only, its name in `name`; -1 with errno set on failure.
-int createTemporary(const Target& target, std::string& name) {
+// A new file ".onda-XXXXXX.tmp" beside the target, made with `mode`, its
+// name in `name`; -1 with errno set on failure.
+int createTemporary(const Target& target, mode_t mode, std::string& name) {
     static const char LETTERS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     auto seed = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
                 (std::uint64_t(::getpid()) << 32);
@@ -267,20 +429,30 @@ int createTemporary(const Target& target, std::string& name) {
         }
         name += ".tmp";
         const int fd = ::openat(target.folder.get(), name.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
 }
 
-int writeBeside(const Target& target, ContentWriter write, const void* content,
+// After the rename, the folder's entry is flushed too where the folder can be
+// opened for reading; a folder that cannot be read is left to the system.
+void syncFolder(int folder) {
+    const Descriptor opened(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (opened.get() != -1) (void)::fsync(opened.get());
+}
+
+// A new file is made as any file in its folder is (0666 less the umask, or
+// the folder's default access list); a replacing one is private until it has
+// taken the replaced file's owner, attributes and mode, and is synced.
+int writeBeside(const Target& target, int replaced, ContentWriter write, const void* content,
                 BmpWriteCause& cause) {
     const int folder = target.folder.get();
     std::string temporary;
     int fd = -1;
     {
         const SignalsHeld held;
-        fd = createTemporary(target, temporary);
+        fd = createTemporary(target, target.exists ? 0600 : 0666, temporary);
         if (fd < 0) {
             const int error = errno;
             const bool folderLocked = target.exists && (error == EACCES || error == EPERM);
@@ -288,8 +460,9 @@ int writeBeside(const Target& target, ContentWriter write, const void* content,
         }
         arm(folder, temporary);
     }
-    int written = writeToDescriptor(fd, write, content, cause,
-                                    [&target](int file) { return giveFinalMode(file, target); });
+    int written = writeToDescriptor(fd, write, content, cause, [&target, replaced](int file) {
+        return target.exists ? takeReplacedFile(file, replaced, target.status) : 0;
+    });
     const SignalsHeld held;
     if (written == BMP_WRITTEN &&
         ::renameat(folder, temporary.c_str(), folder, target.name.c_str()) != 0) {
@@ -297,6 +470,7 @@ int writeBeside(const Target& target, ContentWriter write, const void* content,
     }
     if (written != BMP_WRITTEN) ::unlinkat(folder, temporary.c_str(), 0);
     disarm();
+    if (written == BMP_WRITTEN && target.exists) syncFolder(folder);
     return written;
 }
 
@@ -304,13 +478,19 @@ int writeBeside(const Target& target, ContentWriter write, const void* content,
 
 int replaceFile(const char* path, ContentWriter write, const void* content, BmpWriteCause& cause) {
     Target target;
-    if (const int error = resolve(path, target)) return failed(cause, BMP_WRITE_CREATE, error);
+    if (const int error = resolve(path, target)) {
+        if (error == LINK_REFUSED) return failed(cause, BMP_WRITE_WRITE, EACCES);
+        return failed(cause, BMP_WRITE_CREATE, error);
+    }
     const FileSizeSignalIgnored ignored;
-    if (target.exists && !S_ISREG(target.status.st_mode)) {
+    if (target.throughKernel || (target.exists && !S_ISREG(target.status.st_mode))) {
         return writeInPlace(target, write, content, cause);
     }
+    Descriptor replaced;
     if (target.exists) {
-        if (const int error = writableError(target)) return failed(cause, BMP_WRITE_WRITE, error);
+        replaced.reset(openReplaced(target));
+        if (replaced.get() == -1) return failed(cause, BMP_WRITE_WRITE, errno);
+        if (stickyForbids(target)) return failed(cause, BMP_WRITE_STICKY, EPERM);
     }
-    return writeBeside(target, write, content, cause);
+    return writeBeside(target, replaced.get(), write, content, cause);
 }

@@ -1,7 +1,9 @@
 // The file replacement on Windows: the temporary file is made by name beside
-// the target, and Ctrl-C or Ctrl-Break removes it while it exists. Windows
-// has no modes to carry over beyond the read-only flag, and keeps its own
-// limits on the length of a path.
+// the target, and Ctrl-C, Ctrl-Break, closing the console, logging off or
+// shutting down removes it while it exists. An existing target is replaced
+// with ReplaceFileW, which keeps its attributes and access list, once the new
+// contents are flushed to disk; a new one takes its name by a rename. Windows
+// keeps its own limits on the length of a path.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -31,7 +33,10 @@ struct LockSetUp {
 const LockSetUp lockSetUp;
 
 BOOL WINAPI removeArmedFile(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT &&
+        event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT) {
+        return FALSE;
+    }
     EnterCriticalSection(&lock);
     if (armedName != nullptr) DeleteFileW(armedName);  // gone once the process ends
     LeaveCriticalSection(&lock);
@@ -64,6 +69,7 @@ int errnoOf(DWORD error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND: return ENOENT;
         case ERROR_ACCESS_DENIED:
+        case ERROR_UNABLE_TO_REMOVE_REPLACED:
         case ERROR_SHARING_VIOLATION: return EACCES;
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL: return ENOSPC;
@@ -131,9 +137,15 @@ std::FILE* createTemporary(const fs::path& target, fs::path& name) {
     return nullptr;
 }
 
-int writeAndClose(std::FILE* stream, ContentWriter write, const void* content,
-                  BmpWriteCause& cause) {
-    const int written = write(stream, content, cause);
+// Writes and closes the stream, its contents flushed to disk first when
+// `sync` asks.
+int writeAndClose(std::FILE* stream, ContentWriter write, const void* content, BmpWriteCause& cause,
+                  bool sync = false) {
+    int written = write(stream, content, cause);
+    if (written == BMP_WRITTEN && sync &&
+        !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))))) {
+        written = failed(cause, BMP_WRITE_WRITE, errnoOf(GetLastError()));
+    }
     if (std::fclose(stream) != 0 && written == BMP_WRITTEN) {
         return failed(cause, BMP_WRITE_CLOSE, errno);
     }
@@ -150,11 +162,18 @@ int writeBeside(const fs::path& target, const fs::file_status& old, ContentWrite
         if (stream == nullptr) return failed(cause, BMP_WRITE_CREATE, errno);
         arm(temporary.c_str());
     }
-    int written = writeAndClose(stream, write, content, cause);
+    const bool replacing = fs::exists(old);
+    int written = writeAndClose(stream, write, content, cause, replacing);
     const ConsoleEventsHeld held;
     std::error_code error;
-    if (written == BMP_WRITTEN) {
-        if (fs::exists(old)) fs::permissions(temporary, old.permissions(), error);
+    if (written == BMP_WRITTEN && replacing) {
+        // ReplaceFileW wants a name with its folder.
+        const fs::path replaced = target.has_parent_path() ? target : fs::path(L".") / target;
+        if (!ReplaceFileW(replaced.c_str(), temporary.c_str(), nullptr,
+                          REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+            written = failed(cause, BMP_WRITE_RENAME, errnoOf(GetLastError()));
+        }
+    } else if (written == BMP_WRITTEN) {
         fs::rename(temporary, target, error);
         if (error) written = failed(cause, BMP_WRITE_RENAME, errnoOf(error));
     }

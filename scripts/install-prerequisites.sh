@@ -2,8 +2,9 @@
 # Installs the build's needs from Debian's packages when they are missing:
 # a C++17 compiler, CMake, GoogleTest and Google Benchmark, clang with its
 # libFuzzer runtime for scripts/fuzz.sh, clang-format, clang-tidy (14, as
-# Debian 12 ships them) and cppcheck for scripts/lint.sh, and ImageMagick for
-# the test of the README's recipe (without its recommended packages).
+# Debian 12 ships them) and cppcheck for scripts/lint.sh, setfacl (acl) for the
+# tests of access lists, and ImageMagick for the test of the README's recipe
+# (without its recommended packages).
 set -euo pipefail
 missing=()
 command -v g++ >/dev/null || missing+=(g++)
@@ -20,6 +21,7 @@ command -v clang-format-14 >/dev/null || command -v clang-format >/dev/null ||
 command -v clang-tidy-14 >/dev/null || command -v clang-tidy >/dev/null || missing+=(clang-tidy)
 command -v cppcheck >/dev/null || missing+=(cppcheck)
 command -v git >/dev/null || missing+=(git)
+command -v setfacl >/dev/null || missing+=(acl)  # the tests of access lists
 if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo

@@ -163,6 +163,15 @@ TEST(ReadBMP, EightBitPixelsTakeTheRedOfTheirPaletteEntry) {
     EXPECT_EQ(channelAt(*r.image, 1, 0, 0), 99);
     EXPECT_EQ(channelAt(*r.image, 2, 0, 0), 0);
     EXPECT_EQ(channelAt(*r.image, 3, 0, 0), 0);
+    // With 255 grey entries, index 255 is the first beyond them.
+    b.colorsUsed = 255;
+    b.palette = greyPalette();
+    b.palette.resize(std::size_t{255} * 4);
+    b.pixels = {254, 255, 0, 0};
+    const ReadResult grey = readBytes(b.bytes());
+    ASSERT_EQ(grey.status, BMP_OK);
+    EXPECT_EQ(channelAt(*grey.image, 0, 0, 0), 254);
+    EXPECT_EQ(channelAt(*grey.image, 1, 0, 0), 0);
 }
 
 TEST(ReadBMP, CoreHeaderHasThreeBytePaletteEntries) {
@@ -209,6 +218,17 @@ TEST(ReadBMP, PixelsStartAtTheOffsetBeyondThePalette) {
         ASSERT_EQ(r.status, BMP_OK) << c.offset;
         EXPECT_EQ(channelAt(*r.image, 0, 0, 0), 42) << c.offset;
     }
+    // A 12-byte header's palette ends at 794.
+    BmpBuilder core;
+    core.headerSize = 12;
+    core.width = 1;
+    core.height = 1;
+    for (int i = 0; i < 256; ++i) core.palette.insert(core.palette.end(), 3, std::uint8_t(i));
+    core.pixelOffset = 797;
+    core.pixels = {9, 9, 9, 42, 0, 0, 0};
+    const ReadResult r = readBytes(core.bytes());
+    ASSERT_EQ(r.status, BMP_OK);
+    EXPECT_EQ(channelAt(*r.image, 0, 0, 0), 42);
 }
 
 TEST(ReadBMP, PixelsReadBeforeTheDataEndsAreKept) {
@@ -338,6 +358,21 @@ TEST(WriteBMP, ColourFilesAreExact) {
     const Bytes unpadded = writeToBytes(*row);
     EXPECT_EQ(unpadded.size(), 66u);
     EXPECT_EQ(Bytes(unpadded.begin(), unpadded.begin() + 54), expectedHeader(4, 1, 24, 66));
+}
+
+// A row wider than the writer's chunk of pixels is written whole.
+TEST(WriteBMP, WideColourRowsAreWrittenWhole) {
+    const int width = 4096 + 4097;
+    const auto value = [](int x, int y, int c) { return (7 * x + 3 * y + 85 * c) % 256; };
+    const Bytes file = writeToBytes(*makeImage(width, 2, 24, value));
+    Bytes expected = expectedHeader(width, 2, 24, std::uint32_t(54 + 2 * rowStride(width, 3)));
+    for (int y = 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            for (int c = 2; c >= 0; --c) expected.push_back(std::uint8_t(value(x, y, c)));
+        }
+        expected.resize(54 + std::size_t(2 - y) * rowStride(width, 3), 0);
+    }
+    EXPECT_EQ(file, expected);
 }
 
 TEST(WriteBMP, ZeroWidthWritesHeadersOnly) {

@@ -9,8 +9,12 @@
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#if defined(__linux__)
+#include <sys/xattr.h>
+#endif
 #include <unistd.h>
 #endif
 
@@ -365,6 +369,7 @@ TEST_P(EveryProgram, JapaneseFollowsTheTerminal) {
         {{"LC_ALL=C"}, cp932},
         {{"LC_ALL=", "LC_CTYPE=", "LANG=en_US.UTF-8"}, utf8},  // as Debian's images have it
         {{"LC_ALL=xx_XX.ISO-8859-1", "LANG=en_US.UTF-8"}, cp932},
+        {{"LC_ALL=", "LC_CTYPE=", "LANG=en_US.utf8"}, utf8},  // glibc's own spelling
     };
     for (const auto& t : terminals)
         EXPECT_EQ(runProgramOnTerminal(p.path, {}, t.environment).out, t.out)
@@ -542,6 +547,15 @@ TEST_P(EveryProgram, OutputThatCannotBeWrittenIsNamedAndLeavesNothing) {
         EXPECT_TRUE(endsWith(r.out, writeFailure(out))) << out << ": " << r.out;
         expectReason(r, GetParam().name, out, reason);
     }
+#if !defined(_WIN32)
+    // A line end in the path cannot forge a second reason line; standard
+    // output keeps the path as it was given.
+    const std::string forged = dir.path("no\nsuch: written\r/out.bmp").string();
+    const RunResult r = run({dir.path("in.bmp"), forged});
+    EXPECT_TRUE(endsWith(r.out, writeFailure(forged))) << r.out;
+    EXPECT_EQ(r.err, std::string(GetParam().name) + ": " + dir.path("no?such: written?").string() +
+                         "/out.bmp: cannot be created: No such file or directory\n");
+#endif
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"});
 }
 
@@ -567,7 +581,7 @@ struct WriteScene {
     RunResult good;
     Bytes written;
 
-    explicit WriteScene(const Program& program) {
+    explicit WriteScene(const Program& program, Reach reach = Reach::user) : dir(reach) {
         writeFileBytes(in, greyBmp(8, 8, [](int x, int y) { return 30 * x + y; }));
         good = runProgram(program.path, {in, out}, {}, sanitizerSettings());
         good.out = maskAddresses(good.out);
@@ -631,16 +645,25 @@ TEST_P(EveryProgram, EveryFailingFileCallKeepsTheEarlierFile) {
         std::vector<std::string> reasons;  // by call, the last for any later; "": it writes
     } rows[] = {
         // the folder, the check that the old file may be written, the temporary file
+        // and the folder, opened to be synced after the rename
         {"openat",
-         {"cannot be created" + eio, "cannot be written" + eio, "cannot be created" + eio}},
+         {"cannot be created" + eio, "cannot be written" + eio, "cannot be created" + eio, ""}},
         {"fstatat", {"cannot be created" + eio}},
         {"fdopen", {"cannot be written" + eio}},
         {"fwrite", {"cannot be written" + eio}},  // a call for each row
         {"fflush", {"cannot be written" + eio}},
+        {"flistxattr", {"cannot be written" + eio, "cannot be written" + eio}},  // size, names
+        {"fremovexattr", {"cannot be written" + eio}},
         {"fchmod", {"cannot be written" + eio}},
+        {"fsync", {"cannot be written" + eio, ""}},  // the new file; the folder's is a wish
         {"fclose", {"", "cannot be closed" + eio}},  // the input is closed first
         {"renameat", {"cannot be put in place" + eio}},
     };
+    // A file system that keeps no attributes, or no access list to remove.
+    for (const char* fault : {"flistxattr 1 95", "fremovexattr 1 95", "fremovexattr 1 61"}) {
+        writeFileBytes(scene.out, scene.old);
+        scene.expectWritten(run({scene.in, scene.out}, {}, scene.withFault(fault)), fault);
+    }
     for (const auto& row : rows) {
         for (std::size_t call = 1;; ++call) {
             const std::string what = row.function + " call " + std::to_string(call);
@@ -665,6 +688,23 @@ TEST_P(EveryProgram, EveryFailingFileCallKeepsTheEarlierFile) {
 #endif
 }
 
+#if defined(ONDA_FAULT_LIBRARY)
+// Every signal whose default action ends a program, the faults and the
+// real-time ones included.
+std::vector<int> endingSignals() {
+    std::vector<int> signals = {SIGHUP,  SIGINT,    SIGQUIT, SIGPIPE, SIGALRM, SIGTERM,  SIGUSR1,
+                                SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGIO,   SIGSYS,   SIGABRT,
+                                SIGTRAP, SIGBUS,    SIGSEGV, SIGFPE,  SIGILL,  SIGRTMIN, SIGRTMAX};
+#if defined(SIGPWR)
+    signals.push_back(SIGPWR);
+#endif
+#if defined(SIGSTKFLT)
+    signals.push_back(SIGSTKFLT);
+#endif
+    return signals;
+}
+#endif
+
 // Every signal that ends a program, raised while the file is written, removes
 // the temporary file and ends the run by that signal; one the caller ignores
 // stays ignored. A file-size limit is an ordinary write failure.
@@ -673,14 +713,31 @@ TEST_P(EveryProgram, SignalsDuringTheWriteLeaveNoTemporaryFile) {
     GTEST_SKIP() << "signals are POSIX, raised here by the fault-injection library";
 #else
     const WriteScene scene(GetParam());
-    for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2,
-                             SIGVTALRM, SIGPROF, SIGXCPU}) {
+    for (const int signal : endingSignals()) {
         writeFileBytes(scene.out, scene.old);
-        const RunResult r = run({scene.in, scene.out}, {},
-                                scene.withFault("fwrite 2 signal " + std::to_string(signal)));
+        std::vector<std::string> environment =
+            scene.withFault("fwrite 2 signal " + std::to_string(signal));
+        // The sanitizer's own fault handlers would report instead.
+        environment.push_back("ASAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigfpe=0");
+        const RunResult r = run({scene.in, scene.out}, {}, environment);
         EXPECT_EQ(r.signal, signal) << r.err;
         scene.expectKept("signal " + std::to_string(signal));
     }
+    // Held back around the rename, which then completes; a fault is never held
+    // back (the kernel would end the program at once), and cleans up.
+    for (const int signal : {SIGHUP, SIGRTMAX}) {
+        writeFileBytes(scene.out, scene.old);
+        const RunResult r = run({scene.in, scene.out}, {},
+                                scene.withFault("renameat 1 signal " + std::to_string(signal)));
+        EXPECT_EQ(r.signal, signal);
+        EXPECT_EQ(readFileBytes(scene.out), scene.written) << signal;
+        EXPECT_EQ(scene.dir.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"}));
+    }
+    writeFileBytes(scene.out, scene.old);
+    std::vector<std::string> faulting = scene.withFault("renameat 1 fault");
+    faulting.push_back("ASAN_OPTIONS=handle_segv=0");
+    EXPECT_EQ(run({scene.in, scene.out}, {}, faulting).signal, SIGSEGV);
+    scene.expectKept("a fault in the rename");
     writeFileBytes(scene.out, scene.old);
     RunOptions ignoring;
     ignoring.ignoredSignal = SIGINT;
@@ -694,42 +751,85 @@ TEST_P(EveryProgram, SignalsDuringTheWriteLeaveNoTemporaryFile) {
 #endif
 }
 
-// Run as an unprivileged user (nobody, when the tests run as root): an output
-// it may not write, or one in a folder it may not write, is refused and kept.
-// The new file is private while it is written and then takes the mode (and
-// for root the owner) of the file it replaces.
+#if !defined(_WIN32)
+void setMode(const fs::path& path, mode_t mode) {
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
+}
+
+mode_t modeOf(const fs::path& path) {
+    struct stat status {};
+    EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
+    return status.st_mode & 07777;
+}
+
+// The user nobody, when the tests run as root and it exists.
+const passwd* nobodyForRoot() {
+    return ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+}
+#endif
+
+// Run as an unprivileged user (nobody, when the tests run as root) in a
+// folder every user may reach: an output it may not write, or one in a
+// folder it may not write, is refused and kept; a folder it may write but
+// not read takes a new file; the sticky bit's refusal comes before anything
+// is written. The new file is private while it is written and then takes
+// the mode, but not the set-id bits, and for root the owner of the file it
+// replaces.
 TEST_P(EveryProgram, PermissionsAreHonouredAndKept) {
 #if !defined(ONDA_FAULT_LIBRARY)
     GTEST_SKIP() << "modes and owners are POSIX";
 #else
-    const WriteScene scene(GetParam());
+    const WriteScene scene(GetParam(), Reach::everyone);
     const fs::path folder = scene.dir.root();
     RunOptions unprivileged;
     unprivileged.unprivileged = true;
-    fs::permissions(folder, fs::perms::all);  // anyone may write in it
-    fs::permissions(scene.out,
-                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    setMode(folder, 0777);  // anyone may write in it
+    setMode(scene.out, 0444);
     scene.expectRefused(run({scene.in, scene.out}, unprivileged), GetParam(),
                         "cannot be written: Permission denied", "read-only file");
-    fs::permissions(scene.out, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
-                                   ~fs::perms::others_exec);
-    fs::permissions(folder, fs::perms::all & ~fs::perms::owner_write & ~fs::perms::group_write &
-                                ~fs::perms::others_write);
+    setMode(scene.out, 0666);
+    setMode(folder, 0555);
     scene.expectRefused(run({scene.in, scene.out}, unprivileged), GetParam(),
                         "cannot be replaced: its folder must be writable too, since the new file "
                         "is written beside it first: Permission denied",
                         "read-only folder");
-    fs::permissions(folder, fs::perms::owner_all);
+    const TextPath fresh = scene.dir.path("new.bmp");
+    RunResult r = run({scene.in, fresh}, unprivileged);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(maskAddresses(r.out), scene.good.out + writeFailure(fresh));
+    EXPECT_EQ(r.err, std::string(GetParam().name) + ": " + fresh.string() +
+                         ": cannot be created: Permission denied\n");
+    scene.expectKept("new name in a read-only folder");
 
-    const passwd* nobody = ::getpwnam("nobody");
-    const bool root = ::geteuid() == 0 && nobody != nullptr;
-    if (root) {
+    setMode(folder, 0733);  // a drop folder
+    r = run({scene.in, fresh}, unprivileged);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(readFileBytes(fresh), scene.written);
+    fs::remove(fresh);
+
+    const passwd* nobody = nobodyForRoot();
+    if (nobody != nullptr) {
+        // nobody's own file in root's group, which nobody is not in: the
+        // group bits go rather than go to nobody's group.
+        setMode(folder, 0777);
+        ASSERT_EQ(::chown(scene.out.c_str(), nobody->pw_uid, 0), 0);
+        setMode(scene.out, 0664);
+        scene.expectWritten(run({scene.in, scene.out}, unprivileged), "another group");
+        EXPECT_EQ(modeOf(scene.out), 0604u);
+        writeFileBytes(scene.out, scene.old);
+        ASSERT_EQ(::chown(scene.out.c_str(), 0, 0), 0);
+        setMode(scene.out, 0666);
+        setMode(folder, 01777);
+        scene.expectRefused(run({scene.in, scene.out}, unprivileged), GetParam(),
+                            "cannot be replaced: it belongs to another user, in a folder whose "
+                            "sticky bit lets only the file's or the folder's owner replace it",
+                            "sticky folder");
         ASSERT_EQ(::chown(scene.out.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     }
+    setMode(folder, 0700);
     struct stat before {};
     ASSERT_EQ(::stat(scene.out.c_str(), &before), 0);
-    fs::permissions(scene.out,
-                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    setMode(scene.out, 06640);
     scene.expectWritten(run({scene.in, scene.out}, {}, scene.withFault("fwrite 1 0")),
                         "private write");
     EXPECT_EQ(asString(readFileBytes(scene.struck)), "600");  // the mode while it was written
@@ -738,6 +838,175 @@ TEST_P(EveryProgram, PermissionsAreHonouredAndKept) {
     EXPECT_EQ(after.st_mode & 07777, 0640u);
     EXPECT_EQ(after.st_uid, before.st_uid);
     EXPECT_EQ(after.st_gid, before.st_gid);
+#endif
+}
+
+// As root, in a sticky folder anyone may write, a link that belongs to
+// another user is not followed, whether it names a file or nothing, and
+// whatever the kernel's own setting; one that belongs to root or to the
+// folder's owner is, and so is another user's link in a folder without the
+// sticky bit.
+TEST_P(EveryProgram, LinksOfOtherUsersInSharedFoldersAreNotFollowed) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "owners of links are POSIX";
+#else
+    const passwd* nobody = nobodyForRoot();
+    if (nobody == nullptr) GTEST_SKIP() << "needs root and the user nobody";
+    const WriteScene scene(GetParam());
+    const ScratchDir shared(Reach::everyone);
+    const TextPath link = shared.path("out.bmp");
+    setMode(shared.root(), 01777);
+    for (const fs::path& target : {fs::path(scene.out), scene.dir.root() / "never.bmp"}) {
+        fs::create_symlink(target, link);
+        ASSERT_EQ(::lchown(link.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        const RunResult r = run({scene.in, link});
+        EXPECT_EQ(r.exitStatus, 1) << target;
+        EXPECT_EQ(maskAddresses(r.out), scene.good.out + writeFailure(link)) << target;
+        EXPECT_EQ(r.err, std::string(GetParam().name) + ": " + link.string() +
+                             ": cannot be written: Permission denied\n");
+        scene.expectKept(target.string());
+        EXPECT_EQ(shared.entries(), std::vector<std::string>{"out.bmp"});
+        fs::remove(link);
+    }
+    fs::create_symlink(scene.out, link);
+    scene.expectWritten(run({scene.in, link}), "root's link");
+    writeFileBytes(scene.out, scene.old);
+    ASSERT_EQ(::lchown(link.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    ASSERT_EQ(::chown(shared.root().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    scene.expectWritten(run({scene.in, link}), "the folder owner's link");
+    writeFileBytes(scene.out, scene.old);
+    // Root may replace another user's file in another user's sticky folder.
+    const TextPath theirs = shared.path("theirs.bmp");
+    writeFileBytes(theirs, scene.old);
+    ASSERT_EQ(::chown(theirs.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    EXPECT_EQ(run({scene.in, theirs}).exitStatus, 0);
+    EXPECT_EQ(readFileBytes(theirs), scene.written);
+    fs::remove(theirs);
+    ASSERT_EQ(::chown(shared.root().c_str(), 0, 0), 0);
+    setMode(shared.root(), 0777);
+    scene.expectWritten(run({scene.in, link}), "no sticky bit");
+    EXPECT_TRUE(fs::is_symlink(link));
+#endif
+}
+
+// Links are followed to the file they name, however long their text; a link
+// to itself is refused at once.
+TEST_P(EveryProgram, LinksLeadToTheFileTheyName) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "links need privileges on Windows";
+#else
+    const WriteScene scene(GetParam());
+    const ScratchDir links;
+    std::string text = scene.dir.root().string();
+    while (text.size() <= 300) text += "/.";
+    fs::create_symlink(text + "/out.bmp", links.path("long"));
+    scene.expectWritten(run({scene.in, links.path("long")}), "long link");
+    fs::create_symlink("self", links.path("self"));
+    const RunResult r = run({scene.in, links.path("self")});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, std::string(GetParam().name) + ": " + links.path("self").string() +
+                         ": cannot be created: Too many levels of symbolic links\n");
+    EXPECT_EQ(links.entries(), (std::vector<std::string>{"long", "self"}));
+#endif
+}
+
+// Outputs named through the process file system (a descriptor the shell
+// opened, a deleted file) are written in place; the program's own standard
+// output is refused, as the console text would be mixed into the picture.
+TEST_P(EveryProgram, OutputsThroughProcessFilesAreWrittenInPlace) {
+#if !defined(__linux__)
+    GTEST_SKIP() << "/proc is Linux's";
+#else
+    const WriteScene scene(GetParam());
+    const std::string opened = R"(exec 3>"$1" && exec "$0" "$2" /dev/fd/3)";
+    // Opened without truncating, and longer than the picture: cut to its size.
+    writeFileBytes(scene.dir.path("gone.bmp"), Bytes(5000, 0x5A));
+    const std::string deleted =
+        R"(exec 3<>"$1" && rm "$1" && "$0" "$2" /proc/self/fd/3 && cat /dev/fd/3 >"$1.kept")";
+    for (const auto& [script, name] :
+         {std::pair<std::string, std::string>{opened, "y.bmp"}, {deleted, "gone.bmp"}}) {
+        const RunResult r =
+            runProgram("/bin/sh", {"-c", script, GetParam().path, scene.dir.path(name), scene.in},
+                       {}, sanitizerSettings());
+        EXPECT_EQ(r.exitStatus, 0) << script;
+        EXPECT_EQ(r.err, "") << script;
+        EXPECT_EQ(maskAddresses(r.out), scene.good.out) << script;
+    }
+    EXPECT_EQ(readFileBytes(scene.dir.path("y.bmp")), scene.written);
+    EXPECT_EQ(readFileBytes(scene.dir.path("gone.bmp.kept")), scene.written);
+    EXPECT_EQ(scene.dir.entries(),
+              (std::vector<std::string>{"gone.bmp.kept", "in.bmp", "out.bmp", "y.bmp"}));
+    const RunResult r = run({scene.in, "/dev/stdout"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(maskAddresses(r.out), scene.good.out + writeFailure("/dev/stdout"));
+    EXPECT_EQ(r.err, std::string(GetParam().name) +
+                         ": /dev/stdout: cannot be written: it is the program's own standard "
+                         "output, where the console text would be mixed into the picture\n");
+#endif
+}
+
+#if defined(__linux__)
+// The raw access list of a file, "" when it has none.
+std::string accessList(const fs::path& path) {
+    char value[1024];
+    const ssize_t length = ::getxattr(path.c_str(), "system.posix_acl_access", value, sizeof value);
+    return length < 0 ? "" : std::string(value, std::size_t(length));
+}
+
+// Where setfacl is, or "" without it.
+std::string setfaclProgram() {
+    for (const char* path : {"/usr/bin/setfacl", "/bin/setfacl"}) {
+        if (fs::exists(path)) return path;
+    }
+    return "";
+}
+
+bool setAccessList(const std::string& option, const std::string& entries, const fs::path& path) {
+    return runProgram(setfaclProgram(), {option, entries, path.string()}).exitStatus == 0;
+}
+#endif
+
+// A new file gets what any new file in its folder gets (the folder's default
+// access list, as touch); a replaced file keeps its access list, and gains
+// none from the folder's default.
+TEST_P(EveryProgram, AccessListsAreKeptAndNeverWidened) {
+#if !defined(__linux__)
+    GTEST_SKIP() << "access lists are read here as Linux's attributes";
+#else
+    if (setfaclProgram().empty()) GTEST_SKIP() << "needs setfacl (the acl package)";
+    const WriteScene scene(GetParam());
+    if (!setAccessList("-dm", "u::rw,g::r,o::-,u:nobody:rw", scene.dir.root())) {
+        GTEST_SKIP() << "the file system keeps no access lists";
+    }
+    const fs::path touched = scene.dir.path("touched"), fresh = scene.dir.path("new.bmp");
+    ::close(::open(touched.c_str(), O_WRONLY | O_CREAT, 0666));
+    ASSERT_EQ(run({scene.in, fresh}).exitStatus, 0);
+    EXPECT_EQ(modeOf(fresh), modeOf(touched));
+    EXPECT_EQ(accessList(fresh), accessList(touched));
+    EXPECT_NE(accessList(fresh), "");
+    fs::remove(fresh);
+    fs::remove(touched);
+
+    setMode(scene.out, 0640);
+    scene.expectWritten(run({scene.in, scene.out}), "no list of its own");
+    EXPECT_EQ(modeOf(scene.out), 0640u);
+    EXPECT_EQ(accessList(scene.out), "");
+
+    writeFileBytes(scene.out, scene.old);
+    ASSERT_TRUE(setAccessList("-m", "u:nobody:r,g::-", scene.out));
+    const mode_t mode = modeOf(scene.out);
+    const std::string list = accessList(scene.out);
+    const bool userAttributes = ::setxattr(scene.out.c_str(), "user.note", "kept", 4, 0) == 0 &&
+                                ::setxattr(scene.out.c_str(), "user.empty", "", 0, 0) == 0;
+    scene.expectWritten(run({scene.in, scene.out}), "a list of its own");
+    EXPECT_EQ(modeOf(scene.out), mode);
+    EXPECT_EQ(accessList(scene.out), list);
+    if (userAttributes) {
+        char value[8];
+        EXPECT_EQ(::getxattr(scene.out.c_str(), "user.note", value, sizeof value), 4);
+        EXPECT_EQ(std::string(value, 4), "kept");
+        EXPECT_EQ(::getxattr(scene.out.c_str(), "user.empty", value, sizeof value), 0);
+    }
 #endif
 }
 
@@ -761,8 +1030,8 @@ TEST_P(EveryProgram, RepeatNumberIsAWholeNumberOrTheRunIsRefused) {
     const struct {
         std::string text, shown;
     } refused[] = {
-        {"", ""},        {"3abc", "3abc"},   {"003.bmp", "003.bmp"}, {"photo3.bmp", "photo3.bmp"},
-        {"1\t2", "1?2"}, {"\x1b[2J", "?[2J"}};
+        {"", ""},        {"3abc", "3abc"},    {"003.bmp", "003.bmp"}, {"photo3.bmp", "photo3.bmp"},
+        {"1\t2", "1?2"}, {"\x1b[2J", "?[2J"}, {"7\x7f", "7?"}};
     for (const auto& c : refused) {
         const RunResult r = run({first, second, c.text, "1"});
         EXPECT_EQ(r.exitStatus, 1) << c.text;

@@ -144,6 +144,7 @@ TEST(Ondainv, SizesTheLevelsCannotHalveAreRefusedByBothPrograms) {
         {3, 4, {"1"}, multipleOf("2")},
         {2, 2, {"30"}, multipleOf("1073741824")},
         {2, 2, {"31"}, halvedTimes("31")},
+        {4, 2, {"31"}, halvedTimes("31")},
         {2, 2, {"40"}, halvedTimes("40")},
         {2, 2, {"99999999999"}, halvedTimes("2147483647")},
         {0, 4, {"1"}, multipleOf("2")},

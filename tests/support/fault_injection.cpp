@@ -6,6 +6,8 @@
 //                                      errno ERROR (0: it goes on as usual)
 //   ONDA_FAULT="FUNCTION N signal S"   signal S is raised inside that call,
 //                                      which then goes on as usual
+//   ONDA_FAULT="FUNCTION N fault"      that call writes through a null
+//                                      pointer: a real SIGSEGV
 //
 // Calls on the standard streams (console text, which the compiler may turn
 // into fwrite) are not counted. When the chosen call comes, the file named by
@@ -30,6 +32,7 @@ struct Fault {
     long call = 0;
     int error = 0;
     int signal = 0;
+    bool segfault = false;
 };
 
 Fault chosenFault() {
@@ -40,7 +43,9 @@ Fault chosenFault() {
     std::memcpy(fault.function, text, std::size_t(space - text));
     char* rest = nullptr;
     fault.call = std::strtol(space, &rest, 10);
-    if (const char* word = std::strstr(rest, "signal")) {
+    if (std::strstr(rest, "fault") != nullptr) {
+        fault.segfault = true;
+    } else if (const char* word = std::strstr(rest, "signal")) {
         fault.signal = int(std::strtol(word + 6, nullptr, 10));
     } else {
         fault.error = int(std::strtol(rest, nullptr, 10));
@@ -69,6 +74,10 @@ bool strikes(const char* function, std::FILE* stream = nullptr) {
     if (std::strcmp(function, fault.function) != 0 || ++calls != fault.call) return false;
     report(stream);
     if (fault.signal != 0) (void)std::raise(fault.signal);
+    if (fault.segfault) {
+        volatile int* volatile nowhere = nullptr;
+        *nowhere = 0;
+    }
     errno = fault.error;
     return fault.error != 0;
 }
@@ -131,6 +140,21 @@ int fclose(FILE* stream) {
     if (!fails) return closed;
     errno = error;
     return EOF;
+}
+
+int fsync(int fd) {
+    if (strikes("fsync")) return -1;
+    return real<int (*)(int)>("fsync")(fd);
+}
+
+ssize_t flistxattr(int fd, char* names, size_t size) {
+    if (strikes("flistxattr")) return -1;
+    return real<ssize_t (*)(int, char*, size_t)>("flistxattr")(fd, names, size);
+}
+
+int fremovexattr(int fd, const char* name) {
+    if (strikes("fremovexattr")) return -1;
+    return real<int (*)(int, const char*)>("fremovexattr")(fd, name);
 }
 
 int renameat(int from, const char* name, int to, const char* newName) {

@@ -29,6 +29,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <regex>
 #include <stdexcept>
@@ -206,13 +207,29 @@ int nextScratchNumber() {
     return counter++;
 }
 
+// Where scratch folders go: the user's temporary folder, or for folders
+// every user must reach, the system's shared one (TMPDIR may be private).
+std::filesystem::path scratchParent(Reach reach) {
+#if !defined(_WIN32)
+    if (reach == Reach::everyone) return "/tmp";
+#endif
+    (void)reach;
+    return std::filesystem::temp_directory_path();
+}
+
 }  // namespace
 
-ScratchDir::ScratchDir()
-    : root_(std::filesystem::temp_directory_path() / ("onda-test-" + std::to_string(processId()) +
-                                                      "-" + std::to_string(nextScratchNumber()))) {
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
+ScratchDir::ScratchDir(Reach reach)
+    : root_(scratchParent(reach) / ("onda-test-" + std::to_string(processId()) + "-" +
+                                    std::to_string(nextScratchNumber()))) {
+    namespace fs = std::filesystem;
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+    if (reach == Reach::everyone) {
+        fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read |
+                                   fs::perms::group_exec | fs::perms::others_read |
+                                   fs::perms::others_exec);
+    }
 }
 
 ScratchDir::~ScratchDir() {
@@ -428,13 +445,37 @@ void setChildVariable(const std::string& setting) {
     ::setenv(name.c_str(), childValue(setting, std::getenv(name.c_str())).c_str(), 1);
 }
 
-// The signals that end a program by default, which the writer guards.
-constexpr int ENDING_SIGNALS[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGPIPE, SIGALRM, SIGTERM,
-                                  SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ};
+int highestSignal() {
+#if defined(SIGRTMAX)
+    return SIGRTMAX;
+#else
+    return NSIG - 1;
+#endif
+}
 
-// In the child, before it becomes `program`: what `options` ask.
+// The program as a copy that every user may run, for the runs as nobody: the
+// build may lie where nobody can enter. Made once, removed at the end.
+const std::string& reachableCopy(const std::string& program) {
+    static const ScratchDir programs(Reach::everyone);
+    static std::map<std::string, std::string> copies;
+    std::string& copy = copies[program];
+    if (copy.empty()) {
+        namespace fs = std::filesystem;
+        const fs::path made = programs.root() / fs::path(program).filename();
+        fs::copy_file(program, made, fs::copy_options::overwrite_existing);
+        fs::permissions(made, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+        copy = made.string();
+    }
+    return copy;
+}
+
+// In the child, before it becomes `program`: what `options` ask. Every signal
+// starts at its default action, and a signal that ends it leaves no core.
 void applyOptions(const RunOptions& options, int out) {
-    for (const int s : ENDING_SIGNALS) (void)::signal(s, SIG_DFL);
+    for (int s = 1; s <= highestSignal(); ++s) (void)::signal(s, SIG_DFL);
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
     if (options.ignoredSignal != 0) (void)::signal(options.ignoredSignal, SIG_IGN);
     if (options.oneStream) ::dup2(out, STDERR_FILENO);
     if (options.addressSpaceBytes != 0) {
@@ -459,6 +500,8 @@ void applyOptions(const RunOptions& options, int out) {
 pid_t startProgram(const std::string& program, const std::vector<std::string>& args,
                    const RunOptions& options, const std::vector<std::string>& environment, int out,
                    int err) {
+    const bool asNobody = options.unprivileged && ::geteuid() == 0;
+    const std::string& run = asNobody ? reachableCopy(program) : program;
     (void)std::fflush(nullptr);  // the child must not repeat buffered output
     const pid_t child = ::fork();
     if (child != 0) return child;
@@ -471,7 +514,7 @@ pid_t startProgram(const std::string& program, const std::vector<std::string>& a
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
+    ::execv(run.c_str(), argv.data());
     ::_exit(127);
 }
 

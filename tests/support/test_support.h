@@ -92,10 +92,15 @@ class TextPath : public std::filesystem::path {
 using TextPath = std::filesystem::path;
 #endif
 
+// Who may reach a scratch folder: the user alone, or every user too (for the
+// runs as nobody; on POSIX systems a 0755 folder under /tmp, whatever TMPDIR
+// says).
+enum class Reach { user, everyone };
+
 // A fresh folder under the system's temporary folder, removed at the end.
 class ScratchDir {
    public:
-    ScratchDir();
+    explicit ScratchDir(Reach reach = Reach::user);
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
@@ -120,7 +125,8 @@ struct RunOptions {
     std::uint64_t addressSpaceBytes = 0;  // 0: no limit
     std::uint64_t fileSizeBytes = 0;      // 0: no limit
     int ignoredSignal = 0;                // a signal the program starts with ignored
-    bool unprivileged = false;            // run as "nobody" when the tests run as root
+    bool unprivileged = false;            // run as "nobody" when the tests run as root, from
+                                          // a copy of the program that nobody may run
     bool oneStream = false;               // standard error into standard output
 };
 

@@ -104,10 +104,18 @@ void nameProgram(const char* name) {
     programName = name;
 }
 
+std::string shownOnOneLine(std::string text) {
+    for (char& c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) c = '?';
+    }
+    return text;
+}
+
 void printReason(const char* path, const std::string& reason, bool afterOpenLine) {
     (void)std::fflush(stdout);  // standard output's text comes first where both meet
     if (afterOpenLine && bothOnTerminal()) std::fputc('\n', stderr);
-    std::fprintf(stderr, "%s: %s: %s\n", programName, path, reason.c_str());
+    std::fprintf(stderr, "%s: %s: %s\n", programName, shownOnOneLine(path).c_str(), reason.c_str());
 }
 
 void printProgramReason(const std::string& reason) {

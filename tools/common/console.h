@@ -20,7 +20,12 @@ const char* consoleText(const message::JapaneseText& text);
 // Names the program in the reason lines that follow.
 void nameProgram(const char* name);
 
-// "PROGRAM: PATH: reason" and a line end, on standard error. After a text
+// The text with each control character shown as '?', so that it keeps to
+// one line.
+std::string shownOnOneLine(std::string text);
+
+// "PROGRAM: PATH: reason" and a line end, on standard error; control
+// characters in the path are shown as '?'. After a text
 // that leaves its line open on standard output, with both on a terminal, the
 // reason line starts on a line of its own.
 void printReason(const char* path, const std::string& reason, bool afterOpenLine = false);

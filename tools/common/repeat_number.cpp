@@ -29,12 +29,7 @@ std::optional<int> repeatNumberArgument(int argc, char** argv, int defaultValue)
     if (argc <= 3) return defaultValue;
     const std::optional<int> value = parseRepeatNumber(argv[3]);
     if (value) return value;
-    std::string shown = argv[3];
-    for (char& c : shown) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) c = '?';  // control characters
-    }
     std::puts(message::REPEAT_NUMBER_INPUT_ERROR);
-    printReason(argv[1], "repeat number \"" + shown + "\" is not a whole number");
+    printReason(argv[1], "repeat number \"" + shownOnOneLine(argv[3]) + "\" is not a whole number");
     return std::nullopt;
 }
