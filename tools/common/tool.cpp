@@ -16,6 +16,10 @@ unsigned char channelByte(double value) {
     return static_cast<unsigned char>(static_cast<int>(low < 255.0 ? low : 255.0));
 }
 
+// The input whose colour palette the note after a written output names; none
+// for a grey palette or none at all.
+const char* colourPaletteInput = nullptr;
+
 }  // namespace
 
 void printBanner(const ToolBanner& banner) {
@@ -44,6 +48,7 @@ ImagePtr readInputImage(const char* path) {
         printReason(path, bmpReadReason(cause), true);
         return nullptr;
     }
+    if (cause.colourPalette) colourPaletteInput = path;
     return owned;
 }
 
@@ -180,6 +185,12 @@ int writeOutputImage(const char* path, const Image& output) {
         std::printf("Cannot write the output file %s\n", path);
         printReason(path, bmpWriteReason(cause));
         return EXIT_REFUSED;
+    }
+    if (colourPaletteInput != nullptr) {
+        printReason(colourPaletteInput,
+                    "colour palette: each pixel is read as the red component of its colour; "
+                    "for all three, make it a 24-bit picture (" +
+                        bmpConversionAdvice("-type TrueColor") + ")");
     }
     return EXIT_RUN;
 }
