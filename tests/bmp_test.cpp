@@ -193,59 +193,6 @@ TEST(ReadBMP, ColourFileSetsAsideTheEntriesItsColourCountNames) {
     EXPECT_EQ(channelAt(*r.image, 0, 0, 2), 1);
 }
 
-// An 8-bit picture whose palette declares an entry that is not grey is read
-// as the reds of its colours, and the cause record says so. A grey palette
-// in any order, colours past the declared entries and a 24-bit picture's
-// palette say nothing.
-TEST(ReadBMP, TellsWhenAPaletteEntryIsNotGrey) {
-    const auto eightBit = [](Bytes palette, std::uint32_t colorsUsed = 0) {
-        BmpBuilder b;
-        b.width = 2;
-        b.height = 1;
-        b.colorsUsed = colorsUsed;
-        b.palette = std::move(palette);
-        b.pixels = {0, 1, 0, 0};
-        return b;
-    };
-    Bytes reversed;
-    for (int i = 255; i >= 0; --i) reversed.insert(reversed.end(), 4, std::uint8_t(i));
-    const auto greyBut = [](std::size_t byte) {
-        Bytes palette = greyPalette();
-        palette[4 * 200 + byte] ^= 1;
-        return palette;
-    };
-    Bytes corePalette(std::size_t{3} * 256, 7);
-    corePalette[3 * 255 + 1] = 8;  // the last entry's green
-    BmpBuilder core = eightBit(corePalette);
-    core.headerSize = 12;
-    BmpBuilder colour = eightBit(greyBut(0), 256);
-    colour.bitsPerPixel = 24;
-    colour.pixels.assign(8, 3);
-    const struct {
-        const char* name;
-        BmpBuilder file;
-        bool colourPalette;
-    } cases[] = {
-        {"grey", eightBit(greyPalette()), false},
-        {"grey, in reverse", eightBit(reversed), false},
-        {"blue differs", eightBit(greyBut(0)), true},
-        {"green differs", eightBit(greyBut(1)), true},
-        {"red differs", eightBit(greyBut(2)), true},
-        {"reserved byte differs", eightBit(greyBut(3)), false},
-        {"colour past the declared entries", eightBit({1, 1, 1, 0, 2, 2, 2, 0, 1, 2, 3, 0}, 2),
-         false},
-        {"colour as the last declared entry", eightBit({1, 1, 1, 0, 2, 2, 2, 0, 1, 2, 3, 0}, 3),
-         true},
-        {"core header", core, true},
-        {"24 bits", colour, false},
-    };
-    for (const auto& c : cases) {
-        const ReadResult r = readBytes(c.file.bytes());
-        ASSERT_EQ(r.status, BMP_OK) << c.name;
-        EXPECT_EQ(r.cause.colourPalette, c.colourPalette) << c.name;
-    }
-}
-
 // The rows start at the pixel data offset when it lies beyond the palette's
 // end (1078 here), right after the palette otherwise.
 TEST(ReadBMP, PixelsStartAtTheOffsetBeyondThePalette) {

@@ -282,7 +282,8 @@ std::vector<HostileCase> hostileCases() {
                      changed(greyInfo(8, 8),
                              [](BmpBuilder& b) {
                                  b.colorsUsed = 2;
-                                 b.palette.resize(8);
+                                 b.palette.resize(12);  // a colour past the entries declared
+                                 b.palette[8] = 9;
                              }),
                      Outcome::Runs, 8, 8});
     // An 8-bit picture with a colour palette runs with its note; a grey
@@ -303,7 +304,7 @@ std::vector<HostileCase> hostileCases() {
                      changed(colourInfo(4, 4),
                              [](BmpBuilder& b) {
                                  b.colorsUsed = 3;
-                                 b.palette.assign(12, 1);
+                                 b.palette = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0};
                              }),
                      Outcome::Runs, 4, 4});
     return cases;

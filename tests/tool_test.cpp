@@ -104,47 +104,6 @@ TEST(SizeRule, RefusesZeroAndIndivisibleSides) {
     }
 }
 
-// A picture is cropped to the largest size the levels halve; where no crop
-// can do, the reason gives the levels its shorter side takes. A transform
-// is never cropped: the reason gives the levels its size takes as it is.
-TEST(SizeRule, AdviceEndsTheReason) {
-    const auto crop = [](const std::string& size) {
-        const std::string command =
-            " IN -crop " + size + "+0+0 +repage -compress none BMP3:OUT.bmp";
-        return ": crop to " + size + " (ImageMagick: convert" + command +
-               "; GraphicsMagick: gm convert" + command + ")";
-    };
-    const std::string repeat =
-        "; give the repeat number the transform was made with: this size takes ";
-    const struct {
-        int width, height, levels;
-        SizeAdvice advice;
-        std::string text;
-    } cases[] = {
-        {641, 479, 2, SIZE_ADVICE_CROP, crop("640x476")},
-        {6, 4, 2, SIZE_ADVICE_CROP, crop("4x4")},
-        {8, 9, 3, SIZE_ADVICE_CROP, crop("8x8")},
-        {9, 8, 3, SIZE_ADVICE_CROP, crop("8x8")},
-        {4, 12, 3, SIZE_ADVICE_CROP, "; a side of 4 pixels takes at most 2 levels"},
-        {100, 3, 2, SIZE_ADVICE_CROP, "; a side of 3 pixels takes at most 1 level"},
-        {1, 8, 1, SIZE_ADVICE_CROP, "; a side of 1 pixel takes no level"},
-        {640, 476, 31, SIZE_ADVICE_CROP, "; a side of 476 pixels takes at most 8 levels"},
-        {1 << 30, 1 << 30, INT_MAX, SIZE_ADVICE_CROP,
-         "; a side of 1073741824 pixels takes at most 30 levels"},
-        {0, 4, 2, SIZE_ADVICE_CROP, ""},
-        {4, 0, 2, SIZE_ADVICE_REPEAT_NUMBER, ""},
-        {641, 479, 2, SIZE_ADVICE_REPEAT_NUMBER, repeat + "no level"},
-        {640, 476, 3, SIZE_ADVICE_REPEAT_NUMBER, repeat + "at most 2 levels"},
-        {96, 64, 6, SIZE_ADVICE_REPEAT_NUMBER, repeat + "at most 5 levels"},
-        {64, 96, 6, SIZE_ADVICE_REPEAT_NUMBER, repeat + "at most 5 levels"},
-        {2, 6, 31, SIZE_ADVICE_REPEAT_NUMBER, repeat + "at most 1 level"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(sizeAdvice(c.width, c.height, c.levels, c.advice), c.text)
-            << c.width << "x" << c.height << " at " << c.levels;
-    }
-}
-
 TEST(SizeRule, ApproximationCornerOfTheLevels) {
     const struct {
         int levels, width, height;
