@@ -293,13 +293,14 @@ std::vector<HostileCase> hostileCases() {
     cases.push_back({"grey palette in reverse",
                      changed(greyInfo(8, 8), [&](BmpBuilder& b) { b.palette = reversed; }),
                      Outcome::Runs, 8, 8});
-    cases.push_back({"colour palette",
-                     changed(greyInfo(8, 8), [](BmpBuilder& b) { b.palette[4 * 77] = 0; }),
-                     Outcome::Runs, 8, 8,
-                     "colour palette: each pixel is read as the red component of its colour; "
-                     "for all three, make it a 24-bit picture" +
-                         conversionAdvice("-type TrueColor "),
-                     true});
+    cases.push_back(
+        {"colour palette",
+         changed(greyInfo(8, 8), [](BmpBuilder& b) { b.palette[std::size_t{4} * 77] = 0; }),
+         Outcome::Runs, 8, 8,
+         "colour palette: each pixel is read as the red component of its colour; "
+         "for all three, make it a 24-bit picture" +
+             conversionAdvice("-type TrueColor "),
+         true});
     cases.push_back({"24 bits with a palette",
                      changed(colourInfo(4, 4),
                              [](BmpBuilder& b) {

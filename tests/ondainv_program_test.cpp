@@ -202,10 +202,10 @@ TEST(Ondainv, SizesTheLevelsCannotHalveAreRefusedByBothPrograms) {
             EXPECT_EQ(r.exitStatus, 1) << program.name << " " << size;
             EXPECT_EQ(r.out, program.banner + "Image size " + size +
                                  " cannot be transformed: " + c.rule.first + ".\n");
-            const std::string& advice =
-                std::string(program.name) == "ondainv" ? c.invAdvice : c.fwdAdvice;
-            EXPECT_EQ(r.err, std::string(program.name) + ": " + in.string() + ": size " + size +
-                                 "; " + c.rule.second + advice + "\n");
+            std::string line = std::string(program.name) + ": " + in.string() + ": size " + size;
+            line += "; " + c.rule.second;
+            line += std::string(program.name) == "ondainv" ? c.invAdvice : c.fwdAdvice;
+            EXPECT_EQ(r.err, line + "\n");
             EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
         }
     }
