@@ -45,7 +45,8 @@ enum BmpReadKind {
     BMP_FAULT_PALETTE_CUT,      // value: the entry the file ends in (from 1), other: the length
     BMP_FAULT_NEGATIVE_WIDTH,   // value: the width
     BMP_FAULT_TOP_DOWN,    // value: width, other: the height, negative for rows stored top-down
-    BMP_FAULT_TOO_LARGE,   // value: width, other: height, beyond the image model's limit
+    BMP_FAULT_TOO_LARGE,   // value: width, other: height, beyond the image model's limit;
+                           // bitsPerPixel: the file's
     BMP_FAULT_NO_MEMORY,   // value: width, other: height
     BMP_FAULT_PIXELS_CUT,  // value: the stored row the file ends in (from 1), other: rows
 };
@@ -55,6 +56,11 @@ struct BmpReadCause {
     std::int64_t value = 0;
     std::int64_t other = 0;
     int error = 0;  // errno of the failed open or read
+    int bitsPerPixel = 0;
+    // An 8-bit picture was read whose palette, among the entries the file
+    // declares, has a colour that is not grey: its pixels hold the red
+    // components alone.
+    bool colourPalette = false;
 };
 
 // Reads a BMP file. On BMP_OK, and on BMP_BAD_PIXELS when the pixel rows end
@@ -73,6 +79,13 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause = nullpt
 // One English sentence naming the cause and what the reader takes instead,
 // for the reason line of a refusal.
 std::string bmpReadReason(const BmpReadCause& cause);
+
+// The commands that make of a picture IN a file OUT.bmp the reader reads,
+// with `options` (none, or some separated by spaces) before the output's:
+// "ImageMagick: convert IN OPTIONS -compress none BMP3:OUT.bmp; GraphicsMagick:
+// gm convert IN OPTIONS -compress none BMP3:OUT.bmp". BMP3: gives the 40-byte
+// header, and -compress none keeps grey and palette pictures from RLE8.
+std::string bmpConversionAdvice(const std::string& options);
 
 // Little-endian fields: 1, or 0 when a byte cannot be read (the target is
 // then unchanged).

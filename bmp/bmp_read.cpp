@@ -34,7 +34,8 @@
 // to a multiple of 4.
 // An 8-bit pixel is a palette index; a 24-bit pixel is blue, green, red. An
 // 8-bit picture keeps the red component of its palette colours, which is the
-// grey level for a grey palette.
+// grey level for a grey palette; the cause record tells the caller when an
+// entry the file declares is not grey.
 //
 // The reader never trusts a count from the file to index memory: the palette
 // table has 256 entries and longer palettes are refused; entries the file does
@@ -112,8 +113,8 @@ bool readInfoHeader(std::FILE* stream, Header& header) {
 
 // Palette entries are stored blue, green, red (and a reserved byte after an
 // info header). Entries past `length` stay black. Returns the number of
-// entries read whole.
-int readPalette(std::FILE* stream, int length, int entryBytes, Reds& reds) {
+// entries read whole; `colour` tells whether one of them is not grey.
+int readPalette(std::FILE* stream, int length, int entryBytes, Reds& reds, bool& colour) {
     for (int i = 0; i < length; ++i) {
         std::array<unsigned char, 4> entry{};
         if (std::fread(entry.data(), 1, std::size_t(entryBytes), stream) !=
@@ -121,6 +122,7 @@ int readPalette(std::FILE* stream, int length, int entryBytes, Reds& reds) {
             return i;
         }
         reds[std::size_t(i)] = entry[2];
+        colour = colour || entry[0] != entry[2] || entry[1] != entry[2];
     }
     return length;
 }
@@ -185,6 +187,17 @@ int noImageFault(const Header& header) {
     const std::int64_t rowBytes = std::int64_t{header.width} * (header.bitsPerPixel / 8);
     const bool fits = rowBytes == 0 || header.height <= (IMAGE_BYTE_LIMIT - 1) / rowBytes;
     return fits ? BMP_FAULT_NO_MEMORY : BMP_FAULT_TOO_LARGE;
+}
+
+// The largest picture the image model holds that a crop of a width x height
+// picture of `bytesPerPixel` bytes a pixel can make: the full width where one
+// row fits, and as many rows as fit.
+std::string largestFittingSize(std::int64_t width, std::int64_t height, int bytesPerPixel) {
+    const std::int64_t most = IMAGE_BYTE_LIMIT - 1;
+    const std::int64_t fittingWidth = std::min(width, most / bytesPerPixel);
+    const std::int64_t rowBytes = std::max<std::int64_t>(fittingWidth * bytesPerPixel, 1);
+    const std::int64_t fittingHeight = std::min(height, most / rowBytes);
+    return std::to_string(fittingWidth) + "x" + std::to_string(fittingHeight);
 }
 
 const char* compressionName(std::int64_t code) {
@@ -304,8 +317,9 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     const int paletteLength =
         header.colorsUsed != 0 ? header.colorsUsed : countOfDIBColorEntries(header.bitsPerPixel);
     Reds reds{};
+    bool colourPalette = false;
     const int entryBytes = core ? 3 : 4;
-    const int entries = readPalette(stream, paletteLength, entryBytes, reds);
+    const int entries = readPalette(stream, paletteLength, entryBytes, reds, colourPalette);
     if (entries < paletteLength) {
         return refused(BMP_BAD_HEADER, BMP_FAULT_PALETTE_CUT, entries + 1, paletteLength);
     }
@@ -315,18 +329,30 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
 
     Image* created = createImage(header.width, header.height, header.bitsPerPixel);
     if (created == nullptr) {
-        return refused(BMP_NO_IMAGE, noImageFault(header), header.width, header.height);
+        const int status = refused(BMP_NO_IMAGE, noImageFault(header), header.width, header.height);
+        if (cause != nullptr) cause->bitsPerPixel = header.bitsPerPixel;
+        return status;
     }
     *image = created;
     const int shortRow = readPixelRows(stream, created, gap, reds);
     if (shortRow != 0)
         return refused(BMP_BAD_PIXELS, BMP_FAULT_PIXELS_CUT, shortRow, created->height);
+    if (cause != nullptr) cause->colourPalette = colourPalette && created->depth == 8;
     return BMP_OK;
+}
+
+std::string bmpConversionAdvice(const std::string& options) {
+    const std::string command =
+        " IN " + (options.empty() ? "" : options + " ") + "-compress none BMP3:OUT.bmp";
+    return "ImageMagick: convert" + command + "; GraphicsMagick: gm convert" + command;
 }
 
 std::string bmpReadReason(const BmpReadCause& cause) {
     const long long value = cause.value;
     const long long other = cause.other;
+    // Where a conversion makes a file the reader reads, the reason ends with it.
+    const std::string converted = " (" + bmpConversionAdvice("") + ")";
+    const std::string trueColour = " (" + bmpConversionAdvice("-type TrueColor") + ")";
     switch (cause.kind) {
         case BMP_FAULT_NONE: return "read";
         case BMP_FAULT_CANNOT_OPEN:
@@ -342,19 +368,29 @@ std::string bmpReadReason(const BmpReadCause& cause) {
         case BMP_FAULT_FILE_HEADER_CUT: return "file ends inside the 14-byte file header";
         case BMP_FAULT_HEADER_SIZE:
             return formatted(
-                "bitmap header of %lld bytes; only the 12-byte and 40-byte headers are read "
-                "(ImageMagick: convert IN -compress none BMP3:OUT.bmp, with -type TrueColor for "
-                "16 colours or fewer, which it may store with 4 or 1 bits per pixel)",
-                value);
+                       "bitmap header of %lld bytes; only the 12-byte and 40-byte headers "
+                       "are read (",
+                       value) +
+                   bmpConversionAdvice("") +
+                   "; with -type TrueColor before -compress for 16 colours or fewer, which they "
+                   "may store with 4 or 1 bits per pixel)";
         case BMP_FAULT_HEADER_CUT:
             if (value == 0) return "file ends inside the bitmap header's size field";
             return formatted("file ends inside the %lld-byte bitmap header", value);
-        case BMP_FAULT_BITS:
+        case BMP_FAULT_BITS: {
+            // Fewer than 8 bits hold a palette too small for 8 bits to be
+            // written again; 16 and 32 bits become 24 by themselves.
+            const std::string advice = value < 8 && value > 0       ? trueColour
+                                       : value == 16 || value == 32 ? converted
+                                                                    : "";
             return formatted("%lld %s per pixel; only 8-bit (palette) and 24-bit pictures are read",
-                             value, value == 1 ? "bit" : "bits");
-        case BMP_FAULT_COMPRESSION:
+                             value, value == 1 ? "bit" : "bits") +
+                   advice;
+        }
+        case BMP_FAULT_COMPRESSION:  // of an 8-bit or a 24-bit picture
             return formatted("compression %s (%lld); only uncompressed pictures are read",
-                             compressionName(value), value);
+                             compressionName(value), value) +
+                   converted;
         case BMP_FAULT_COLOURS_USED:
             return formatted("%lld colours used; a palette holds at most 256", value);
         case BMP_FAULT_PALETTE_CUT:
@@ -363,11 +399,18 @@ std::string bmpReadReason(const BmpReadCause& cause) {
             return formatted("width %lld; a width cannot be negative", value);
         case BMP_FAULT_TOP_DOWN:
             return formatted("rows stored top-down (height %lld); only bottom-up pictures are read",
-                             other);
-        case BMP_FAULT_TOO_LARGE:
+                             other) +
+                   converted;
+        case BMP_FAULT_TOO_LARGE: {
+            const int bytesPerPixel = cause.bitsPerPixel == 24 ? 3 : 1;
+            const std::string fitting = largestFittingSize(value, other, bytesPerPixel);
             return formatted(
-                "picture of %lldx%lld pixels; a picture must hold less than 2 GiB of pixels", value,
-                other);
+                       "picture of %lldx%lld pixels; a picture must hold less than 2 GiB of pixels",
+                       value, other) +
+                   ": at most " + fitting + " fits (" +
+                   bmpConversionAdvice("-crop " + fitting + "+0+0 +repage") + "; or -resize " +
+                   fitting + " in place of the crop, to keep the whole picture smaller)";
+        }
         case BMP_FAULT_NO_MEMORY:
             return formatted("no memory for a picture of %lldx%lld pixels", value, other);
         case BMP_FAULT_PIXELS_CUT:

@@ -3,8 +3,9 @@
 # a C++17 compiler, CMake, GoogleTest and Google Benchmark, clang with its
 # libFuzzer runtime for scripts/fuzz.sh, clang-format, clang-tidy (14, as
 # Debian 12 ships them) and cppcheck for scripts/lint.sh, setfacl (acl) for the
-# tests of access lists, and ImageMagick for the test of the README's recipe
-# (without its recommended packages).
+# tests of access lists, and ImageMagick and GraphicsMagick for the test that
+# follows the programs' advice and for scripts/check-readme.sh (without their
+# recommended packages).
 set -euo pipefail
 missing=()
 command -v g++ >/dev/null || missing+=(g++)
@@ -28,6 +29,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update
   $sudo apt-get install -y "${missing[@]}"
 fi
-# ImageMagick's own command, not any other `convert` on the PATH.
-[ -x /usr/bin/convert ] || command -v magick >/dev/null ||
-  "$(dirname "$0")/install-packages.sh" imagemagick
+# ImageMagick's own command, not any other `convert` on the PATH: the one
+# scripts/check-readme.sh runs.
+converters=()
+[ -x /usr/bin/convert ] || converters+=(imagemagick)
+[ -x /usr/bin/gm ] || converters+=(graphicsmagick)
+[ ${#converters[@]} -eq 0 ] || "$(dirname "$0")/install-packages.sh" "${converters[@]}"

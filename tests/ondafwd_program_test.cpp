@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -117,64 +118,190 @@ TEST(Ondafwd, ColourPictureTransformsEveryChannelAndReportsOnce) {
     EXPECT_EQ(channelAt(*owned, 3, 3, 2), 128);
 }
 
-// ImageMagick's command, by its path: not whatever `convert` comes first on
-// the PATH, as other programs take the name too. None when it is not there.
-std::string imageMagick() {
-    for (const char* command : {"/usr/bin/magick", "/usr/local/bin/magick", "/usr/bin/convert"})
-        if (fs::exists(command)) return command;
-    return "";
+// A colour palette is read as the reds of its colours: the run writes what
+// the same picture with those reds as a grey palette gives, the same console
+// text, and one note on standard error.
+TEST(Ondafwd, ColourPaletteIsReadAsItsRedsWithANote) {
+    ScratchDir dir;
+    BmpBuilder grey;
+    grey.width = 4;
+    grey.height = 4;
+    grey.colorsUsed = 16;
+    for (int i = 0; i < 16; ++i) {
+        grey.palette.insert(grey.palette.end(), 4, std::uint8_t(16 * i));
+        grey.pixels.push_back(std::uint8_t(15 - i));
+    }
+    BmpBuilder colour = grey;
+    for (std::size_t i = 0; i < 16; ++i) colour.palette[4 * i + 1] = std::uint8_t(3 * i);
+    writeFileBytes(dir.path("grey.bmp"), grey.bytes());
+    writeFileBytes(dir.path("colour.bmp"), colour.bytes());
+    const RunResult fromGrey = ondafwd({dir.path("grey.bmp"), dir.path("grey-out.bmp")});
+    const RunResult r = ondafwd({dir.path("colour.bmp"), dir.path("out.bmp")});
+    EXPECT_EQ(fromGrey.err, "");
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, fromGrey.out);
+    EXPECT_EQ(r.err, "ondafwd: " + dir.path("colour.bmp").string() +
+                         ": colour palette: each pixel is read as the red component of its "
+                         "colour; for all three, make it a 24-bit picture" +
+                         conversionAdvice("-type TrueColor ") + "\n");
+    EXPECT_EQ(readFileBytes(dir.path("out.bmp")), readFileBytes(dir.path("grey-out.bmp")));
+    // A refused run has its reason alone.
+    const RunResult refused = ondafwd({dir.path("colour.bmp"), dir.path("refused.bmp"), "3"});
+    EXPECT_EQ(refused.err, "ondafwd: " + dir.path("colour.bmp").string() +
+                               ": size 4x4; width and height must be positive multiples of 8 for "
+                               "the levels asked; a side of 4 pixels takes at most 2 levels\n");
 }
 
-// The README's recipe for ImageMagick files: a grey and a colour photograph
-// converted as they are, a picture of 16 colours in true colour, each read
-// with the pixels it had. Without true colour ImageMagick writes the 16
-// colours with 4 bits per pixel, which is refused.
+// The converters the advice names, by their paths: not whatever `convert`
+// comes first on the PATH, as other programs take the name too. A converter
+// that is not installed has no path.
+struct Converter {
+    const char* name;    // as the reason line names it, before the command
+    const char* prefix;  // the command's first words there
+    std::string path;
+};
+
+std::vector<Converter> converters() {
+    std::vector<Converter> found = {{"ImageMagick", "convert", ""},
+                                    {"GraphicsMagick", "gm convert", ""}};
+    for (const char* command : {"/usr/bin/magick", "/usr/local/bin/magick", "/usr/bin/convert"}) {
+        if (found[0].path.empty() && fs::exists(command)) found[0].path = command;
+    }
+    if (fs::exists("/usr/bin/gm")) found[1].path = "/usr/bin/gm convert";
+    return found;
+}
+
+// The words of a text, split at blanks.
+std::vector<std::string> wordsOf(const std::string& text) {
+    std::istringstream stream(text);
+    std::vector<std::string> words;
+    for (std::string word; stream >> word;) words.push_back(word);
+    return words;
+}
+
+// Runs the converter's command of a reason line on `in`, writing `out`:
+// the words after "NAME: PREFIX" up to the next ";" or ")", with IN and
+// BMP3:OUT.bmp standing for the files. False when the line names none.
+bool followAdvice(const Converter& converter, const std::string& reason, const TextPath& in,
+                  const TextPath& out) {
+    const std::string start = std::string(converter.name) + ": " + converter.prefix + " ";
+    const std::size_t from = reason.find(start);
+    if (from == std::string::npos) return false;
+    const std::size_t to = reason.find_first_of(";)", from);
+    std::vector<std::string> args = wordsOf(converter.path);
+    for (const std::string& word :
+         wordsOf(reason.substr(from + start.size(), to - from - start.size()))) {
+        args.push_back(word == "IN"             ? in.string()
+                       : word == "BMP3:OUT.bmp" ? "BMP3:" + out.string()
+                                                : word);
+    }
+    const std::string program = args.front();
+    args.erase(args.begin());
+    return runProgram(program, args).exitStatus == 0;
+}
+
+// The README's recipe for ImageMagick files, then the advice of every refusal
+// a conversion fixes, followed with each converter installed: a refusal or a
+// note's advice, run as written, makes a file the program takes, until the
+// run is quiet. A grey and a colour photograph are converted as they are and
+// read with the pixels they had. Without true colour the converters write a
+// picture of 16 colours with 4 bits per pixel, whose refusal advises it.
 TEST(Ondafwd, ReadsWhatTheImageMagickRecipeWrites) {
 #ifdef _WIN32
     GTEST_SKIP() << "the recipe is checked where ImageMagick runs, on the build machine";
 #else
-    const std::string convert = imageMagick();
-    if (convert.empty()) GTEST_SKIP() << "ImageMagick is not installed (Debian: imagemagick)";
+    std::vector<Converter> installed;
+    for (const Converter& c : converters())
+        if (!c.path.empty()) installed.push_back(c);
+    if (installed.empty()) {
+        GTEST_SKIP() << "neither ImageMagick nor GraphicsMagick is installed (Debian: "
+                        "imagemagick, graphicsmagick)";
+    }
     ScratchDir dir;
     // 16 squares of 16 x 16 pixels, each of its own colour.
     writeFileBytes(dir.path("sixteen.bmp"), colourBmp(64, 64, [](int x, int y, int c) {
                        const int square = x / 16 + 4 * (y / 16);
                        return (square * (c == 0 ? 17 : c == 1 ? 238 : 85)) % 256;
                    }));
-    const std::vector<std::string> recipe = {"-compress", "none"};
-    const std::vector<std::string> trueColour = {"-compress", "none", "-type", "TrueColor"};
+    writeFileBytes(dir.path("grey641.bmp"),
+                   greyBmp(641, 479, [](int x, int y) { return (x * 7 + y * 3) % 256; }));
+    writeFileBytes(dir.path("colour641.bmp"), colourBmp(641, 479, [](int x, int y, int c) {
+                       return (x * (c + 1) + y * 5) % 256;
+                   }));
+    const std::string suite = ONDA_TEST_DATA_DIR "/bmpsuite/";
+    const std::vector<std::string> none, recipe = {"-compress", "none", "BMP3:"};
     const struct {
-        std::string original, picture;  // the original BMP, the user's picture made from it
-        const std::vector<std::string>& options;
-        const char* refusal;  // the reason, or none when the file is read
+        std::string original;                // a BMP file
+        std::string picture;                 // the user's picture made from it, if any
+        std::vector<std::string> converted;  // its conversion (ending in the output's format
+                                             // prefix), none: the file as it is
+        const char* program;
+        const char* levels;
+        int advice;         // the pieces of advice followed until the run is quiet
+        int width, height;  // of the file at last
     } cases[] = {
-        {ONDA_SAMPLES_DIR "/camera.bmp", "camera.png", recipe, nullptr},
-        {ONDA_SAMPLES_DIR "/astronaut.bmp", "astronaut.png", recipe, nullptr},
-        {dir.path("sixteen.bmp"), "sixteen.gif", trueColour, nullptr},
-        {dir.path("sixteen.bmp"), "sixteen.gif", recipe,
-         "4 bits per pixel; only 8-bit (palette) and 24-bit pictures are read"},
+        {ONDA_SAMPLES_DIR "/camera.bmp", "camera.png", recipe, ONDAFWD_PATH, "2", 0, 512, 512},
+        {ONDA_SAMPLES_DIR "/astronaut.bmp", "astronaut.png", recipe, ONDAFWD_PATH, "2", 0, 512,
+         512},
+        {ONDA_SAMPLES_DIR "/camera.bmp", "camera.png", {"BMP:"}, ONDAFWD_PATH, "2", 1, 512, 512},
+        {ONDA_SAMPLES_DIR "/camera.bmp", "camera.png", {"BMP3:"}, ONDAFWD_PATH, "2", 1, 512, 512},
+        {dir.path("sixteen.bmp"), "sixteen.gif", recipe, ONDAFWD_PATH, "2", 1, 64, 64},
+        {suite + "g/pal1.bmp", "", none, ONDAFWD_PATH, "0", 1, 127, 64},
+        {suite + "g/pal4rle.bmp", "", none, ONDAFWD_PATH, "0", 1, 127, 64},
+        {suite + "g/rgb16.bmp", "", none, ONDAFWD_PATH, "0", 1, 127, 64},
+        {suite + "g/rgb32.bmp", "", none, ONDAFWD_PATH, "0", 1, 127, 64},
+        {suite + "q/rgba32.bmp", "", none, ONDAFWD_PATH, "0", 1, 127, 64},
+        {suite + "g/pal8topdown.bmp", "", none, ONDAFWD_PATH, "0", 2, 127, 64},
+        {suite + "g/pal8rle.bmp", "", none, ONDAFWD_PATH, "0", 2, 127, 64},
+        {suite + "g/pal8.bmp", "", none, ONDAINV_PATH, "0", 1, 127, 64},
+        {dir.path("grey641.bmp"), "", none, ONDAFWD_PATH, "2", 1, 640, 476},
+        {dir.path("colour641.bmp"), "", none, ONDASPLIT_PATH, "2", 1, 640, 476},
     };
-    const TextPath converted = dir.path("converted.bmp");
-    for (const auto& c : cases) {
-        const TextPath picture = dir.path(c.picture);
-        ASSERT_EQ(runProgram(convert, {c.original, picture}).exitStatus, 0) << c.picture;
-        std::vector<std::string> args = {picture};
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back("BMP3:" + converted.string());
-        ASSERT_EQ(runProgram(convert, args).exitStatus, 0) << c.picture;
-
-        const RunResult r = ondafwd({converted, dir.path("out.bmp")});
-        if (c.refusal != nullptr) {
-            EXPECT_EQ(r.exitStatus, 1) << c.picture;
-            EXPECT_EQ(r.out, BANNER + message::CANNOT_READ_IMAGE.cp932) << c.picture;
-            EXPECT_EQ(r.err, "ondafwd: " + converted.string() + ": " + c.refusal + "\n");
-            continue;
+    for (const Converter& converter : installed) {
+        for (const auto& c : cases) {
+            const std::string what = std::string(converter.name) + ", " + c.original + " " +
+                                     c.picture + " to " + c.program + " " + c.levels;
+            std::vector<std::string> words = wordsOf(converter.path);
+            const std::string program = words.front();
+            words.erase(words.begin());
+            TextPath in = c.original;
+            if (!c.picture.empty()) {
+                std::vector<std::string> args = words;
+                args.insert(args.end(), {c.original, dir.path(c.picture)});
+                ASSERT_EQ(runProgram(program, args).exitStatus, 0) << what;
+                args = words;
+                args.push_back(dir.path(c.picture));
+                args.insert(args.end(), c.converted.begin(), c.converted.end() - 1);
+                args.push_back(c.converted.back() + dir.path("converted.bmp").string());
+                ASSERT_EQ(runProgram(program, args).exitStatus, 0) << what;
+                in = dir.path("converted.bmp");
+            }
+            int followed = 0;
+            RunResult r = runProgram(c.program, {in, dir.path("out.bmp"), c.levels});
+            for (; !r.err.empty() && followed < 3; ++followed) {
+                const TextPath next = dir.path("advised" + std::to_string(followed) + ".bmp");
+                ASSERT_TRUE(followAdvice(converter, r.err, in, next)) << what << ": " << r.err;
+                in = next;
+                r = runProgram(c.program, {in, dir.path("out.bmp"), c.levels});
+            }
+            EXPECT_EQ(r.exitStatus, 0) << what << ": " << r.err;
+            EXPECT_EQ(r.err, "") << what;
+            EXPECT_EQ(followed, c.advice) << what;
+            Image* read = nullptr;
+            ASSERT_EQ(readBMPfile(in.c_str(), &read), BMP_OK) << what;
+            const ImagePtr image(read);
+            EXPECT_EQ(image->width, c.width) << what;
+            EXPECT_EQ(image->height, c.height) << what;
+            if (c.advice == 0) {
+                // The recipe brings the photographs with the pixels they had.
+                const RunResult fromOriginal =
+                    runProgram(ONDAFWD_PATH, {c.original, dir.path("expected.bmp")});
+                EXPECT_EQ(maskAddresses(r.out), maskAddresses(fromOriginal.out)) << what;
+                EXPECT_EQ(readFileBytes(dir.path("out.bmp")),
+                          readFileBytes(dir.path("expected.bmp")))
+                    << what;
+            }
         }
-        const RunResult fromOriginal = ondafwd({c.original, dir.path("expected.bmp")});
-        EXPECT_EQ(r.exitStatus, 0) << c.picture << ": " << r.err;
-        EXPECT_EQ(r.out, fromOriginal.out) << c.picture;
-        EXPECT_EQ(readFileBytes(dir.path("out.bmp")), readFileBytes(dir.path("expected.bmp")))
-            << c.picture;
     }
 #endif
 }

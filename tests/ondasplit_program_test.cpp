@@ -109,15 +109,23 @@ TEST(Ondasplit, RepeatNumberAboveTwoIsRefused) {
     }
 }
 
-// One level needs even sides, two levels (and 0 or less) multiples of 4.
+// One level needs even sides, two levels (and 0 or less) multiples of 4. The
+// reason advises a crop, or one level where the shorter side has too few
+// pixels for two.
 TEST(Ondasplit, SizesTheBlocksCannotCoverAreRefused) {
+    const auto crop = [](const std::string& size) {
+        return ": crop to " + size + conversionAdvice("-crop " + size + "+0+0 +repage ");
+    };
+    const std::string twoPixels = "; a side of 2 pixels takes at most 1 level";
     const struct {
         int width, height, depth;
-        std::string repeat, multiple;
+        std::string repeat, multiple, advice;
     } cases[] = {
-        {3, 4, 8, "1", "2"},  {4, 5, 24, "1", "2"}, {6, 4, 8, "2", "4"},  {4, 6, 24, "2", "4"},
-        {2, 2, 8, "2", "4"},  {2, 4, 8, "0", "4"},  {6, 8, 8, "-1", "4"}, {0, 4, 8, "1", "2"},
-        {4, 0, 24, "2", "4"}, {0, 0, 8, "1", "2"},
+        {3, 4, 8, "1", "2", crop("2x4")},  {4, 5, 24, "1", "2", crop("4x4")},
+        {6, 4, 8, "2", "4", crop("4x4")},  {4, 6, 24, "2", "4", crop("4x4")},
+        {2, 2, 8, "2", "4", twoPixels},    {2, 4, 8, "0", "4", twoPixels},
+        {6, 8, 8, "-1", "4", crop("4x8")}, {0, 4, 8, "1", "2", ""},
+        {4, 0, 24, "2", "4", ""},          {0, 0, 8, "1", "2", ""},
     };
     ScratchDir dir;
     for (const auto& c : cases) {
@@ -131,6 +139,10 @@ TEST(Ondasplit, SizesTheBlocksCannotCoverAreRefused) {
                       std::to_string(c.width) + "x" + std::to_string(c.height) +
                       " cannot be transformed: width and height must be positive multiples of " +
                       c.multiple + ".\n");
+        EXPECT_EQ(r.err, "ondasplit: " + dir.path("in.bmp").string() + ": size " +
+                             std::to_string(c.width) + "x" + std::to_string(c.height) +
+                             "; width and height must be positive multiples of " + c.multiple +
+                             " for the levels asked" + c.advice + "\n");
         EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
     }
 }

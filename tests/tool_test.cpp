@@ -84,21 +84,24 @@ TEST(SizeRule, MultipleOfTwoToTheLevels) {
 
 TEST(SizeRule, RefusesZeroAndIndivisibleSides) {
     const struct {
-        int width, height;
-        std::int64_t multiple;
+        int width, height, levels;
         bool ok;
     } cases[] = {
-        {8, 4, 4, true},
-        {8, 4, 8, false},
-        {6, 8, 4, false},
-        {0, 8, 1, false},
-        {8, 0, 2, false},
-        {1, 1, 1, true},
-        {2, 2, std::int64_t{1} << 31, false},
+        {8, 4, 2, true},
+        {8, 4, 3, false},
+        {6, 8, 2, false},
+        {0, 8, 0, false},
+        {8, 0, 1, false},
+        {1, 1, 0, true},
+        {1, 1, -4, true},
+        {2, 2, 31, false},
+        {1 << 30, 1 << 30, 30, true},
+        {1 << 30, 1 << 30, 31, false},
     };
     for (const auto& c : cases) {
         Image image{c.width, c.height, 8, nullptr};
-        EXPECT_EQ(checkImageSize(image, c.multiple, "in.bmp"), c.ok) << c.width << "x" << c.height;
+        EXPECT_EQ(checkImageSizeForLevels(image, c.levels, "in.bmp", SIZE_ADVICE_CROP), c.ok)
+            << c.width << "x" << c.height << " at " << c.levels;
     }
 }
 

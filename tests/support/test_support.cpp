@@ -724,6 +724,11 @@ std::string kindLine(int depth, const std::string& path) {
     return line;
 }
 
+std::string conversionAdvice(const std::string& options) {
+    const std::string command = " IN " + options + "-compress none BMP3:OUT.bmp";
+    return " (ImageMagick: convert" + command + "; GraphicsMagick: gm convert" + command + ")";
+}
+
 std::string bannerOf(const char* title, const message::JapaneseText& product) {
     return std::string(title) + "\n" + product.cp932 + "\n" + message::MAKERS_NOTICE + "\n";
 }

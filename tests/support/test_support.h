@@ -235,6 +235,12 @@ std::string kindLine(int depth, const std::string& path);
 // The texts every program prints; the Japanese ones in their CP932 bytes.
 std::string bannerOf(const char* title, const message::JapaneseText& product);
 
+// The advice that ends the reason of a refusal a conversion fixes, written
+// out: " (ImageMagick: convert IN OPTIONS-compress none BMP3:OUT.bmp;
+// GraphicsMagick: gm convert IN OPTIONS-compress none BMP3:OUT.bmp)", where
+// `options` is empty or ends with a blank.
+std::string conversionAdvice(const std::string& options);
+
 // True when this build runs under AddressSanitizer, which cannot work inside
 // an address-space limit.
 bool underAddressSanitizer();

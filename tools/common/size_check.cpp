@@ -1,40 +1,75 @@
 #include "size_check.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <string>
 
+#include "bmp.h"
 #include "console.h"
 #include "plane.h"
+
+namespace {
+
+// "no level", "at most 1 level", "at most N levels".
+std::string mostLevels(int levels) {
+    if (levels == 0) return "no level";
+    return "at most " + std::to_string(levels) + (levels == 1 ? " level" : " levels");
+}
+
+// The levels a side of `side` pixels can take, cropped: floor(log2(side)).
+int levelsForSide(int side) {
+    int levels = 0;
+    while (side >> (levels + 1) != 0) ++levels;
+    return levels;
+}
+
+// The levels a side takes as it is: how often 2 divides it.
+int levelsDividing(int side) {
+    int levels = 0;
+    while ((side >> levels & 1) == 0) ++levels;
+    return levels;
+}
+
+}  // namespace
 
 std::int64_t sideMultipleForLevels(int levels) {
     return std::int64_t{1} << halvings(levels);
 }
 
-bool checkImageSizeForLevels(const Image& image, int levels, const char* path) {
-    if (levels < MOST_LEVELS) {
-        return checkImageSize(image, sideMultipleForLevels(levels), path);
+std::string sizeAdvice(int width, int height, int levels, SizeAdvice advice) {
+    if (width <= 0 || height <= 0) return "";
+    const int shorter = width < height ? width : height;
+    if (advice == SIZE_ADVICE_REPEAT_NUMBER) {
+        const int most = std::min(levelsDividing(width), levelsDividing(height));
+        return "; give the repeat number the transform was made with: this size takes " +
+               mostLevels(most);
     }
-    // No side an int can hold is a multiple of 2^31: the refusal says so in
-    // words rather than naming a multiple.
-    const std::string halved = "no picture side can be halved " + std::to_string(levels) + " times";
-    std::printf("Image size %dx%d cannot be transformed: %s.\n", image.width, image.height,
-                halved.c_str());
-    printReason(path, "size " + std::to_string(image.width) + "x" + std::to_string(image.height) +
-                          "; " + halved);
-    return false;
+    const std::int64_t multiple = sideMultipleForLevels(levels);
+    if (levels >= MOST_LEVELS || shorter < multiple) {
+        return "; a side of " + std::to_string(shorter) + (shorter == 1 ? " pixel" : " pixels") +
+               " takes " + mostLevels(levelsForSide(shorter));
+    }
+    const std::string cropped =
+        std::to_string(width - width % multiple) + "x" + std::to_string(height - height % multiple);
+    return ": crop to " + cropped + " (" +
+           bmpConversionAdvice("-crop " + cropped + "+0+0 +repage") + ")";
 }
 
-bool checkImageSize(const Image& image, std::int64_t multiple, const char* path) {
+bool checkImageSizeForLevels(const Image& image, int levels, const char* path, SizeAdvice advice) {
+    const std::int64_t multiple = sideMultipleForLevels(levels);
     if (image.width > 0 && image.height > 0 && image.width % multiple == 0 &&
         image.height % multiple == 0) {
         return true;
     }
-    std::printf(
-        "Image size %dx%d cannot be transformed: width and height must be positive "
-        "multiples of %lld.\n",
-        image.width, image.height, static_cast<long long>(multiple));
-    printReason(path, "size " + std::to_string(image.width) + "x" + std::to_string(image.height) +
-                          "; width and height must be positive multiples of " +
-                          std::to_string(multiple) + " for the levels asked");
+    // No side an int can hold is a multiple of 2^31: from there on the
+    // refusal says so in words rather than naming a multiple.
+    const std::string rule =
+        levels >= MOST_LEVELS
+            ? "no picture side can be halved " + std::to_string(levels) + " times"
+            : "width and height must be positive multiples of " + std::to_string(multiple);
+    const std::string size = std::to_string(image.width) + "x" + std::to_string(image.height);
+    std::printf("Image size %s cannot be transformed: %s.\n", size.c_str(), rule.c_str());
+    printReason(path, "size " + size + "; " + rule +
+                          (levels >= MOST_LEVELS ? "" : " for the levels asked") +
+                          sizeAdvice(image.width, image.height, levels, advice));
     return false;
 }

@@ -7,6 +7,14 @@
 #include "console.h"
 #include "messages.h"
 
+namespace {
+
+// The input whose colour palette the note after a written output names; none
+// for a grey palette or none at all.
+const char* colourPaletteInput = nullptr;
+
+}  // namespace
+
 void printBanner(const ToolBanner& banner) {
     nameProgram(banner.name);
     std::puts(banner.title);
@@ -33,6 +41,7 @@ ImagePtr readInputImage(const char* path) {
         printReason(path, bmpReadReason(cause), true);
         return nullptr;
     }
+    if (cause.colourPalette) colourPaletteInput = path;
     return owned;
 }
 
@@ -111,6 +120,12 @@ int writeOutputImage(const char* path, const Image& output) {
         std::printf("Cannot write the output file %s\n", path);
         printReason(path, bmpWriteReason(cause));
         return EXIT_REFUSED;
+    }
+    if (colourPaletteInput != nullptr) {
+        printReason(colourPaletteInput,
+                    "colour palette: each pixel is read as the red component of its colour; "
+                    "for all three, make it a 24-bit picture (" +
+                        bmpConversionAdvice("-type TrueColor") + ")");
     }
     return EXIT_RUN;
 }

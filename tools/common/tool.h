@@ -46,7 +46,9 @@ void printBanner(const ToolBanner& banner);
 // True when both paths are given; otherwise prints the complaint and usage.
 bool checkArgumentCount(int argc, const ToolBanner& banner);
 
-// The input image, or none after printing that it cannot be read and why.
+// The input image, or none after printing that it cannot be read and why. An
+// 8-bit picture with a colour palette is read as the red components of its
+// colours; writeOutputImage then says so.
 ImagePtr readInputImage(const char* path);
 
 // Prints whether the image at `path` is colour (24-bit) or monochrome (8-bit);
@@ -70,7 +72,8 @@ void bindWorkspacePlanes(ImagePlanes& planes, const Image& input, Workspace& wor
                          KeptCorner kept);
 
 // Writes the output file; on failure prints a line naming the path, and the
-// reason. Returns the program's exit status.
+// reason. Once it is written, an input read from a colour palette gets its
+// note on standard error. Returns the program's exit status.
 int writeOutputImage(const char* path, const Image& output);
 
 #endif

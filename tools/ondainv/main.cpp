@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
     const std::optional<int> repeat = repeatNumberArgument(argc, argv, DEFAULT_LEVELS);
     if (!repeat) return EXIT_REFUSED;
     R_Times = *repeat;
-    if (!checkImageSizeForLevels(*input, R_Times, argv[1])) return EXIT_REFUSED;
+    if (!checkImageSizeForLevels(*input, R_Times, argv[1], SIZE_ADVICE_REPEAT_NUMBER))
+        return EXIT_REFUSED;
 
     Workspace workspace;
     const SweepRowsLength rows = inv::sweepRowsLength(input->height, input->width, R_Times);

@@ -47,7 +47,9 @@ int main(int argc, char** argv) {
     const std::optional<int> repeat = repeatNumberArgument(argc, argv, DEFAULT_REPEAT);
     if (!repeat || !checkRepeatNumber(*repeat, argv[1])) return EXIT_REFUSED;
     R_Times = *repeat;
-    if (!checkImageSize(*input, split::splitSideMultiple(R_Times), argv[1])) return EXIT_REFUSED;
+    if (!checkImageSizeForLevels(*input, split::splitLevels(R_Times), argv[1], SIZE_ADVICE_CROP)) {
+        return EXIT_REFUSED;
+    }
 
     Workspace workspace;
     const SweepRowsLength rows = split::sweepRowsLength(input->width, split::splitLevels(R_Times));
