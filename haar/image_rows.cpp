@@ -35,8 +35,6 @@ void eightBytes(const double* values, unsigned char* bytes) {
     __m128i words[4];
     for (std::size_t k = 0; k < 4; ++k) {
         const __m128d v = _mm_loadu_pd(values + 2 * k);
-        // Guarded above, with the portable loop below for other targets.
-        // NOLINTNEXTLINE(portability-simd-intrinsics)
         words[k] = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, zero), top));
     }
     const __m128i halves = _mm_packs_epi32(_mm_unpacklo_epi64(words[0], words[1]),
