@@ -787,6 +787,13 @@ TEST_P(EveryProgram, SignalsDuringTheWriteLeaveNoTemporaryFile) {
         EXPECT_EQ(readFileBytes(scene.out), scene.written) << signal;
         EXPECT_EQ(scene.dir.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"}));
     }
+    // Those whose default action ends no program change nothing.
+    for (const int signal : {SIGCHLD, SIGCONT, SIGURG, SIGWINCH}) {
+        writeFileBytes(scene.out, scene.old);
+        scene.expectWritten(run({scene.in, scene.out}, {},
+                                scene.withFault("fwrite 2 signal " + std::to_string(signal))),
+                            "signal " + std::to_string(signal));
+    }
     writeFileBytes(scene.out, scene.old);
     std::vector<std::string> faulting = scene.withFault("renameat 1 fault");
     faulting.push_back("ASAN_OPTIONS=handle_segv=0");
