@@ -27,10 +27,6 @@ std::string ranLine(long long bufferBytes, int levels) {
            "\n" + progressLine(levels);
 }
 
-RunResult ondainv(const std::vector<std::string>& args) {
-    return runProgram(ONDAINV_PATH, args);
-}
-
 ImagePtr greyImage(int width, int height, const std::vector<int>& values) {
     return makeImage(width, height, 8,
                      [&](int x, int y, int) { return values[planeIndex(x, y, width)]; });
