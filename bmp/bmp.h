@@ -4,8 +4,8 @@
 // palette. The file layout is described in bmp_read.cpp, above the reader.
 //
 // Every entry point gives a status; the reporting ones also fill a cause
-// record, a kind and its values, which bmpReadReason or bmpWriteReason turns
-// into the English sentence of a reason line.
+// record, a kind and the fields that kind fills, which bmpReadReason or
+// bmpWriteReason turns into the English sentence of a reason line.
 #ifndef ONDA_BMP_H
 #define ONDA_BMP_H
 

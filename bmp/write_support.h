@@ -15,8 +15,8 @@ int writeFailed(BmpWriteCause& cause, BmpWriteKind step, int error);
 // number where the system has one) so that processes started together differ.
 std::uint64_t temporaryNameSeed(std::uint64_t process);
 
-// A new name ".onda-XXXXXX.tmp", its six letters and digits drawn from
-// `seed`, which moves on; a name that exists already is followed by another.
+// A name ".onda-XXXXXX.tmp", its six letters and digits drawn from `seed`,
+// which moves on: each call gives the next name to try.
 std::string temporaryName(std::uint64_t& seed);
 
 // How many names a replacement tries before it gives up (with EEXIST).
