@@ -4,8 +4,8 @@
 // palette. The file layout is described in bmp_read.cpp, above the reader.
 //
 // Every entry point gives a status; the reporting ones also fill a cause
-// record, a kind and its values, which bmpReadReason or bmpWriteReason turns
-// into the English sentence of a reason line.
+// record, a kind and the fields that kind fills, which bmpReadReason or
+// bmpWriteReason turns into the English sentence of a reason line.
 #ifndef ONDA_BMP_H
 #define ONDA_BMP_H
 
@@ -29,33 +29,37 @@ constexpr int BMP_BAD_PIXELS = -20;       // compressed, or the pixel rows end e
 constexpr int BMP_NO_IMAGE = -30;         // no image can be made: negative or too large
                                           // dimensions, or no memory
 
-// Which check refused a file, and the values it met there.
+// Which check refused a file, and the cause record's fields it fills.
 enum BmpReadKind {
     BMP_FAULT_NONE,             // the file was read
     BMP_FAULT_CANNOT_OPEN,      // error: why the file cannot be opened
     BMP_FAULT_READ_ERROR,       // error: why a read failed (not the file's end; EISDIR: a folder)
-    BMP_FAULT_EMPTY,            // value: the bytes there are before the signature's end (0 or 1)
-    BMP_FAULT_SIGNATURE,        // value: the first two bytes, first byte low
+    BMP_FAULT_EMPTY,            // count: the bytes there are before the signature's end (0 or 1)
+    BMP_FAULT_SIGNATURE,        // field: the first two bytes, first byte low
     BMP_FAULT_FILE_HEADER_CUT,  // the file ends inside the 14-byte file header
-    BMP_FAULT_HEADER_SIZE,      // value: the bitmap header's size, neither 12 nor 40
-    BMP_FAULT_HEADER_CUT,       // value: the bitmap header's size, 0 while it is unknown
-    BMP_FAULT_BITS,             // value: bits per pixel, neither 8 nor 24
-    BMP_FAULT_COMPRESSION,      // value: the compression code, not 0
-    BMP_FAULT_COLOURS_USED,     // value: colours used, beyond 256 (read as unsigned)
-    BMP_FAULT_PALETTE_CUT,      // value: the entry the file ends in (from 1), other: the length
-    BMP_FAULT_NEGATIVE_WIDTH,   // value: the width
-    BMP_FAULT_TOP_DOWN,    // value: width, other: the height, negative for rows stored top-down
-    BMP_FAULT_TOO_LARGE,   // value: width, other: height, beyond the image model's limit;
-                           // bitsPerPixel: the file's
-    BMP_FAULT_NO_MEMORY,   // value: width, other: height
-    BMP_FAULT_PIXELS_CUT,  // value: the stored row the file ends in (from 1), other: rows
+    BMP_FAULT_HEADER_SIZE,      // field: the bitmap header's size, neither 12 nor 40
+    BMP_FAULT_HEADER_CUT,       // field: the bitmap header's size, 0 while it is unknown
+    BMP_FAULT_BITS,             // field: bits per pixel, neither 8 nor 24
+    BMP_FAULT_COMPRESSION,      // field: the compression code, not 0
+    BMP_FAULT_COLOURS_USED,     // field: colours used, beyond 256 (read as unsigned)
+    BMP_FAULT_PALETTE_CUT,      // endsIn: the entry the file ends in (from 1), count: the entries
+    BMP_FAULT_NEGATIVE_WIDTH,   // width
+    BMP_FAULT_TOP_DOWN,         // width, height: negative for rows stored top-down
+    BMP_FAULT_TOO_LARGE,        // width, height: beyond the image model's limit;
+                                // bitsPerPixel: the file's
+    BMP_FAULT_NO_MEMORY,        // width, height
+    BMP_FAULT_PIXELS_CUT,       // endsIn: the stored row the file ends in (from 1), count: the rows
 };
 
+// A kind fills only the fields its comment above names; the others stay 0.
 struct BmpReadCause {
-    int kind = BMP_FAULT_NONE;
-    std::int64_t value = 0;
-    std::int64_t other = 0;
-    int error = 0;  // errno of the failed open or read
+    BmpReadKind kind = BMP_FAULT_NONE;
+    std::int64_t field = 0;   // the value of the header field the check refused
+    std::int64_t width = 0;   // the picture's width, as the header gives it
+    std::int64_t height = 0;  // its height, likewise
+    std::int64_t endsIn = 0;  // the palette entry or stored row the file ends in
+    std::int64_t count = 0;   // the entries or rows there should be; the bytes there are
+    int error = 0;            // errno of the failed open or read
     int bitsPerPixel = 0;
     // An 8-bit picture was read whose palette, among the entries the file
     // declares, has a colour that is not grey: its pixels hold the red
@@ -111,8 +115,8 @@ constexpr int BMP_WRITE_FAILED = 1;
 // is kept.
 enum BmpWriteKind {
     BMP_WRITE_DONE,
-    BMP_WRITE_BAD_IMAGE,  // value: the depth (no pixels when it is 8 or 24)
-    BMP_WRITE_TOO_LARGE,  // value: width, other: height
+    BMP_WRITE_BAD_IMAGE,  // depth (no pixels when it is 8 or 24)
+    BMP_WRITE_TOO_LARGE,  // width, height
     BMP_WRITE_CREATE,     // the file (or the temporary beside it) cannot be created
     BMP_WRITE_FOLDER,     // an existing file's folder takes no new file beside it
     BMP_WRITE_WRITE,      // the existing file may not be written, or a write failed
@@ -122,11 +126,14 @@ enum BmpWriteKind {
     BMP_WRITE_STANDARD_OUTPUT,  // the output is the program's own standard output
 };
 
+// A kind fills only the fields its comment above names, and every failed
+// step its errno; the others stay 0.
 struct BmpWriteCause {
-    int kind = BMP_WRITE_DONE;
-    std::int64_t value = 0;
-    std::int64_t other = 0;
-    int error = 0;  // errno right after the failed call
+    BmpWriteKind kind = BMP_WRITE_DONE;
+    std::int64_t depth = 0;   // the image's bits per pixel
+    std::int64_t width = 0;   // the image's width
+    std::int64_t height = 0;  // its height
+    int error = 0;            // errno right after the failed call
 };
 
 // Writes an 8-bit or 24-bit image. A regular file appears complete under its

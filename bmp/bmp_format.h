@@ -4,8 +4,6 @@
 #ifndef ONDA_BMP_FORMAT_H
 #define ONDA_BMP_FORMAT_H
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -23,11 +21,6 @@ constexpr std::int32_t CORE_HEADER_SIZE = 12;
 constexpr std::int32_t INFO_HEADER_SIZE = 40;
 constexpr std::int32_t FILE_HEADER_SIZE = 14;
 constexpr int PALETTE_CAPACITY = 256;
-
-// Pixels move between file and image through a small stack buffer, a few
-// thousand pixels at a time, so no row of any width is ever held whole.
-constexpr int CHUNK_PIXELS = 4096;
-using Chunk = std::array<unsigned char, std::size_t{CHUNK_PIXELS} * 3>;
 
 // printf-style text of a reason, at most 255 bytes long.
 template <class... Values>

@@ -168,20 +168,36 @@ int readPixelRows(std::FILE* stream, Image* image, std::int64_t gap, const Reds&
     return 0;
 }
 
-// Gives `status`, recording the fault and its values in `cause` when there is
-// one. A read that failed for another reason than the file's end is recorded
-// as that reason, with its errno.
-int refuse(std::FILE* stream, BmpReadCause* cause, int status, int kind, std::int64_t value = 0,
-           std::int64_t other = 0) {
+// Cause records of each shape: a kind alone, or with an errno, the value of
+// a refused field, the picture's dimensions, or where the file ends.
+BmpReadCause faultOf(BmpReadKind kind) {
+    return BmpReadCause{kind};
+}
+BmpReadCause errorFault(BmpReadKind kind, int error) {
+    return BmpReadCause{kind, 0, 0, 0, 0, 0, error};
+}
+BmpReadCause fieldFault(BmpReadKind kind, std::int64_t field) {
+    return BmpReadCause{kind, field};
+}
+BmpReadCause sizeFault(BmpReadKind kind, std::int64_t width, std::int64_t height) {
+    return BmpReadCause{kind, 0, width, height};
+}
+BmpReadCause cutFault(BmpReadKind kind, std::int64_t endsIn, std::int64_t count) {
+    return BmpReadCause{kind, 0, 0, 0, endsIn, count};
+}
+
+// Gives `status`, recording `found` in `cause` when there is one. A read that
+// failed for another reason than the file's end is recorded as that reason,
+// with its errno.
+int refuse(std::FILE* stream, BmpReadCause* cause, int status, const BmpReadCause& found) {
     const int error = errno;
     if (cause == nullptr) return status;
-    *cause = std::ferror(stream) ? BmpReadCause{BMP_FAULT_READ_ERROR, 0, 0, error}
-                                 : BmpReadCause{kind, value, other, 0};
+    *cause = std::ferror(stream) ? errorFault(BMP_FAULT_READ_ERROR, error) : found;
     return status;
 }
 
 // Why createImage gave no image for these dimensions.
-int noImageFault(const Header& header) {
+BmpReadKind noImageFault(const Header& header) {
     if (header.height < 0) return BMP_FAULT_TOP_DOWN;
     if (header.width < 0) return BMP_FAULT_NEGATIVE_WIDTH;
     const std::int64_t rowBytes = std::int64_t{header.width} * (header.bitsPerPixel / 8);
@@ -271,8 +287,8 @@ int readBMPfileReporting(const char* path, Image** image, BmpReadCause* cause) {
             // either way it is named for what it is.
             std::error_code ignored;
             *cause = std::filesystem::is_directory(path, ignored)
-                         ? BmpReadCause{BMP_FAULT_READ_ERROR, 0, 0, EISDIR}
-                         : BmpReadCause{BMP_FAULT_CANNOT_OPEN, 0, 0, error};
+                         ? errorFault(BMP_FAULT_READ_ERROR, EISDIR)
+                         : errorFault(BMP_FAULT_CANNOT_OPEN, error);
         }
         return BMP_CANNOT_OPEN;
     }
@@ -281,37 +297,43 @@ int readBMPfileReporting(const char* path, Image** image, BmpReadCause* cause) {
 
 int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     if (cause != nullptr) *cause = BmpReadCause{};
-    const auto refused = [stream, cause](int status, int kind, std::int64_t value = 0,
-                                         std::int64_t other = 0) {
-        return refuse(stream, cause, status, kind, value, other);
+    const auto refused = [stream, cause](int status, const BmpReadCause& found) {
+        return refuse(stream, cause, status, found);
     };
     const int first = ONDA_GETC(stream);
-    if (first == EOF) return refused(BMP_NO_SIGNATURE, BMP_FAULT_EMPTY, 0);
+    if (first == EOF) return refused(BMP_NO_SIGNATURE, cutFault(BMP_FAULT_EMPTY, 0, 0));
     const int second = ONDA_GETC(stream);
-    if (second == EOF) return refused(BMP_NO_SIGNATURE, BMP_FAULT_EMPTY, 1);
+    if (second == EOF) return refused(BMP_NO_SIGNATURE, cutFault(BMP_FAULT_EMPTY, 0, 1));
     const int signature = first | (second << 8);
-    if (signature != BMP_SIGNATURE) return refused(BMP_BAD_HEADER, BMP_FAULT_SIGNATURE, signature);
+    if (signature != BMP_SIGNATURE) {
+        return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_SIGNATURE, signature));
+    }
 
     Header header;
-    if (!readFileHeader(stream, header)) return refused(BMP_BAD_HEADER, BMP_FAULT_FILE_HEADER_CUT);
+    if (!readFileHeader(stream, header)) {
+        return refused(BMP_BAD_HEADER, faultOf(BMP_FAULT_FILE_HEADER_CUT));
+    }
     if (!freadDWORD(&header.headerSize, stream)) {
-        return refused(BMP_BAD_HEADER, BMP_FAULT_HEADER_CUT, 0);
+        return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_HEADER_CUT, 0));
     }
     if (header.headerSize != INFO_HEADER_SIZE && header.headerSize != CORE_HEADER_SIZE) {
-        return refused(BMP_BAD_HEADER, BMP_FAULT_HEADER_SIZE, std::uint32_t(header.headerSize));
+        return refused(BMP_BAD_HEADER,
+                       fieldFault(BMP_FAULT_HEADER_SIZE, std::uint32_t(header.headerSize)));
     }
     const bool core = header.headerSize == CORE_HEADER_SIZE;
     if (!(core ? readCoreHeader(stream, header) : readInfoHeader(stream, header))) {
-        return refused(BMP_BAD_HEADER, BMP_FAULT_HEADER_CUT, header.headerSize);
+        return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_HEADER_CUT, header.headerSize));
     }
     if (header.bitsPerPixel != 8 && header.bitsPerPixel != 24) {
-        return refused(BMP_UNSUPPORTED_BITS, BMP_FAULT_BITS, header.bitsPerPixel);
+        return refused(BMP_UNSUPPORTED_BITS, fieldFault(BMP_FAULT_BITS, header.bitsPerPixel));
     }
     if (header.compression != 0) {
-        return refused(BMP_BAD_PIXELS, BMP_FAULT_COMPRESSION, std::uint32_t(header.compression));
+        return refused(BMP_BAD_PIXELS,
+                       fieldFault(BMP_FAULT_COMPRESSION, std::uint32_t(header.compression)));
     }
     if (header.colorsUsed < 0 || header.colorsUsed > PALETTE_CAPACITY) {
-        return refused(BMP_BAD_HEADER, BMP_FAULT_COLOURS_USED, std::uint32_t(header.colorsUsed));
+        return refused(BMP_BAD_HEADER,
+                       fieldFault(BMP_FAULT_COLOURS_USED, std::uint32_t(header.colorsUsed)));
     }
 
     const int paletteLength =
@@ -321,7 +343,7 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     const int entryBytes = core ? 3 : 4;
     const int entries = readPalette(stream, paletteLength, entryBytes, reds, colourPalette);
     if (entries < paletteLength) {
-        return refused(BMP_BAD_HEADER, BMP_FAULT_PALETTE_CUT, entries + 1, paletteLength);
+        return refused(BMP_BAD_HEADER, cutFault(BMP_FAULT_PALETTE_CUT, entries + 1, paletteLength));
     }
     const std::int64_t paletteEnd =
         FILE_HEADER_SIZE + header.headerSize + std::int64_t{paletteLength} * entryBytes;
@@ -329,14 +351,16 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
 
     Image* created = createImage(header.width, header.height, header.bitsPerPixel);
     if (created == nullptr) {
-        const int status = refused(BMP_NO_IMAGE, noImageFault(header), header.width, header.height);
+        const int status =
+            refused(BMP_NO_IMAGE, sizeFault(noImageFault(header), header.width, header.height));
         if (cause != nullptr) cause->bitsPerPixel = header.bitsPerPixel;
         return status;
     }
     *image = created;
     const int shortRow = readPixelRows(stream, created, gap, reds);
-    if (shortRow != 0)
-        return refused(BMP_BAD_PIXELS, BMP_FAULT_PIXELS_CUT, shortRow, created->height);
+    if (shortRow != 0) {
+        return refused(BMP_BAD_PIXELS, cutFault(BMP_FAULT_PIXELS_CUT, shortRow, created->height));
+    }
     if (cause != nullptr) cause->colourPalette = colourPalette && created->depth == 8;
     return BMP_OK;
 }
@@ -348,8 +372,9 @@ std::string bmpConversionAdvice(const std::string& options) {
 }
 
 std::string bmpReadReason(const BmpReadCause& cause) {
-    const long long value = cause.value;
-    const long long other = cause.other;
+    const long long field = cause.field;
+    const long long width = cause.width;
+    const long long height = cause.height;
     // Where a conversion makes a file the reader reads, the reason ends with it.
     const std::string converted = " (" + bmpConversionAdvice("") + ")";
     const std::string trueColour = " (" + bmpConversionAdvice("-type TrueColor") + ")";
@@ -360,63 +385,65 @@ std::string bmpReadReason(const BmpReadCause& cause) {
         case BMP_FAULT_READ_ERROR:
             return std::string("cannot be read: ") + std::strerror(cause.error);
         case BMP_FAULT_EMPTY:
-            return value == 0 ? "empty file; a BMP file starts with \"BM\""
-                              : "file of 1 byte; a BMP file starts with \"BM\"";
+            return cause.count == 0 ? "empty file; a BMP file starts with \"BM\""
+                                    : "file of 1 byte; a BMP file starts with \"BM\"";
         case BMP_FAULT_SIGNATURE:
             return formatted("starts with the bytes 0x%02llX 0x%02llX, not \"BM\": not a BMP file",
-                             value & 0xFF, value >> 8);
+                             field & 0xFF, field >> 8);
         case BMP_FAULT_FILE_HEADER_CUT: return "file ends inside the 14-byte file header";
         case BMP_FAULT_HEADER_SIZE:
             return formatted(
                        "bitmap header of %lld bytes; only the 12-byte and 40-byte headers "
                        "are read (",
-                       value) +
+                       field) +
                    bmpConversionAdvice("") +
                    "; with -type TrueColor before -compress for 16 colours or fewer, which they "
                    "may store with 4 or 1 bits per pixel)";
         case BMP_FAULT_HEADER_CUT:
-            if (value == 0) return "file ends inside the bitmap header's size field";
-            return formatted("file ends inside the %lld-byte bitmap header", value);
+            if (field == 0) return "file ends inside the bitmap header's size field";
+            return formatted("file ends inside the %lld-byte bitmap header", field);
         case BMP_FAULT_BITS: {
             // Fewer than 8 bits hold a palette too small for 8 bits to be
             // written again; 16 and 32 bits become 24 by themselves.
-            const std::string advice = value < 8 && value > 0       ? trueColour
-                                       : value == 16 || value == 32 ? converted
+            const std::string advice = field < 8 && field > 0       ? trueColour
+                                       : field == 16 || field == 32 ? converted
                                                                     : "";
             return formatted("%lld %s per pixel; only 8-bit (palette) and 24-bit pictures are read",
-                             value, value == 1 ? "bit" : "bits") +
+                             field, field == 1 ? "bit" : "bits") +
                    advice;
         }
         case BMP_FAULT_COMPRESSION:  // of an 8-bit or a 24-bit picture
             return formatted("compression %s (%lld); only uncompressed pictures are read",
-                             compressionName(value), value) +
+                             compressionName(field), field) +
                    converted;
         case BMP_FAULT_COLOURS_USED:
-            return formatted("%lld colours used; a palette holds at most 256", value);
+            return formatted("%lld colours used; a palette holds at most 256", field);
         case BMP_FAULT_PALETTE_CUT:
-            return formatted("file ends inside the palette, in entry %lld of %lld", value, other);
+            return formatted("file ends inside the palette, in entry %lld of %lld",
+                             static_cast<long long>(cause.endsIn),
+                             static_cast<long long>(cause.count));
         case BMP_FAULT_NEGATIVE_WIDTH:
-            return formatted("width %lld; a width cannot be negative", value);
+            return formatted("width %lld; a width cannot be negative", width);
         case BMP_FAULT_TOP_DOWN:
             return formatted("rows stored top-down (height %lld); only bottom-up pictures are read",
-                             other) +
+                             height) +
                    converted;
         case BMP_FAULT_TOO_LARGE: {
             const int bytesPerPixel = cause.bitsPerPixel == 24 ? 3 : 1;
-            const std::string fitting = largestFittingSize(value, other, bytesPerPixel);
+            const std::string fitting = largestFittingSize(width, height, bytesPerPixel);
             return formatted(
                        "picture of %lldx%lld pixels; a picture must hold less than 2 GiB of pixels",
-                       value, other) +
+                       width, height) +
                    ": at most " + fitting + " fits (" +
                    bmpConversionAdvice("-crop " + fitting + "+0+0 +repage") + "; or -resize " +
                    fitting + " in place of the crop, to keep the whole picture smaller)";
         }
         case BMP_FAULT_NO_MEMORY:
-            return formatted("no memory for a picture of %lldx%lld pixels", value, other);
+            return formatted("no memory for a picture of %lldx%lld pixels", width, height);
         case BMP_FAULT_PIXELS_CUT:
             return formatted(
-                "file ends inside pixel row %lld of %lld (rows are stored bottom row first)", value,
-                other);
-        default: return "unknown fault";
+                "file ends inside pixel row %lld of %lld (rows are stored bottom row first)",
+                static_cast<long long>(cause.endsIn), static_cast<long long>(cause.count));
     }
+    return "unknown fault";  // a kind outside the enumeration
 }

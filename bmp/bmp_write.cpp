@@ -12,10 +12,18 @@
 #include "bmp.h"
 #include "bmp_format.h"
 #include "replace.h"
+#include "write_support.h"
 
 namespace {
 
 constexpr std::int32_t WRITTEN_RESOLUTION = 300;  // pixels per metre
+
+// A 24-bit row is turned from red, green, blue into the file's blue, green,
+// red in a small stack buffer, a few thousand pixels at a time, so that no
+// copy of a whole row of any width is made. (The reader reads straight into
+// the image's rows and turns them in place.)
+constexpr int CHUNK_PIXELS = 4096;
+using Chunk = std::array<unsigned char, std::size_t{CHUNK_PIXELS} * 3>;
 
 // The size of the file writeBMPstream makes, or -1 when it would not fit the
 // format's signed 32-bit size field.
@@ -75,23 +83,21 @@ bool writeRow(std::FILE* stream, const Image& image, int y, std::size_t padding)
     return padding == 0 || std::fwrite(zeros, 1, padding, stream) == padding;
 }
 
-// Gives BMP_WRITE_FAILED, keeping the kind and the errno of its failed call.
-int writeFailed(BmpWriteCause& cause, int kind) {
-    const int error = errno;
-    cause = BmpWriteCause{kind, 0, 0, error};
-    return BMP_WRITE_FAILED;
-}
-
 // True for an image the writer takes: 8 or 24 bits, pixels when it has an
 // area, a file that fits the size field.
 bool acceptsImage(const Image* image, BmpWriteCause& cause) {
     if (image == nullptr || (image->depth != 8 && image->depth != 24) ||
         (image->width > 0 && image->height > 0 && image->data == nullptr)) {
-        cause = BmpWriteCause{BMP_WRITE_BAD_IMAGE, image ? image->depth : 0, 0, 0};
+        cause = BmpWriteCause{};
+        cause.kind = BMP_WRITE_BAD_IMAGE;
+        cause.depth = image ? image->depth : 0;
         return false;
     }
     if (writtenFileSize(image) < 0) {
-        cause = BmpWriteCause{BMP_WRITE_TOO_LARGE, image->width, image->height, 0};
+        cause = BmpWriteCause{};
+        cause.kind = BMP_WRITE_TOO_LARGE;
+        cause.width = image->width;
+        cause.height = image->height;
         return false;
     }
     return true;
@@ -100,15 +106,18 @@ bool acceptsImage(const Image* image, BmpWriteCause& cause) {
 int writeStream(std::FILE* stream, const Image* image, BmpWriteCause& cause) {
     if (!acceptsImage(image, cause)) return BMP_WRITE_FAILED;
     writeHeaders(stream, image, std::int32_t(writtenFileSize(image)));
-    if (std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE);
+    if (std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE, errno);
     const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
     if (rowLength > 0) {
         const auto padding = std::size_t(rowLength - std::int64_t{image->width} * image->depth / 8);
         for (int y = image->height - 1; y >= 0; --y) {
-            if (!writeRow(stream, *image, y, padding)) return writeFailed(cause, BMP_WRITE_WRITE);
+            if (!writeRow(stream, *image, y, padding)) {
+                return writeFailed(cause, BMP_WRITE_WRITE, errno);
+            }
         }
     }
-    if (std::fflush(stream) != 0 || std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE);
+    if (std::fflush(stream) != 0 || std::ferror(stream))
+        return writeFailed(cause, BMP_WRITE_WRITE, errno);
     return BMP_WRITTEN;
 }
 
@@ -137,28 +146,28 @@ int writeBMPfile(const char* path, const Image* image) {
 
 int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* cause) {
     BmpWriteCause unreported;
-    BmpWriteCause& told = cause != nullptr ? *cause : unreported;
-    told = BmpWriteCause{};
-    if (!acceptsImage(image, told)) return BMP_WRITE_FAILED;
+    BmpWriteCause& reported = cause != nullptr ? *cause : unreported;
+    reported = BmpWriteCause{};
+    if (!acceptsImage(image, reported)) return BMP_WRITE_FAILED;
     const ContentWriter writeImage = [](std::FILE* stream, const void* content,
                                         BmpWriteCause& failure) {
         return writeStream(stream, static_cast<const Image*>(content), failure);
     };
-    return replaceFile(path, writeImage, image, told);
+    return replaceFile(path, writeImage, image, reported);
 }
 
 std::string bmpWriteReason(const BmpWriteCause& cause) {
     switch (cause.kind) {
         case BMP_WRITE_DONE: return "written";
         case BMP_WRITE_BAD_IMAGE:
-            if (cause.value == 8 || cause.value == 24) return "the picture has no pixels to write";
+            if (cause.depth == 8 || cause.depth == 24) return "the picture has no pixels to write";
             return formatted("a %lld-bit picture cannot be written; only 8-bit and 24-bit ones",
-                             static_cast<long long>(cause.value));
+                             static_cast<long long>(cause.depth));
         case BMP_WRITE_TOO_LARGE:
             return formatted(
                 "a %lldx%lld picture makes a file beyond the 2 GiB a BMP file's size "
                 "field counts",
-                static_cast<long long>(cause.value), static_cast<long long>(cause.other));
+                static_cast<long long>(cause.width), static_cast<long long>(cause.height));
         case BMP_WRITE_CREATE:
             return std::string("cannot be created: ") + std::strerror(cause.error);
         case BMP_WRITE_FOLDER:
@@ -177,6 +186,6 @@ std::string bmpWriteReason(const BmpWriteCause& cause) {
         case BMP_WRITE_STANDARD_OUTPUT:
             return "cannot be written: it is the program's own standard output, where the "
                    "console text would be mixed into the picture";
-        default: return "unknown failure";
     }
+    return "unknown failure";  // a kind outside the enumeration
 }

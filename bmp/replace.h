@@ -49,11 +49,11 @@
 #include "bmp.h"
 
 // Writes the whole contents to `stream` and flushes it: BMP_WRITTEN, or
-// BMP_WRITE_FAILED with `cause` told why.
+// BMP_WRITE_FAILED with `cause` saying why.
 using ContentWriter = int (*)(std::FILE* stream, const void* content, BmpWriteCause& cause);
 
 // Puts the contents that `write` makes of `content` in place under `path`.
-// BMP_WRITTEN, or BMP_WRITE_FAILED with `cause` told which step failed.
+// BMP_WRITTEN, or BMP_WRITE_FAILED with `cause` saying which step failed.
 int replaceFile(const char* path, ContentWriter write, const void* content, BmpWriteCause& cause);
 
 #endif

@@ -13,12 +13,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <utility>
 
 #include "replace.h"
+#include "write_support.h"
 
 namespace {
 
@@ -184,13 +184,14 @@ struct Target {
     std::string name;
     bool exists = false;
     bool throughKernel = false;  // a name the kernel resolves itself, in /proc
+    bool linkRefused = false;    // a link the kernel's rule would not follow
     struct stat status {};
     struct stat folderStatus {};
 };
 
-// Opens the folder part of `path` (relative to `from`) and keeps the last
-// name; "" names the folder itself. 0 or the errno.
-int enter(Target& target, int from, const std::string& path) {
+// Opens the folder that holds the last name of `path` (relative to `from`)
+// and keeps that name; "" names the folder itself. 0 or the errno.
+int openParentFolder(Target& target, int from, const std::string& path) {
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     target.name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -201,14 +202,17 @@ int enter(Target& target, int from, const std::string& path) {
     return ::fstat(fd, &target.folderStatus) == 0 ? 0 : errno;
 }
 
-// The text of the link `name` in `folder`, or "" with errno set.
-std::string linkText(int folder, const std::string& name) {
-    std::string text(256, '\0');
+// The text of the link `name` in `folder`, in `text`. 0 or the errno.
+int linkText(int folder, const std::string& name, std::string& text) {
+    text.assign(256, '\0');
     for (;;) {
         const ssize_t length = ::readlinkat(folder, name.c_str(), text.data(), text.size());
-        if (length < 0) return "";
-        if (std::size_t(length) < text.size()) return text.substr(0, std::size_t(length));
-        text.resize(2 * text.size());
+        if (length < 0) return errno;
+        if (std::size_t(length) < text.size()) {
+            text.resize(std::size_t(length));
+            return 0;
+        }
+        text.assign(2 * text.size(), '\0');
     }
 }
 
@@ -232,13 +236,11 @@ bool inProcessFiles(int folder) {
 #endif
 }
 
-// What resolve gives for a link the kernel's rule would not follow.
-constexpr int LINK_REFUSED = -1;
-
-// Follows `path` through its links. 0, LINK_REFUSED or the errno.
+// Follows `path` through its links. 0 or the errno; a link the kernel's rule
+// would not follow gives EACCES with `target.linkRefused` set.
 int resolve(const char* path, Target& target) {
     constexpr int MOST_LINKS = 40;
-    if (const int error = enter(target, AT_FDCWD, path)) return error;
+    if (const int error = openParentFolder(target, AT_FDCWD, path)) return error;
     for (int links = 0;; ++links) {
         if (::fstatat(target.folder.get(), target.name.c_str(), &target.status,
                       AT_SYMLINK_NOFOLLOW) != 0) {
@@ -249,16 +251,19 @@ int resolve(const char* path, Target& target) {
             return 0;
         }
         if (links == MOST_LINKS) return ELOOP;
-        if (!mayFollow(target.status, target.folderStatus)) return LINK_REFUSED;
+        if (!mayFollow(target.status, target.folderStatus)) {
+            target.linkRefused = true;
+            return EACCES;
+        }
         if (inProcessFiles(target.folder.get())) {
             target.exists = true;
             target.throughKernel = true;
             return 0;
         }
-        const std::string linked = linkText(target.folder.get(), target.name);
-        if (linked.empty()) return errno;
+        std::string linked;
+        if (const int error = linkText(target.folder.get(), target.name, linked)) return error;
         Target next;
-        if (const int error = enter(next, target.folder.get(), linked)) return error;
+        if (const int error = openParentFolder(next, target.folder.get(), linked)) return error;
         target.folder.reset(next.folder.release());
         target.folderStatus = next.folderStatus;
         target.name = next.name;
@@ -267,11 +272,6 @@ int resolve(const char* path, Target& target) {
 
 // ---------------------------------------------------------------------------
 // Writing
-
-int failed(BmpWriteCause& cause, int step, int error) {
-    cause = BmpWriteCause{step, 0, 0, error};
-    return BMP_WRITE_FAILED;
-}
 
 // Writes and closes the stream made of `fd`; `beforeClose` runs on the file
 // once the contents are written (0 or an errno).
@@ -282,14 +282,14 @@ int writeToDescriptor(int fd, ContentWriter write, const void* content, BmpWrite
     if (stream == nullptr) {
         const int error = errno;
         ::close(fd);
-        return failed(cause, BMP_WRITE_WRITE, error);
+        return writeFailed(cause, BMP_WRITE_WRITE, error);
     }
     int written = write(stream, content, cause);
     if (written == BMP_WRITTEN) {
-        if (const int error = beforeClose(fd)) written = failed(cause, BMP_WRITE_WRITE, error);
+        if (const int error = beforeClose(fd)) written = writeFailed(cause, BMP_WRITE_WRITE, error);
     }
     if (std::fclose(stream) != 0 && written == BMP_WRITTEN) {
-        written = failed(cause, BMP_WRITE_CLOSE, errno);
+        written = writeFailed(cause, BMP_WRITE_CLOSE, errno);
     }
     return written;
 }
@@ -307,21 +307,22 @@ int writeInPlace(const Target& target, ContentWriter write, const void* content,
                  BmpWriteCause& cause) {
     Descriptor file(
         ::openat(target.folder.get(), target.name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
-    if (file.get() == -1) return failed(cause, BMP_WRITE_CREATE, errno);
+    if (file.get() == -1) return writeFailed(cause, BMP_WRITE_CREATE, errno);
     struct stat status {};
-    if (::fstat(file.get(), &status) != 0) return failed(cause, BMP_WRITE_WRITE, errno);
-    if (isStandardOutput(status)) return failed(cause, BMP_WRITE_STANDARD_OUTPUT, EINVAL);
+    if (::fstat(file.get(), &status) != 0) return writeFailed(cause, BMP_WRITE_WRITE, errno);
+    if (isStandardOutput(status)) return writeFailed(cause, BMP_WRITE_STANDARD_OUTPUT, EINVAL);
     if (S_ISREG(status.st_mode) && ::ftruncate(file.get(), 0) != 0) {
-        return failed(cause, BMP_WRITE_WRITE, errno);
+        return writeFailed(cause, BMP_WRITE_WRITE, errno);
     }
     return writeToDescriptor(file.release(), write, content, cause, [](int) { return 0; });
 }
 
-// The existing target opened for writing, as a check that the user may
-// write it and to read its attributes from; -1 with errno set.
-int openReplaced(const Target& target) {
-    return ::openat(target.folder.get(), target.name.c_str(),
-                    O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+// The existing target opened for writing into `file`, as a check that the
+// user may write it and to read its attributes from. 0 or the errno.
+int openReplaced(const Target& target, Descriptor& file) {
+    file.reset(::openat(target.folder.get(), target.name.c_str(),
+                        O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    return file.get() == -1 ? errno : 0;
 }
 
 // True when the folder's sticky bit keeps the user from renaming over the
@@ -344,25 +345,25 @@ bool isTiedToOldFile(const std::string& name) {
 }
 
 // The names of the file's attributes, each ended by a zero byte; none where
-// the file system keeps none. False when they cannot be listed (a list that
-// grows meanwhile included).
-bool attributeNames(int fd, std::string& names) {
+// the file system keeps none. 0, or the errno when they cannot be listed (a
+// list that grows meanwhile included).
+int attributeNames(int fd, std::string& names) {
     const ssize_t size = ::flistxattr(fd, nullptr, 0);
     names.resize(std::size_t(std::max<ssize_t>(size, 0)));
-    if (size < 0) return errno == ENOTSUP;
+    if (size < 0) return errno == ENOTSUP ? 0 : errno;
     const ssize_t length = ::flistxattr(fd, names.data(), names.size());
     names.resize(std::size_t(std::max<ssize_t>(length, 0)));
-    return length >= 0;
+    return length >= 0 ? 0 : errno;
 }
 
-// The value of one attribute; false when it cannot be read.
-bool attributeValue(int fd, const char* name, std::string& value) {
+// The value of one attribute. 0 or the errno.
+int attributeValue(int fd, const char* name, std::string& value) {
     const ssize_t size = ::fgetxattr(fd, name, nullptr, 0);
-    if (size < 0) return false;
+    if (size < 0) return errno;
     value.resize(std::size_t(size));
     const ssize_t length = ::fgetxattr(fd, name, value.data(), value.size());
     value.resize(std::size_t(std::max<ssize_t>(length, 0)));
-    return length >= 0;
+    return length >= 0 ? 0 : errno;
 }
 
 // The replaced file's access list and other attributes, on the new file.
@@ -371,15 +372,15 @@ bool attributeValue(int fd, const char* name, std::string& value) {
 // where the replaced file had none. 0 or the errno.
 int carryAttributes(int from, int to) {
     std::string names;
-    if (!attributeNames(from, names)) return errno;
+    if (const int error = attributeNames(from, names)) return error;
     bool listCarried = false;
     std::string value;
     for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
         const std::string name = names.c_str() + at;
         if (isTiedToOldFile(name)) continue;
         const bool isList = name == ACCESS_LIST;
-        if (!attributeValue(from, name.c_str(), value)) {
-            if (isList) return errno;
+        if (const int error = attributeValue(from, name.c_str(), value)) {
+            if (isList) return error;
             continue;
         }
         const bool set = ::fsetxattr(to, name.c_str(), value.data(), value.size(), 0) == 0;
@@ -403,7 +404,9 @@ int carryAttributes(int, int) {
 // group permission bits. 0 or the errno.
 int takeReplacedFile(int fd, int replaced, const struct stat& old) {
     const uid_t owner = ::geteuid() == 0 ? old.st_uid : uid_t(-1);
-    (void)!::fchown(fd, owner, old.st_gid);  // where it fails, the user's own stay
+    // A refusal is no failure: the file keeps the user's owner and group, and
+    // below loses its group permission bits.
+    (void)!::fchown(fd, owner, old.st_gid);
     struct stat now {};
     if (::fstat(fd, &now) != 0) return errno;
     if (const int error = carryAttributes(replaced, fd)) return error;
@@ -415,24 +418,18 @@ int takeReplacedFile(int fd, int replaced, const struct stat& old) {
     return ::fsync(fd) == 0 ? 0 : errno;
 }
 
-// A new file ".onda-XXXXXX.tmp" beside the target, made with `mode`, its
-// name in `name`; -1 with errno set on failure.
-int createTemporary(const Target& target, mode_t mode, std::string& name) {
-    static const char LETTERS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    auto seed = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                (std::uint64_t(::getpid()) << 32);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = ".onda-";
-        for (int i = 0; i < 6; ++i) {
-            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-            name.push_back(LETTERS[(seed >> 33) % (sizeof LETTERS - 1)]);
-        }
-        name += ".tmp";
-        const int fd = ::openat(target.folder.get(), name.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST) return fd;
+// A new file ".onda-XXXXXX.tmp" beside the target, made with `mode`: its
+// descriptor in `fd` and its name in `name`. 0 or the errno.
+int createTemporary(const Target& target, mode_t mode, int& fd, std::string& name) {
+    std::uint64_t seed = temporaryNameSeed(std::uint64_t(::getpid()));
+    for (int attempt = 0; attempt < TEMPORARY_NAME_ATTEMPTS; ++attempt) {
+        name = temporaryName(seed);
+        fd = ::openat(target.folder.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                      mode);
+        if (fd >= 0) return 0;
+        if (errno != EEXIST) return errno;
     }
-    return -1;
+    return EEXIST;
 }
 
 // After the rename, the folder's entry is flushed too where the folder can be
@@ -452,11 +449,9 @@ int writeBeside(const Target& target, int replaced, ContentWriter write, const v
     int fd = -1;
     {
         const SignalsHeld held;
-        fd = createTemporary(target, target.exists ? 0600 : 0666, temporary);
-        if (fd < 0) {
-            const int error = errno;
+        if (const int error = createTemporary(target, target.exists ? 0600 : 0666, fd, temporary)) {
             const bool folderLocked = target.exists && (error == EACCES || error == EPERM);
-            return failed(cause, folderLocked ? BMP_WRITE_FOLDER : BMP_WRITE_CREATE, error);
+            return writeFailed(cause, folderLocked ? BMP_WRITE_FOLDER : BMP_WRITE_CREATE, error);
         }
         arm(folder, temporary);
     }
@@ -466,7 +461,7 @@ int writeBeside(const Target& target, int replaced, ContentWriter write, const v
     const SignalsHeld held;
     if (written == BMP_WRITTEN &&
         ::renameat(folder, temporary.c_str(), folder, target.name.c_str()) != 0) {
-        written = failed(cause, BMP_WRITE_RENAME, errno);
+        written = writeFailed(cause, BMP_WRITE_RENAME, errno);
     }
     if (written != BMP_WRITTEN) ::unlinkat(folder, temporary.c_str(), 0);
     disarm();
@@ -479,8 +474,7 @@ int writeBeside(const Target& target, int replaced, ContentWriter write, const v
 int replaceFile(const char* path, ContentWriter write, const void* content, BmpWriteCause& cause) {
     Target target;
     if (const int error = resolve(path, target)) {
-        if (error == LINK_REFUSED) return failed(cause, BMP_WRITE_WRITE, EACCES);
-        return failed(cause, BMP_WRITE_CREATE, error);
+        return writeFailed(cause, target.linkRefused ? BMP_WRITE_WRITE : BMP_WRITE_CREATE, error);
     }
     const FileSizeSignalIgnored ignored;
     if (target.throughKernel || (target.exists && !S_ISREG(target.status.st_mode))) {
@@ -488,9 +482,10 @@ int replaceFile(const char* path, ContentWriter write, const void* content, BmpW
     }
     Descriptor replaced;
     if (target.exists) {
-        replaced.reset(openReplaced(target));
-        if (replaced.get() == -1) return failed(cause, BMP_WRITE_WRITE, errno);
-        if (stickyForbids(target)) return failed(cause, BMP_WRITE_STICKY, EPERM);
+        if (const int error = openReplaced(target, replaced)) {
+            return writeFailed(cause, BMP_WRITE_WRITE, error);
+        }
+        if (stickyForbids(target)) return writeFailed(cause, BMP_WRITE_STICKY, EPERM);
     }
     return writeBeside(target, replaced.get(), write, content, cause);
 }

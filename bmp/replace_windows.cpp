@@ -9,13 +9,13 @@
 #include <windows.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "replace.h"
+#include "write_support.h"
 
 namespace {
 
@@ -95,46 +95,42 @@ fs::path pathOf(const char* name) {
     return fs::path(wide);
 }
 
-int failed(BmpWriteCause& cause, int step, int error) {
-    cause = BmpWriteCause{step, 0, 0, error};
-    return BMP_WRITE_FAILED;
+// The errno of a C runtime call that failed, EIO where it left none.
+int failedCallErrno() {
+    return errno != 0 ? errno : EIO;
 }
 
-// A new file, shared for deleting so that the console handler can remove it
-// while it is open; nullptr with errno set when it exists or cannot be made.
-std::FILE* createNewFile(const fs::path& name) {
+// A new file in `file`, shared for deleting so that the console handler can
+// remove it while it is open. 0 or the errno (EEXIST when it exists).
+int createNewFile(const fs::path& name, std::FILE*& file) {
     const HANDLE handle =
         CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        errno = errnoOf(GetLastError());
-        return nullptr;
-    }
+    if (handle == INVALID_HANDLE_VALUE) return errnoOf(GetLastError());
+    errno = 0;
     const int descriptor = _open_osfhandle(std::intptr_t(handle), _O_WRONLY | _O_BINARY);
     if (descriptor == -1) {
+        const int error = failedCallErrno();
         CloseHandle(handle);
-        return nullptr;
+        return error;
     }
-    std::FILE* file = _fdopen(descriptor, "wb");
-    if (file == nullptr) _close(descriptor);
-    return file;
+    file = _fdopen(descriptor, "wb");
+    if (file != nullptr) return 0;
+    const int error = failedCallErrno();
+    _close(descriptor);
+    return error;
 }
 
-// A fresh file ".onda-XXXXXX.tmp" beside `target`, its name in `name`.
-std::FILE* createTemporary(const fs::path& target, fs::path& name) {
-    static const char LETTERS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    auto seed = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string leaf = ".onda-";
-        for (int i = 0; i < 6; ++i) {
-            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-            leaf.push_back(LETTERS[(seed >> 33) % (sizeof LETTERS - 1)]);
-        }
-        name = target.parent_path() / (leaf + ".tmp");
-        std::FILE* created = createNewFile(name);
-        if (created != nullptr || errno != EEXIST) return created;
+// A fresh file ".onda-XXXXXX.tmp" beside `target` in `file`, its name in
+// `name`. 0 or the errno.
+int createTemporary(const fs::path& target, fs::path& name, std::FILE*& file) {
+    std::uint64_t seed = temporaryNameSeed(std::uint64_t(GetCurrentProcessId()));
+    for (int attempt = 0; attempt < TEMPORARY_NAME_ATTEMPTS; ++attempt) {
+        name = target.parent_path() / temporaryName(seed);
+        const int error = createNewFile(name, file);
+        if (error != EEXIST) return error;
     }
-    return nullptr;
+    return EEXIST;
 }
 
 // Writes and closes the stream, its contents flushed to disk first when
@@ -144,10 +140,10 @@ int writeAndClose(std::FILE* stream, ContentWriter write, const void* content, B
     int written = write(stream, content, cause);
     if (written == BMP_WRITTEN && sync &&
         !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))))) {
-        written = failed(cause, BMP_WRITE_WRITE, errnoOf(GetLastError()));
+        written = writeFailed(cause, BMP_WRITE_WRITE, errnoOf(GetLastError()));
     }
     if (std::fclose(stream) != 0 && written == BMP_WRITTEN) {
-        return failed(cause, BMP_WRITE_CLOSE, errno);
+        return writeFailed(cause, BMP_WRITE_CLOSE, errno);
     }
     return written;
 }
@@ -158,8 +154,9 @@ int writeBeside(const fs::path& target, const fs::file_status& old, ContentWrite
     std::FILE* stream = nullptr;
     {
         const ConsoleEventsHeld held;
-        stream = createTemporary(target, temporary);
-        if (stream == nullptr) return failed(cause, BMP_WRITE_CREATE, errno);
+        if (const int error = createTemporary(target, temporary, stream)) {
+            return writeFailed(cause, BMP_WRITE_CREATE, error);
+        }
         arm(temporary.c_str());
     }
     const bool replacing = fs::exists(old);
@@ -171,11 +168,11 @@ int writeBeside(const fs::path& target, const fs::file_status& old, ContentWrite
         const fs::path replaced = target.has_parent_path() ? target : fs::path(L".") / target;
         if (!ReplaceFileW(replaced.c_str(), temporary.c_str(), nullptr,
                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-            written = failed(cause, BMP_WRITE_RENAME, errnoOf(GetLastError()));
+            written = writeFailed(cause, BMP_WRITE_RENAME, errnoOf(GetLastError()));
         }
     } else if (written == BMP_WRITTEN) {
         fs::rename(temporary, target, error);
-        if (error) written = failed(cause, BMP_WRITE_RENAME, errnoOf(error));
+        if (error) written = writeFailed(cause, BMP_WRITE_RENAME, errnoOf(error));
     }
     if (written != BMP_WRITTEN) fs::remove(temporary, error);
     disarm();
@@ -190,7 +187,7 @@ int replaceFile(const char* path, ContentWriter write, const void* content, BmpW
     const fs::file_status status = fs::status(target, error);
     if (fs::exists(status) && !fs::is_regular_file(status)) {
         std::FILE* stream = _wfopen(target.c_str(), L"wb");
-        if (stream == nullptr) return failed(cause, BMP_WRITE_CREATE, errno);
+        if (stream == nullptr) return writeFailed(cause, BMP_WRITE_CREATE, errno);
         return writeAndClose(stream, write, content, cause);
     }
     // A link is followed, so that the file it names is replaced, not the link.

@@ -19,10 +19,10 @@ unsigned char channelByte(double value) {
 // The row loops, for channels 1 byte apart (grey) or 3 (colour): with the
 // step known, the compiler turns each into a few instructions a pixel.
 template <std::size_t Step>
-void loadRow(const unsigned char* __restrict pixels, double* __restrict values, std::size_t kept,
-             std::size_t count) {
-    for (std::size_t x = 0; x < kept; ++x) values[x] = pixels[x * Step];
-    for (std::size_t x = kept; x < count; ++x) values[x] = pixels[x * Step] - DETAIL_OFFSET;
+void loadRow(const unsigned char* __restrict pixels, double* __restrict values,
+             std::size_t offsetFree, std::size_t count) {
+    for (std::size_t x = 0; x < offsetFree; ++x) values[x] = pixels[x * Step];
+    for (std::size_t x = offsetFree; x < count; ++x) values[x] = pixels[x * Step] - DETAIL_OFFSET;
 }
 
 // Eight values as channelByte stores them. With SSE2, two at a time:
@@ -66,11 +66,12 @@ void loadFromImage(const void* source, int y, int x, int count, double* values) 
     const auto& c = *static_cast<const ChannelRows*>(source);
     const int step = pixelBytes(*c.input);
     const unsigned char* pixels = imageRow(*c.input, y) + c.channel + std::ptrdiff_t(x) * step;
-    const int kept = y < c.kept.height ? std::clamp(c.kept.width - x, 0, count) : 0;
+    const int offsetFree =
+        y < c.offsetFree.height ? std::clamp(c.offsetFree.width - x, 0, count) : 0;
     if (step == 1) {
-        loadRow<1>(pixels, values, std::size_t(kept), std::size_t(count));
+        loadRow<1>(pixels, values, std::size_t(offsetFree), std::size_t(count));
     } else {
-        loadRow<3>(pixels, values, std::size_t(kept), std::size_t(count));
+        loadRow<3>(pixels, values, std::size_t(offsetFree), std::size_t(count));
     }
 }
 
@@ -87,23 +88,24 @@ void storeToImage(void* sink, int y, int x, int count, const double* values) {
 
 }  // namespace
 
-KeptCorner approximationCorner(const Image& image, int levels) {
+OffsetFreeCorner approximationCorner(const Image& image, int levels) {
     const int shift = halvings(levels);
-    return KeptCorner{image.width >> shift, image.height >> shift};
+    return OffsetFreeCorner{image.width >> shift, image.height >> shift};
 }
 
 int channelCount(const Image& image) {
     return image.depth == 24 ? 3 : 1;
 }
 
-void bindImagePlanes(ImagePlanes& bound, const Image& input, Image& output, KeptCorner kept,
-                     double* inputRows, double* resultRows, SweepRowsLength perPlane) {
+void bindImagePlanes(ImagePlanes& bound, const Image& input, Image& output,
+                     OffsetFreeCorner offsetFree, double* inputRows, double* resultRows,
+                     SweepRowsLength perPlane) {
     PicturePlanes& planes = bound.planes;
     planes.count = channelCount(input);
     planes.height = input.height;
     planes.width = input.width;
     for (int c = 0; c < planes.count; ++c) {
-        bound.channels[c] = ChannelRows{&input, &output, c, kept};
+        bound.channels[c] = ChannelRows{&input, &output, c, offsetFree};
         planes.io[c] = RowIO{loadFromImage, &bound.channels[c], storeToImage, &bound.channels[c]};
         planes.rows[c] = SweepRows{inputRows + std::size_t(c) * perPlane.input,
                                    resultRows + std::size_t(c) * perPlane.result};

@@ -2,7 +2,8 @@
 // and write their results into another, a row segment at a time.
 //
 // Loading a segment (the fill) turns the bytes of one channel into doubles,
-// taking the detail offset off every value outside a kept top-left corner.
+// taking the detail offset off every value outside an offset-free top-left
+// corner.
 // Storing a segment (the write-back) truncates each value toward zero and
 // clamps it to 0..255 into the same channel of the output, leaving the other
 // channels alone. The channels of a colour picture are separate planes, swept
@@ -13,16 +14,17 @@
 #include "image.h"
 #include "plane.h"
 
-// The top-left block whose values keep their detail offset when loaded;
-// every value outside it loses DETAIL_OFFSET.
-struct KeptCorner {
+// The top-left block whose values carry no detail offset (the approximation
+// corner, or the whole picture where nothing carries one) and are loaded as
+// they are; every value outside it loses DETAIL_OFFSET.
+struct OffsetFreeCorner {
     int width;
     int height;
 };
 
 // The approximation corner that `levels` levels leave: the top-left block of
 // width / 2^levels by height / 2^levels; the whole image for levels <= 0.
-KeptCorner approximationCorner(const Image& image, int levels);
+OffsetFreeCorner approximationCorner(const Image& image, int levels);
 
 // 3 colour channels for a 24-bit image, 1 for an 8-bit one.
 int channelCount(const Image& image);
@@ -32,7 +34,7 @@ struct ChannelRows {
     const Image* input;
     Image* output;
     int channel;  // 0 red or grey, 1 green, 2 blue
-    KeptCorner kept;
+    OffsetFreeCorner offsetFree;
 };
 
 // Every plane of a picture, ready for a wavelet_process. `planes` points into
@@ -45,7 +47,8 @@ struct ImagePlanes {
 // Binds one plane per channel of `input`. Plane c works in `perPlane.input`
 // doubles from inputRows + c * perPlane.input and `perPlane.result` doubles
 // from resultRows + c * perPlane.result.
-void bindImagePlanes(ImagePlanes& bound, const Image& input, Image& output, KeptCorner kept,
-                     double* inputRows, double* resultRows, SweepRowsLength perPlane);
+void bindImagePlanes(ImagePlanes& bound, const Image& input, Image& output,
+                     OffsetFreeCorner offsetFree, double* inputRows, double* resultRows,
+                     SweepRowsLength perPlane);
 
 #endif

@@ -8,7 +8,9 @@
 // createImage refuses anything larger.
 //
 // A Pixel carries any integers; setPixel clamps each channel to 0..255 on the
-// way in, and getPixel always yields values in 0..255.
+// way in, and getPixel always yields values in 0..255. The pixel calls serve
+// the tests and the tools that make pictures; the programs go a row at a
+// time, and their write-back (haar/image_rows.cpp) truncates and clamps there.
 #ifndef ONDA_IMAGE_H
 #define ONDA_IMAGE_H
 

@@ -1123,4 +1123,95 @@ INSTANTIATE_TEST_SUITE_P(Built, EveryProgram, testing::ValuesIn(PROGRAMS),
                              return std::string(program.param.name);
                          });
 
+// Sizes the levels cannot halve are refused before anything is made, by
+// ondafwd as by ondainv; from 31 levels on no side can be halved that often,
+// and the refusal says so in words. The reason ends with advice: ondafwd's
+// a crop, or the levels the shorter side takes where no crop can do;
+// ondainv's the levels its input's size takes, as a crop would ruin a
+// transform.
+TEST(ForwardAndInverse, SizesTheLevelsCannotHalveAreRefused) {
+    const auto multipleOf = [](const std::string& multiple) {
+        const std::string rule = "width and height must be positive multiples of " + multiple;
+        return std::pair<std::string, std::string>{rule, rule + " for the levels asked"};
+    };
+    const auto halvedTimes = [](const std::string& levels) {
+        const std::string rule = "no picture side can be halved " + levels + " times";
+        return std::pair<std::string, std::string>{rule, rule};
+    };
+    const auto crop = [](const std::string& size) {
+        return ": crop to " + size + conversionAdvice("-crop " + size + "+0+0 +repage ");
+    };
+    const std::string twoPixels = "; a side of 2 pixels takes at most 1 level",
+                      repeat =
+                          "; give the repeat number the transform was made with: this size "
+                          "takes ";
+    const struct {
+        int width, height;
+        std::vector<std::string> levels;
+        std::pair<std::string, std::string> rule;  // as standard output and the reason word it
+        std::string fwdAdvice, invAdvice;          // the reason's end
+    } cases[] = {
+        {6, 4, {"2"}, multipleOf("4"), crop("4x4"), repeat + "at most 1 level"},
+        {6, 6, {}, multipleOf("4"), crop("4x4"), repeat + "at most 1 level"},
+        {8,
+         4,
+         {"3"},
+         multipleOf("8"),
+         "; a side of 4 pixels takes at most 2 levels",
+         repeat + "at most 2 levels"},
+        {3, 4, {"1"}, multipleOf("2"), crop("2x4"), repeat + "no level"},
+        {2, 2, {"30"}, multipleOf("1073741824"), twoPixels, repeat + "at most 1 level"},
+        {2, 2, {"31"}, halvedTimes("31"), twoPixels, repeat + "at most 1 level"},
+        {2, 2, {"40"}, halvedTimes("40"), twoPixels, repeat + "at most 1 level"},
+        {2, 2, {"99999999999"}, halvedTimes("2147483647"), twoPixels, repeat + "at most 1 level"},
+        {641, 479, {"2"}, multipleOf("4"), crop("640x476"), repeat + "no level"},
+        {9, 8, {"3"}, multipleOf("8"), crop("8x8"), repeat + "no level"},
+        {96, 64, {"6"}, multipleOf("64"), crop("64x64"), repeat + "at most 5 levels"},
+        {64,
+         96,
+         {"7"},
+         multipleOf("128"),
+         "; a side of 64 pixels takes at most 6 levels",
+         repeat + "at most 5 levels"},
+        {1, 8, {"1"}, multipleOf("2"), "; a side of 1 pixel takes no level", repeat + "no level"},
+        {640,
+         476,
+         {"31"},
+         halvedTimes("31"),
+         "; a side of 476 pixels takes at most 8 levels",
+         repeat + "at most 2 levels"},
+        {0, 4, {"1"}, multipleOf("2"), "", ""},
+        {4, 0, {"0"}, multipleOf("1"), "", ""},
+        {0, 0, {"-3"}, multipleOf("1"), "", ""},
+    };
+    const struct {
+        const char* name;
+        const char* path;
+        std::string banner;
+    } programs[] = {
+        {"ondafwd", ONDAFWD_PATH, bannerOf("Wavelet Function (Ondeline) ", message::FWD_PRODUCT)},
+        {"ondainv", ONDAINV_PATH,
+         bannerOf("Wavelet Inv. Function (Ondeline) ", message::INV_PRODUCT)},
+    };
+    ScratchDir dir;
+    const TextPath in = dir.path("in.bmp");
+    for (const auto& program : programs) {
+        for (const auto& c : cases) {
+            writeFileBytes(in, greyBmp(c.width, c.height, [](int, int) { return 5; }));
+            std::vector<std::string> args = {in, dir.path("out.bmp")};
+            args.insert(args.end(), c.levels.begin(), c.levels.end());
+            const RunResult r = runProgram(program.path, args);
+            const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
+            EXPECT_EQ(r.exitStatus, 1) << program.name << " " << size;
+            EXPECT_EQ(r.out, program.banner + "Image size " + size +
+                                 " cannot be transformed: " + c.rule.first + ".\n");
+            std::string line = std::string(program.name) + ": " + in.string() + ": size " + size;
+            line += "; " + c.rule.second;
+            line += std::string(program.name) == "ondainv" ? c.invAdvice : c.fwdAdvice;
+            EXPECT_EQ(r.err, line + "\n");
+            EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
+        }
+    }
+}
+
 }  // namespace

@@ -23,12 +23,6 @@ std::string ranLine(long long bufferBytes, const std::string& progress) {
            "Memory has been allocated. The address is *\n" + progress;
 }
 
-RunResult ondafwd(const std::vector<std::string>& args) {
-    RunResult r = runProgram(ONDAFWD_PATH, args);
-    r.out = maskAddresses(r.out);
-    return r;
-}
-
 TEST(Ondafwd, TwoByTwoGreyPictureAtOneLevel) {
     ScratchDir dir;
     writeFileBytes(dir.path("in.bmp"),

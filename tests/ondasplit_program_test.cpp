@@ -15,12 +15,6 @@ namespace {
 
 const std::string BANNER = bannerOf("Wavelet Function (ondasplit 3) ", message::SPLIT_PRODUCT);
 
-RunResult ondasplit(const std::vector<std::string>& args) {
-    RunResult r = runProgram(ONDASPLIT_PATH, args);
-    r.out = maskAddresses(r.out);
-    return r;
-}
-
 std::string kindLine(const Image& input, const fs::path& path) {
     return onda_test::kindLine(input.depth, path.string());
 }

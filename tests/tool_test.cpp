@@ -113,7 +113,7 @@ TEST(SizeRule, ApproximationCornerOfTheLevels) {
     };
     const Image image{16, 8, 8, nullptr};
     for (const auto& c : cases) {
-        const KeptCorner corner = approximationCorner(image, c.levels);
+        const OffsetFreeCorner corner = approximationCorner(image, c.levels);
         EXPECT_EQ(corner.width, c.width) << c.levels;
         EXPECT_EQ(corner.height, c.height) << c.levels;
     }
@@ -165,9 +165,9 @@ TEST(ImageKind, ColourMonochromeOrNeither) {
 struct BoundPlanes {
     Workspace workspace;
     ImagePlanes planes;
-    BoundPlanes(const Image& input, KeptCorner kept) {
+    BoundPlanes(const Image& input, OffsetFreeCorner offsetFree) {
         EXPECT_TRUE(prepareWorkspace(input, SweepRowsLength{8, 8}, workspace, "in.bmp"));
-        bindWorkspacePlanes(planes, input, workspace, kept);
+        bindWorkspacePlanes(planes, input, workspace, offsetFree);
     }
     const RowIO& io(int channel) const { return planes.planes.io[channel]; }
 };
@@ -177,7 +177,7 @@ TEST(Planes, LoadKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
         makeImage(4, 2, 24, [](int x, int y, int c) { return 10 * y + x + 100 * c; });
     const struct {
         int channel, y, x, count;
-        KeptCorner kept;
+        OffsetFreeCorner offsetFree;
         std::vector<double> values;
     } cases[] = {
         {1, 0, 0, 4, {2, 1}, {100, 101, 102 - 128, 103 - 128}},
@@ -188,7 +188,7 @@ TEST(Planes, LoadKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
         {0, 1, 2, 2, {4, 2}, {12, 13}},
     };
     for (const auto& c : cases) {
-        const BoundPlanes bound(*image, c.kept);
+        const BoundPlanes bound(*image, c.offsetFree);
         std::vector<double> values(c.values.size());
         bound.io(c.channel).load(bound.io(c.channel).source, c.y, c.x, c.count, values.data());
         EXPECT_EQ(values, c.values) << c.channel << " " << c.x << "," << c.y;
@@ -226,7 +226,7 @@ TEST(Planes, StoreTruncatesClampsAndKeepsOtherChannels) {
     const int rows = int(values.size() / 4);
     for (const int depth : {24, 8}) {
         const ImagePtr input = makeImage(4, rows, depth, [](int, int, int c) { return 40 + c; });
-        const BoundPlanes bound(*input, KeptCorner{4, rows});
+        const BoundPlanes bound(*input, OffsetFreeCorner{4, rows});
         Image& output = *bound.workspace.output;
         std::memcpy(output.data, input->data, std::size_t(4 * rows * depth / 8));
         const int channel = depth == 24 ? 1 : 0;
@@ -255,7 +255,7 @@ void doubleRow(const PlaneSweep& sweep, int y) {
 TEST(Planes, EveryChannelOfAColourImageIsTransformedOnItsOwn) {
     const ImagePtr input =
         makeImage(2, 2, 24, [](int x, int y, int c) { return x + 2 * y + 10 * c; });
-    BoundPlanes bound(*input, KeptCorner{2, 2});
+    BoundPlanes bound(*input, OffsetFreeCorner{2, 2});
     ASSERT_EQ(bound.planes.planes.count, 3);
     sweepPicture(bound.planes.planes, 1, doubleRow, 2);
     for (int c = 0; c < 3; ++c) {

@@ -112,10 +112,15 @@ std::string shownOnOneLine(std::string text) {
     return text;
 }
 
-void printReason(const char* path, const std::string& reason, bool afterOpenLine) {
+void printReason(const char* path, const std::string& reason) {
     (void)std::fflush(stdout);  // standard output's text comes first where both meet
-    if (afterOpenLine && bothOnTerminal()) std::fputc('\n', stderr);
     std::fprintf(stderr, "%s: %s: %s\n", programName, shownOnOneLine(path).c_str(), reason.c_str());
+}
+
+void printReasonAfterOpenLine(const char* path, const std::string& reason) {
+    (void)std::fflush(stdout);  // the open line shows before the line end that closes it
+    if (bothOnTerminal()) std::fputc('\n', stderr);
+    printReason(path, reason);
 }
 
 void printProgramReason(const std::string& reason) {

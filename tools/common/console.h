@@ -25,10 +25,12 @@ void nameProgram(const char* name);
 std::string shownOnOneLine(std::string text);
 
 // "PROGRAM: PATH: reason" and a line end, on standard error; control
-// characters in the path are shown as '?'. After a text
-// that leaves its line open on standard output, with both on a terminal, the
-// reason line starts on a line of its own.
-void printReason(const char* path, const std::string& reason, bool afterOpenLine = false);
+// characters in the path are shown as '?'.
+void printReason(const char* path, const std::string& reason);
+
+// printReason after a text that leaves its line open on standard output:
+// with both on a terminal, the reason line starts on a line of its own.
+void printReasonAfterOpenLine(const char* path, const std::string& reason);
 
 // "PROGRAM: reason" for a refusal that concerns no file.
 void printProgramReason(const std::string& reason);

@@ -38,7 +38,7 @@ ImagePtr readInputImage(const char* path) {
     ImagePtr owned(image);  // a partly read image is released here too
     if (status < 0) {
         std::printf("%s", consoleText(message::CANNOT_READ_IMAGE));
-        printReason(path, bmpReadReason(cause), true);
+        printReasonAfterOpenLine(path, bmpReadReason(cause));
         return nullptr;
     }
     if (cause.colourPalette) colourPaletteInput = path;
@@ -99,7 +99,7 @@ bool prepareWorkspace(const Image& input, SweepRowsLength perPlane, Workspace& w
     }
     if (missing.empty()) return true;
     std::printf("%s", message::MEMORY_CANNOT_BE_ALLOCATED);
-    printReason(path, "no memory for " + missing, true);
+    printReasonAfterOpenLine(path, "no memory for " + missing);
     return false;
 }
 
@@ -109,8 +109,8 @@ void printBufferAddresses(const Workspace& workspace) {
 }
 
 void bindWorkspacePlanes(ImagePlanes& planes, const Image& input, Workspace& workspace,
-                         KeptCorner kept) {
-    bindImagePlanes(planes, input, *workspace.output, kept, workspace.inputRows.get(),
+                         OffsetFreeCorner offsetFree) {
+    bindImagePlanes(planes, input, *workspace.output, offsetFree, workspace.inputRows.get(),
                     workspace.resultRows.get(), workspace.perPlane);
 }
 
@@ -127,5 +127,5 @@ int writeOutputImage(const char* path, const Image& output) {
                     "for all three, make it a 24-bit picture (" +
                         bmpConversionAdvice("-type TrueColor") + ")");
     }
-    return EXIT_RUN;
+    return EXIT_WRITTEN;
 }

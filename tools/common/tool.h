@@ -22,7 +22,7 @@
 #include "owners.h"
 #include "plane.h"
 
-constexpr int EXIT_RUN = 0;      // the output file was written
+constexpr int EXIT_WRITTEN = 0;  // the output file was written
 constexpr int EXIT_REFUSED = 1;  // the run was refused or the output could not be written
 
 struct ToolBanner {
@@ -67,9 +67,10 @@ bool prepareWorkspace(const Image& input, SweepRowsLength perPlane, Workspace& w
 void printBufferAddresses(const Workspace& workspace);
 
 // Binds every channel of `input` and of the workspace's output to the
-// workspace's rows, for a wavelet_process; `kept` as in loading.
+// workspace's rows, for a wavelet_process; `offsetFree` as in loading
+// (image_rows.h).
 void bindWorkspacePlanes(ImagePlanes& planes, const Image& input, Workspace& workspace,
-                         KeptCorner kept);
+                         OffsetFreeCorner offsetFree);
 
 // Writes the output file; on failure prints a line naming the path, and the
 // reason. Once it is written, an input read from a colour palette gets its

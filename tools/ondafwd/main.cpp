@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     printBufferAddresses(workspace);
 
     ImagePlanes planes;
-    const KeptCorner wholeImage{input->width, input->height};
+    const OffsetFreeCorner wholeImage{input->width, input->height};
     bindWorkspacePlanes(planes, *input, workspace, wholeImage);
     fwd::wavelet_process(planes.planes);
     return writeOutputImage(argv[2], *workspace.output);
