@@ -877,6 +877,15 @@ TEST_P(EveryProgram, PermissionsAreHonouredAndKept) {
         setMode(scene.out, 0664);
         scene.expectWritten(run({scene.in, scene.out}, unprivileged), "another group");
         EXPECT_EQ(modeOf(scene.out), 0604u);
+        // In a group nobody is a member of besides its own: the group stays.
+        writeFileBytes(scene.out, scene.old);
+        ASSERT_EQ(::chown(scene.out.c_str(), nobody->pw_uid, NOBODYS_OTHER_GROUP), 0);
+        setMode(scene.out, 0664);
+        scene.expectWritten(run({scene.in, scene.out}, unprivileged), "nobody's other group");
+        struct stat kept {};
+        ASSERT_EQ(::stat(scene.out.c_str(), &kept), 0);
+        EXPECT_EQ(kept.st_gid, NOBODYS_OTHER_GROUP);
+        EXPECT_EQ(kept.st_mode & 07777, 0664u);
         writeFileBytes(scene.out, scene.old);
         ASSERT_EQ(::chown(scene.out.c_str(), 0, 0), 0);
         setMode(scene.out, 0666);

@@ -146,6 +146,7 @@ TEST(Ondafwd, ColourPaletteIsReadAsItsRedsWithANote) {
                                "the levels asked; a side of 4 pixels takes at most 2 levels\n");
 }
 
+#ifndef _WIN32  // the converters run on the build machine only
 // The converters the advice names, by their paths: not whatever `convert`
 // comes first on the PATH, as other programs take the name too. A converter
 // that is not installed has no path.
@@ -193,6 +194,7 @@ bool followAdvice(const Converter& converter, const std::string& reason, const T
     args.erase(args.begin());
     return runProgram(program, args).exitStatus == 0;
 }
+#endif
 
 // The README's recipe for ImageMagick files, then the advice of every refusal
 // a conversion fixes, followed with each converter installed: a refusal or a

@@ -26,6 +26,9 @@ struct RunOptions {
     bool oneStream = false;               // standard error into standard output
 };
 
+// The one group an unprivileged run is a member of besides nobody's own.
+constexpr unsigned NOBODYS_OTHER_GROUP = 4242;
+
 // The exit status a sanitizer report gives a program run by runProgram, so
 // that it can never pass for a refusal (1).
 constexpr int SANITIZER_EXIT_STATUS = 86;

@@ -77,8 +77,9 @@ void applyOptions(const RunOptions& options, int out) {
     }
     if (options.unprivileged && ::geteuid() == 0) {
         const passwd* nobody = ::getpwnam("nobody");
-        if (nobody == nullptr || ::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
-            ::setuid(nobody->pw_uid) != 0) {
+        const gid_t otherGroup = NOBODYS_OTHER_GROUP;
+        if (nobody == nullptr || ::setgroups(1, &otherGroup) != 0 ||
+            ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) {
             ::_exit(127);
         }
     }
