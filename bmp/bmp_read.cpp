@@ -171,19 +171,31 @@ int readPixelRows(std::FILE* stream, Image* image, std::int64_t gap, const Reds&
 // Cause records of each shape: a kind alone, or with an errno, the value of
 // a refused field, the picture's dimensions, or where the file ends.
 BmpReadCause faultOf(BmpReadKind kind) {
-    return BmpReadCause{kind};
+    BmpReadCause cause;
+    cause.kind = kind;
+    return cause;
 }
 BmpReadCause errorFault(BmpReadKind kind, int error) {
-    return BmpReadCause{kind, 0, 0, 0, 0, 0, error};
+    BmpReadCause cause = faultOf(kind);
+    cause.error = error;
+    return cause;
 }
 BmpReadCause fieldFault(BmpReadKind kind, std::int64_t field) {
-    return BmpReadCause{kind, field};
+    BmpReadCause cause = faultOf(kind);
+    cause.field = field;
+    return cause;
 }
 BmpReadCause sizeFault(BmpReadKind kind, std::int64_t width, std::int64_t height) {
-    return BmpReadCause{kind, 0, width, height};
+    BmpReadCause cause = faultOf(kind);
+    cause.width = width;
+    cause.height = height;
+    return cause;
 }
 BmpReadCause cutFault(BmpReadKind kind, std::int64_t endsIn, std::int64_t count) {
-    return BmpReadCause{kind, 0, 0, 0, endsIn, count};
+    BmpReadCause cause = faultOf(kind);
+    cause.endsIn = endsIn;
+    cause.count = count;
+    return cause;
 }
 
 // Gives `status`, recording `found` in `cause` when there is one. A read that

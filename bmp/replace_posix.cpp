@@ -212,7 +212,7 @@ int linkText(int folder, const std::string& name, std::string& text) {
             text.resize(std::size_t(length));
             return 0;
         }
-        text.assign(2 * text.size(), '\0');
+        text.resize(2 * text.size());
     }
 }
 

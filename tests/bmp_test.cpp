@@ -404,14 +404,23 @@ TEST(WriteBMP, WrittenFilesReadBackUnchanged) {
 
 TEST(WriteBMP, RefusesDepthsItCannotWriteAndCreatesNothing) {
     ScratchDir dir;
+    const std::string out = dir.path("out.bmp").string();
+    EXPECT_EQ(writeBMPfile(out.c_str(), nullptr), BMP_WRITE_FAILED);
     unsigned char byte = 0;
-    Image odd{1, 1, 16, &byte};
-    EXPECT_EQ(writeBMPfile(dir.path("out.bmp").c_str(), &odd), BMP_WRITE_FAILED);
-    EXPECT_EQ(writeBMPfile(dir.path("out.bmp").c_str(), nullptr), BMP_WRITE_FAILED);
-    BmpWriteCause cause;
-    EXPECT_EQ(writeBMPfileReporting(dir.path("out.bmp").c_str(), &odd, &cause), BMP_WRITE_FAILED);
-    EXPECT_EQ(bmpWriteReason(cause),
-              "a 16-bit picture cannot be written; only 8-bit and 24-bit ones");
+    const struct {
+        Image image;
+        const char* reason;
+    } cases[] = {
+        {{1, 1, 16, &byte}, "a 16-bit picture cannot be written; only 8-bit and 24-bit ones"},
+        {{1, 1, 8, nullptr}, "the picture has no pixels to write"},
+        {{1, 1, 24, nullptr}, "the picture has no pixels to write"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(writeBMPfile(out.c_str(), &c.image), BMP_WRITE_FAILED) << c.reason;
+        BmpWriteCause cause;
+        EXPECT_EQ(writeBMPfileReporting(out.c_str(), &c.image, &cause), BMP_WRITE_FAILED);
+        EXPECT_EQ(bmpWriteReason(cause), c.reason);
+    }
     EXPECT_TRUE(dir.entries().empty());
 }
 
@@ -421,7 +430,7 @@ TEST(WriteBMP, FailuresLeaveNoFileBehind) {
     EXPECT_EQ(writeBMPfile(dir.path("missing/out.bmp").c_str(), image.get()), BMP_WRITE_FAILED);
     EXPECT_EQ(writeBMPfile(dir.root().string().c_str(), image.get()),
               BMP_WRITE_FAILED);  // a folder
-    if (fs::exists("/dev/full")) {
+    if (fs::is_character_file("/dev/full")) {
         EXPECT_EQ(writeBMPfile("/dev/full", image.get()), BMP_WRITE_FAILED);
     }
     EXPECT_TRUE(dir.entries().empty());

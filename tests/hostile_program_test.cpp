@@ -592,7 +592,7 @@ TEST_P(EveryProgram, OutputThatCannotBeWrittenIsNamedAndLeavesNothing) {
         // Blanks, quotes and backslashes reach the program as they were given
         // (on Windows a name cannot hold quotes).
         {dir.path("no such folder").string() + R"(/a \"b\" c\)", quotedNameReason}};
-    if (fs::exists("/dev/full"))
+    if (fs::is_character_file("/dev/full"))
         outputs.push_back({"/dev/full", "written: No space left on device"});
     for (const auto& [out, reason] : outputs) {
         const RunResult r = run({dir.path("in.bmp"), out});
