@@ -256,7 +256,6 @@ int resolve(const char* path, Target& target) {
             return EACCES;
         }
         if (inProcessFiles(target.folder.get())) {
-            target.exists = true;
             target.throughKernel = true;
             return 0;
         }

@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -794,6 +795,18 @@ TEST_P(EveryProgram, SignalsDuringTheWriteLeaveNoTemporaryFile) {
                                 scene.withFault("fwrite 2 signal " + std::to_string(signal))),
                             "signal " + std::to_string(signal));
     }
+    // Only SIGKILL leaves the temporary file: beside the target, named as the
+    // README's find pattern says.
+    writeFileBytes(scene.out, scene.old);
+    EXPECT_EQ(run({scene.in, scene.out}, {},
+                  scene.withFault("fwrite 2 signal " + std::to_string(SIGKILL)))
+                  .signal,
+              SIGKILL);
+    EXPECT_EQ(readFileBytes(scene.out), scene.old);
+    const std::vector<std::string> left = scene.dir.entries();
+    ASSERT_EQ(left.size(), 3u);
+    EXPECT_TRUE(std::regex_match(left[0], std::regex(R"(\.onda-[A-Za-z0-9]{6}\.tmp)"))) << left[0];
+    fs::remove(scene.dir.path(left[0]));
     writeFileBytes(scene.out, scene.old);
     std::vector<std::string> faulting = scene.withFault("renameat 1 fault");
     faulting.push_back("ASAN_OPTIONS=handle_segv=0");
