@@ -429,6 +429,16 @@ TEST_P(EveryProgram, JapaneseFollowsTheTerminal) {
     for (const auto& t : terminals)
         EXPECT_EQ(runProgramOnTerminal(p.path, {}, t.environment).out, t.out)
             << t.environment.front();
+    // The refusal of an input leaves its line open; on a terminal that
+    // standard error shares, the reason starts a line of its own.
+    const ScratchDir dir;
+    const std::string missing = dir.path("missing.bmp").string();
+    EXPECT_EQ(
+        runProgramOnTerminal(p.path, {missing, dir.path("out.bmp").string()}, {"LC_ALL=C"}, true)
+            .out,
+        std::string(p.title) + "\n" + p.product.cp932 + "\n" + message::MAKERS_NOTICE + "\n" +
+            message::CANNOT_READ_IMAGE.cp932 + "\n" + p.name + ": " + missing +
+            ": cannot be opened: No such file or directory\n");
     // NOLINTNEXTLINE(cert-env33-c): a real pipe is the point; the command is the built program
     std::FILE* pipe = ::popen(("LC_ALL=C.UTF-8 " + std::string(p.path)).c_str(), "r");
     ASSERT_NE(pipe, nullptr);

@@ -47,9 +47,11 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 
 #ifndef _WIN32
 // runProgram with standard output on a pseudo-terminal, set raw so that its
-// bytes arrive unchanged; standard error is captured as before.
+// bytes arrive unchanged; standard error is captured as before, or with
+// `errorToo` goes to the same terminal.
 RunResult runProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
-                               const std::vector<std::string>& environment = {});
+                               const std::vector<std::string>& environment = {},
+                               bool errorToo = false);
 #endif
 
 // The value NAME=VALUE gives a child whose parent has `old` for NAME (null

@@ -133,7 +133,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 }
 
 RunResult runProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
-                               const std::vector<std::string>& environment) {
+                               const std::vector<std::string>& environment, bool errorToo) {
     termios raw{};
     ::cfmakeraw(&raw);
     int terminal = -1, side = -1;
@@ -141,7 +141,8 @@ RunResult runProgramOnTerminal(const std::string& program, const std::vector<std
     if (err == nullptr || ::openpty(&terminal, &side, nullptr, &raw, nullptr) != 0) {
         throw std::runtime_error("no pseudo-terminal");
     }
-    const pid_t child = startProgram(program, args, {}, environment, side, ::fileno(err));
+    const pid_t child =
+        startProgram(program, args, {}, environment, side, errorToo ? side : ::fileno(err));
     ::close(side);
     RunResult result;
     char buffer[4096];
