@@ -92,7 +92,7 @@ bool prepareWorkspace(const Image& input, SweepRowsLength perPlane, Workspace& w
         const std::size_t resultBytes = rowsBytes(perPlane.result, planes);
         workspace.inputRows = allocateRows(inputBytes);
         if (workspace.inputRows) workspace.resultRows = allocateRows(resultBytes);
-        if (!workspace.inputRows || !workspace.resultRows) {
+        if (!workspace.resultRows) {  // made only once the input rows are
             missing = "the transform's rows of " + std::to_string(inputBytes) + " and " +
                       std::to_string(resultBytes) + " bytes";
         }
