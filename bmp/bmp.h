@@ -111,8 +111,8 @@ constexpr int BMP_WRITTEN = 0;
 constexpr int BMP_WRITE_FAILED = 1;
 
 // What refused a write: nothing, the image itself (a depth other than 8 and
-// 24, or a file too large for the size field), or a failed step, whose errno
-// is kept.
+// 24, or a file too large for the size field), or a step of putting the file
+// in place (replace.h), with the errno of its failed call where one failed.
 enum BmpWriteKind {
     BMP_WRITE_DONE,
     BMP_WRITE_BAD_IMAGE,  // depth (no pixels when it is 8 or 24)
@@ -122,8 +122,12 @@ enum BmpWriteKind {
     BMP_WRITE_WRITE,      // the existing file may not be written, or a write failed
     BMP_WRITE_CLOSE,
     BMP_WRITE_RENAME,           // the temporary cannot take the target's name
-    BMP_WRITE_STICKY,           // the folder's sticky bit keeps the user from replacing the file
+    BMP_WRITE_STICKY,       // the folder's sticky bit keeps the user from replacing the file
+    BMP_WRITE_STICKY_PIPE,  // likewise, from writing into another user's pipe
+    BMP_WRITE_OWNER,        // run as root, the new file cannot be given the replaced one's owner
+    BMP_WRITE_CHANGED,      // the output was swapped for another file while it was opened
     BMP_WRITE_STANDARD_OUTPUT,  // the output is the program's own standard output
+    BMP_WRITE_STANDARD_ERROR,   // the output is the program's own standard error
 };
 
 // A kind fills only the fields its comment above names, and every failed
@@ -133,7 +137,7 @@ struct BmpWriteCause {
     std::int64_t depth = 0;   // the image's bits per pixel
     std::int64_t width = 0;   // the image's width
     std::int64_t height = 0;  // its height
-    int error = 0;            // errno right after the failed call
+    int error = 0;            // errno of the failed call, 0 where no call failed
 };
 
 // Writes an 8-bit or 24-bit image. A regular file appears complete under its

@@ -12,9 +12,33 @@
 #include "bmp.h"
 #include "bmp_format.h"
 #include "replace.h"
-#include "write_support.h"
 
 namespace {
+
+int writeFailed(BmpWriteCause& cause, BmpWriteKind step, int error) {
+    cause = BmpWriteCause{};
+    cause.kind = step;
+    cause.error = error;
+    return BMP_WRITE_FAILED;
+}
+
+BmpWriteKind kindOf(ReplaceStep step) {
+    switch (step) {
+        case ReplaceStep::done: return BMP_WRITE_DONE;
+        case ReplaceStep::create: return BMP_WRITE_CREATE;
+        case ReplaceStep::folder: return BMP_WRITE_FOLDER;
+        case ReplaceStep::write: return BMP_WRITE_WRITE;
+        case ReplaceStep::close: return BMP_WRITE_CLOSE;
+        case ReplaceStep::rename: return BMP_WRITE_RENAME;
+        case ReplaceStep::sticky: return BMP_WRITE_STICKY;
+        case ReplaceStep::stickyPipe: return BMP_WRITE_STICKY_PIPE;
+        case ReplaceStep::owner: return BMP_WRITE_OWNER;
+        case ReplaceStep::changed: return BMP_WRITE_CHANGED;
+        case ReplaceStep::standardOutput: return BMP_WRITE_STANDARD_OUTPUT;
+        case ReplaceStep::standardError: return BMP_WRITE_STANDARD_ERROR;
+    }
+    return BMP_WRITE_WRITE;  // a step outside the enumeration
+}
 
 constexpr std::int32_t WRITTEN_RESOLUTION = 300;  // pixels per metre
 
@@ -149,11 +173,15 @@ int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* c
     BmpWriteCause& reported = cause != nullptr ? *cause : unreported;
     reported = BmpWriteCause{};
     if (!acceptsImage(image, reported)) return BMP_WRITE_FAILED;
-    const ContentWriter writeImage = [](std::FILE* stream, const void* content,
-                                        BmpWriteCause& failure) {
-        return writeStream(stream, static_cast<const Image*>(content), failure);
+    const ContentWriter writeImage = [](std::FILE* stream, const void* content) {
+        BmpWriteCause failure;
+        if (writeStream(stream, static_cast<const Image*>(content), failure) == BMP_WRITTEN)
+            return 0;
+        return failure.error != 0 ? failure.error : EIO;
     };
-    return replaceFile(path, writeImage, image, reported);
+    const ReplaceResult result = replaceFile(path, writeImage, image);
+    if (result.step == ReplaceStep::done) return BMP_WRITTEN;
+    return writeFailed(reported, kindOf(result.step), result.error);
 }
 
 std::string bmpWriteReason(const BmpWriteCause& cause) {
@@ -183,9 +211,23 @@ std::string bmpWriteReason(const BmpWriteCause& cause) {
         case BMP_WRITE_STICKY:
             return "cannot be replaced: it belongs to another user, in a folder whose sticky bit "
                    "lets only the file's or the folder's owner replace it";
+        case BMP_WRITE_STICKY_PIPE:
+            return "cannot be written: it is a pipe that belongs to another user, in a folder "
+                   "whose sticky bit lets only the pipe's or the folder's owner write into it";
+        case BMP_WRITE_OWNER:
+            return std::string(
+                       "cannot be replaced: it belongs to another user, and the new file cannot "
+                       "be given to them: ") +
+                   std::strerror(cause.error);
+        case BMP_WRITE_CHANGED:
+            return "cannot be written: it was swapped for another file while it was being "
+                   "opened";
         case BMP_WRITE_STANDARD_OUTPUT:
             return "cannot be written: it is the program's own standard output, where the "
                    "console text would be mixed into the picture";
+        case BMP_WRITE_STANDARD_ERROR:
+            return "cannot be written: it is the program's own standard error, where its "
+                   "messages would be mixed into the picture";
     }
     return "unknown failure";  // a kind outside the enumeration
 }

@@ -1,134 +1,77 @@
-// The file replacement on POSIX systems. Every step works relative to the
-// open folder of the target, so that neither a long name nor a deep folder
-// makes a path too long.
+// Which target gets what, on POSIX systems.
+//
+// The writer walks the links of the target's final name itself, as the
+// kernel does with fs.protected_symlinks on, whatever that setting says,
+// root included: in a sticky folder anyone may write, a link that belongs
+// neither to the user nor to the folder's owner is refused. Folders in the
+// path are the kernel's to follow. An existing target is then opened without
+// following links and judged by what was opened, which must be the file the
+// walk saw; nothing but a descriptor so checked is ever written.
+//
+//   target (after its links)              what is done
+//   ------------------------------------  ----------------------------------
+//   a new name (a dangling link's too)    created beside it, renamed in place
+//   a regular file                        replaced: written beside it, given
+//                                         its owner, group, access list,
+//                                         attributes and mode
+//                                         (keep_attributes_posix.h), synced,
+//                                         renamed over it
+//   another user's regular file in a      refused, root included (the
+//     sticky folder anyone may write      kernel's protected_regular rule);
+//     that is not the folder owner's      elsewhere in a sticky folder,
+//                                         refused but for root, since the
+//                                         rename would be
+//   another user's FIFO there             refused, root included (the
+//                                         kernel's protected_fifos rule)
+//   any other FIFO, a device              written in place; a FIFO waits for
+//                                         its reader
+//   a link in /proc (/dev/fd/N)           opened through the kernel, judged
+//                                         by what it opened: written in
+//                                         place, a regular file cut to size
+//   standard output or standard error,    refused: the console text would be
+//     written in place                    mixed in (not /dev/null)
+//   a folder                              refused
+//   a name that changed between the       refused
+//     walk and the open
+//
+// A file the user may not write is refused as opening it for writing would
+// be. Every step works relative to the open folder of the target, so that
+// neither a long name nor a deep folder makes a path too long.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #if defined(__linux__)
 #include <linux/magic.h>
 #include <sys/statfs.h>
-#include <sys/xattr.h>
 #endif
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <string>
 #include <utility>
 
+#include "keep_attributes_posix.h"
 #include "replace.h"
-#include "write_support.h"
+#include "temporary_file_posix.h"
 
 namespace {
 
-// ---------------------------------------------------------------------------
-// Signals
-
-// The temporary file the handler removes. Changed only while the guarded
-// signals are blocked, so the handler never sees it half changed.
-volatile int armedFolder = -1;
-char armedName[32];
-
-int highestSignal() {
-#if defined(SIGRTMAX)
-    return SIGRTMAX;
-#else
-    return NSIG - 1;
-#endif
-}
-
-// Signals whose default action does not end the process, or that cannot or
-// must not be caught (SIGXFSZ is ignored while writing).
-bool endsNoRun(int signal) {
-    switch (signal) {
-        case SIGCHLD:
-        case SIGCONT:
-        case SIGURG:
-#if defined(SIGWINCH)
-        case SIGWINCH:
-#endif
-        case SIGSTOP:
-        case SIGTSTP:
-        case SIGTTIN:
-        case SIGTTOU:
-        case SIGKILL:
-        case SIGXFSZ: return true;
-        default: return false;
-    }
-}
-
-// A fault blocked while it happens ends the process at once, so these are
-// handled but never held back.
-bool isFault(int signal) {
-    return signal == SIGSEGV || signal == SIGBUS || signal == SIGFPE || signal == SIGILL;
-}
-
-sigset_t guardedSet() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal = 1; signal <= highestSignal(); ++signal) {
-        if (!endsNoRun(signal) && !isFault(signal)) sigaddset(&set, signal);
-    }
-    return set;
-}
-
-// Only async-signal-safe calls: unlinkat, sigaction, raise.
-extern "C" void removeArmedFile(int signal) {
-    const int savedErrno = errno;
-    if (armedFolder >= 0) ::unlinkat(armedFolder, armedName, 0);
-    armedFolder = -1;
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    ::sigaction(signal, &fallback, nullptr);
-    // Delivered by the default action once the handler returns; a fault
-    // happens again when its instruction is retried.
-    (void)::raise(signal);
-    errno = savedErrno;
-}
-
-bool actsByDefault(int signal) {
-    struct sigaction current {};
-    return ::sigaction(signal, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
-           current.sa_handler == SIG_DFL;
-}
-
-// The handler takes every ending signal that is at its default action, and
-// stays once taken: with nothing armed it ends the process as the default
-// action would. Signals the caller ignores or handles, and those sigaction
-// refuses, are left alone.
-void arm(int folder, const std::string& name) {
-    armedName[name.copy(armedName, sizeof armedName - 1)] = '\0';
-    armedFolder = folder;
-    struct sigaction action {};
-    action.sa_handler = removeArmedFile;
-    action.sa_mask = guardedSet();
-    for (int signal = 1; signal <= highestSignal(); ++signal) {
-        if (!endsNoRun(signal) && actsByDefault(signal))
-            (void)::sigaction(signal, &action, nullptr);
-    }
-}
-
-void disarm() {
-    armedFolder = -1;
-}
-
-// Holds the guarded signals back while alive; one that arrives meanwhile is
-// handled when it ends. Creating and arming, and renaming or removing and
-// disarming, each happen inside one, so that no signal falls between them.
-class SignalsHeld {
+// An open file descriptor, closed when it goes.
+class Descriptor {
    public:
-    SignalsHeld() {
-        const sigset_t set = guardedSet();
-        ::sigprocmask(SIG_BLOCK, &set, &before_);
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
     }
-    ~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
 
    private:
-    sigset_t before_{};
+    int fd_;
 };
 
 // A write beyond the file-size limit fails with EFBIG while alive, instead of
@@ -149,26 +92,12 @@ class FileSizeSignalIgnored {
     struct sigaction before_ {};
 };
 
+ReplaceResult failed(ReplaceStep step, int error = 0) {
+    return ReplaceResult{step, error};
+}
+
 // ---------------------------------------------------------------------------
-// The target
-
-// An open file descriptor, closed when it goes.
-class Descriptor {
-   public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() { reset(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-   private:
-    int fd_;
-};
+// The walk
 
 // Folders are opened for search only where the system can, so that a folder
 // its user may write but not read takes a new file.
@@ -185,7 +114,7 @@ struct Target {
     bool exists = false;
     bool throughKernel = false;  // a name the kernel resolves itself, in /proc
     bool linkRefused = false;    // a link the kernel's rule would not follow
-    struct stat status {};
+    struct stat status {};       // the final name's, not following it
     struct stat folderStatus {};
 };
 
@@ -216,12 +145,13 @@ int linkText(int folder, const std::string& name, std::string& text) {
     }
 }
 
-// The kernel's rule for links in a sticky folder that anyone may write: such
-// a link is followed only when it belongs to the user or to the folder's
-// owner. Applied whatever the system's own setting, root included.
-bool mayFollow(const struct stat& link, const struct stat& folder) {
-    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-    return !shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
+// True in a sticky folder anyone may write, for an entry that belongs
+// neither to the user nor to the folder's owner: the kernel's rule for
+// links, FIFOs and regular files there.
+bool protectedInSharedFolder(const struct stat& entry, const struct stat& folder) {
+    const uid_t user = ::geteuid();
+    return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0 &&
+           entry.st_uid != user && entry.st_uid != folder.st_uid;
 }
 
 // True for a folder in the process file system, whose links (/dev/fd/N,
@@ -251,7 +181,7 @@ int resolve(const char* path, Target& target) {
             return 0;
         }
         if (links == MOST_LINKS) return ELOOP;
-        if (!mayFollow(target.status, target.folderStatus)) {
+        if (protectedInSharedFolder(target.status, target.folderStatus)) {
             target.linkRefused = true;
             return EACCES;
         }
@@ -270,165 +200,52 @@ int resolve(const char* path, Target& target) {
 }
 
 // ---------------------------------------------------------------------------
-// Writing
+// Deciding on what was opened
 
-// Writes and closes the stream made of `fd`; `beforeClose` runs on the file
-// once the contents are written (0 or an errno).
-template <class BeforeClose>
-int writeToDescriptor(int fd, ContentWriter write, const void* content, BmpWriteCause& cause,
-                      BeforeClose beforeClose) {
-    std::FILE* stream = ::fdopen(fd, "wb");
-    if (stream == nullptr) {
-        const int error = errno;
-        ::close(fd);
-        return writeFailed(cause, BMP_WRITE_WRITE, error);
-    }
-    int written = write(stream, content, cause);
-    if (written == BMP_WRITTEN) {
-        if (const int error = beforeClose(fd)) written = writeFailed(cause, BMP_WRITE_WRITE, error);
-    }
-    if (std::fclose(stream) != 0 && written == BMP_WRITTEN) {
-        written = writeFailed(cause, BMP_WRITE_CLOSE, errno);
-    }
-    return written;
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-bool isStandardOutput(const struct stat& file) {
-    struct stat output {};
-    return ::fstat(STDOUT_FILENO, &output) == 0 && output.st_dev == file.st_dev &&
-           output.st_ino == file.st_ino;
+bool isStream(int stream, const struct stat& file) {
+    struct stat status {};
+    return ::fstat(stream, &status) == 0 && sameFile(status, file);
+}
+
+// The device that discards what it is given mixes nothing.
+bool discards(const struct stat& file) {
+    struct stat null {};
+    return S_ISCHR(file.st_mode) && ::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) &&
+           file.st_rdev == null.st_rdev;
 }
 
 // Devices, pipes and the files /proc names take the bytes straight: there is
 // nothing to keep and nothing to rename over. The program's own standard
-// output is refused, since its console text would be mixed in.
-int writeInPlace(const Target& target, ContentWriter write, const void* content,
-                 BmpWriteCause& cause) {
+// output and error are refused, since its console text would be mixed in.
+ReplaceResult writeInPlace(Descriptor& file, const struct stat& status, ContentWriter write,
+                           const void* content) {
+    if (!discards(status)) {
+        if (isStream(STDOUT_FILENO, status)) return failed(ReplaceStep::standardOutput);
+        if (isStream(STDERR_FILENO, status)) return failed(ReplaceStep::standardError);
+    }
+    if (S_ISREG(status.st_mode) && ::ftruncate(file.get(), 0) != 0) {
+        return failed(ReplaceStep::write, errno);
+    }
+    ReplaceStep step = ReplaceStep::write;
+    if (const int error = writeAndClose(file.release(), write, content, step)) {
+        return failed(step, error);
+    }
+    return {};
+}
+
+// A link in /proc names an open file, which only the kernel can reach.
+ReplaceResult writeThroughKernel(const Target& target, ContentWriter write,
+                                 const void* content) {
     Descriptor file(
         ::openat(target.folder.get(), target.name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
-    if (file.get() == -1) return writeFailed(cause, BMP_WRITE_CREATE, errno);
     struct stat status {};
-    if (::fstat(file.get(), &status) != 0) return writeFailed(cause, BMP_WRITE_WRITE, errno);
-    if (isStandardOutput(status)) return writeFailed(cause, BMP_WRITE_STANDARD_OUTPUT, EINVAL);
-    if (S_ISREG(status.st_mode) && ::ftruncate(file.get(), 0) != 0) {
-        return writeFailed(cause, BMP_WRITE_WRITE, errno);
-    }
-    return writeToDescriptor(file.release(), write, content, cause, [](int) { return 0; });
-}
-
-// The existing target opened for writing into `file`, as a check that the
-// user may write it and to read its attributes from. 0 or the errno.
-int openReplaced(const Target& target, Descriptor& file) {
-    file.reset(::openat(target.folder.get(), target.name.c_str(),
-                        O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
-    return file.get() == -1 ? errno : 0;
-}
-
-// True when the folder's sticky bit keeps the user from renaming over the
-// target: it belongs to someone else, as does the folder.
-bool stickyForbids(const Target& target) {
-    const uid_t user = ::geteuid();
-    return (target.folderStatus.st_mode & S_ISVTX) != 0 && user != 0 &&
-           user != target.status.st_uid && user != target.folderStatus.st_uid;
-}
-
-// ---------------------------------------------------------------------------
-// What the replaced file keeps
-
-#if defined(__linux__)
-constexpr char ACCESS_LIST[] = "system.posix_acl_access";
-
-// Attributes never carried over: a privilege, and seals of the old contents.
-bool isTiedToOldFile(const std::string& name) {
-    return name == "security.capability" || name == "security.ima" || name == "security.evm";
-}
-
-// The names of the file's attributes, each ended by a zero byte; none where
-// the file system keeps none. 0, or the errno when they cannot be listed (a
-// list that grows meanwhile included).
-int attributeNames(int fd, std::string& names) {
-    const ssize_t size = ::flistxattr(fd, nullptr, 0);
-    names.resize(std::size_t(std::max<ssize_t>(size, 0)));
-    if (size < 0) return errno == ENOTSUP ? 0 : errno;
-    const ssize_t length = ::flistxattr(fd, names.data(), names.size());
-    names.resize(std::size_t(std::max<ssize_t>(length, 0)));
-    return length >= 0 ? 0 : errno;
-}
-
-// The value of one attribute. 0 or the errno.
-int attributeValue(int fd, const char* name, std::string& value) {
-    const ssize_t size = ::fgetxattr(fd, name, nullptr, 0);
-    if (size < 0) return errno;
-    value.resize(std::size_t(size));
-    const ssize_t length = ::fgetxattr(fd, name, value.data(), value.size());
-    value.resize(std::size_t(std::max<ssize_t>(length, 0)));
-    return length >= 0 ? 0 : errno;
-}
-
-// The replaced file's access list and other attributes, on the new file.
-// Others that cannot be read or set are skipped; an access list that cannot
-// be carried over is an error, and so is one the folder gave the new file
-// where the replaced file had none. 0 or the errno.
-int carryAttributes(int from, int to) {
-    std::string names;
-    if (const int error = attributeNames(from, names)) return error;
-    bool listCarried = false;
-    std::string value;
-    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
-        const std::string name = names.c_str() + at;
-        if (isTiedToOldFile(name)) continue;
-        const bool isList = name == ACCESS_LIST;
-        if (const int error = attributeValue(from, name.c_str(), value)) {
-            if (isList) return error;
-            continue;
-        }
-        const bool set = ::fsetxattr(to, name.c_str(), value.data(), value.size(), 0) == 0;
-        if (isList && !set) return errno;
-        listCarried = listCarried || isList;
-    }
-    if (!listCarried && ::fremovexattr(to, ACCESS_LIST) != 0 && errno != ENODATA &&
-        errno != ENOTSUP) {
-        return errno;
-    }
-    return 0;
-}
-#else
-int carryAttributes(int, int) {
-    return 0;
-}
-#endif
-
-// The replaced file's owner (when run as root), group (where the system
-// allows), attributes and mode, set-id bits excepted; without its group, no
-// group permission bits. 0 or the errno.
-int takeReplacedFile(int fd, int replaced, const struct stat& old) {
-    const uid_t owner = ::geteuid() == 0 ? old.st_uid : uid_t(-1);
-    // A refusal is no failure: the file keeps the user's owner and group, and
-    // below loses its group permission bits.
-    (void)!::fchown(fd, owner, old.st_gid);
-    struct stat now {};
-    if (::fstat(fd, &now) != 0) return errno;
-    if (const int error = carryAttributes(replaced, fd)) return error;
-    mode_t mode = old.st_mode & 07777 & ~mode_t(S_ISUID | S_ISGID);
-    if (now.st_gid != old.st_gid) mode &= ~mode_t(S_IRWXG);
-    // Last, so that the access list's mask ends as the replaced file's group
-    // bits, or narrower.
-    if (::fchmod(fd, mode) != 0) return errno;
-    return ::fsync(fd) == 0 ? 0 : errno;
-}
-
-// A new file ".onda-XXXXXX.tmp" beside the target, made with `mode`: its
-// descriptor in `fd` and its name in `name`. 0 or the errno.
-int createTemporary(const Target& target, mode_t mode, int& fd, std::string& name) {
-    std::uint64_t seed = temporaryNameSeed(std::uint64_t(::getpid()));
-    for (int attempt = 0; attempt < TEMPORARY_NAME_ATTEMPTS; ++attempt) {
-        name = temporaryName(seed);
-        fd = ::openat(target.folder.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                      mode);
-        if (fd >= 0) return 0;
-        if (errno != EEXIST) return errno;
-    }
-    return EEXIST;
+    if (file.get() == -1) return failed(ReplaceStep::create, errno);
+    if (::fstat(file.get(), &status) != 0) return failed(ReplaceStep::write, errno);
+    return writeInPlace(file, status, write, content);
 }
 
 // After the rename, the folder's entry is flushed too where the folder can be
@@ -439,52 +256,63 @@ void syncFolder(int folder) {
 }
 
 // A new file is made as any file in its folder is (0666 less the umask, or
-// the folder's default access list); a replacing one is private until it has
-// taken the replaced file's owner, attributes and mode, and is synced.
-int writeBeside(const Target& target, int replaced, ContentWriter write, const void* content,
-                BmpWriteCause& cause) {
-    const int folder = target.folder.get();
-    std::string temporary;
-    int fd = -1;
-    {
-        const SignalsHeld held;
-        if (const int error = createTemporary(target, target.exists ? 0600 : 0666, fd, temporary)) {
-            const bool folderLocked = target.exists && (error == EACCES || error == EPERM);
-            return writeFailed(cause, folderLocked ? BMP_WRITE_FOLDER : BMP_WRITE_CREATE, error);
-        }
-        arm(folder, temporary);
+// the folder's default access list) and is not synced; a replacing one is
+// private until it has taken what the replaced file `replaced` has, and is
+// synced with its folder.
+ReplaceResult writeBeside(const Target& target, const Descriptor* replaced,
+                          const struct stat& old, ContentWriter write, const void* content) {
+    TemporaryFile file;
+    if (const int error = file.create(target.folder.get(), replaced != nullptr ? 0600 : 0666)) {
+        const bool folderLocked = replaced != nullptr && (error == EACCES || error == EPERM);
+        return failed(folderLocked ? ReplaceStep::folder : ReplaceStep::create, error);
     }
-    int written = writeToDescriptor(fd, write, content, cause, [&target, replaced](int file) {
-        return target.exists ? takeReplacedFile(file, replaced, target.status) : 0;
-    });
-    const SignalsHeld held;
-    if (written == BMP_WRITTEN &&
-        ::renameat(folder, temporary.c_str(), folder, target.name.c_str()) != 0) {
-        written = writeFailed(cause, BMP_WRITE_RENAME, errno);
+    if (const int error = file.write(write, content)) return failed(ReplaceStep::write, error);
+    if (replaced != nullptr) {
+        const ReplaceResult taken = takeReplacedFile(file.descriptor(), replaced->get(), old);
+        if (taken.step != ReplaceStep::done) return taken;
+        if (const int error = file.sync()) return failed(ReplaceStep::write, error);
     }
-    if (written != BMP_WRITTEN) ::unlinkat(folder, temporary.c_str(), 0);
-    disarm();
-    if (written == BMP_WRITTEN && target.exists) syncFolder(folder);
-    return written;
+    if (const int error = file.close()) return failed(ReplaceStep::close, error);
+    if (const int error = file.commit(target.name.c_str())) {
+        return failed(ReplaceStep::rename, error);
+    }
+    if (replaced != nullptr) syncFolder(target.folder.get());
+    return {};
+}
+
+// An existing target, not a link: refused, replaced or written in place by
+// what opening it gives.
+ReplaceResult writeExisting(const Target& target, ContentWriter write, const void* content) {
+    const struct stat& seen = target.status;
+    if (S_ISDIR(seen.st_mode)) return failed(ReplaceStep::create, EISDIR);
+    const bool shared = protectedInSharedFolder(seen, target.folderStatus);
+    if (S_ISFIFO(seen.st_mode) && shared) return failed(ReplaceStep::stickyPipe);
+    // A regular file is opened without waiting, so that one swapped for a
+    // FIFO meanwhile cannot hold the run; a FIFO waits for its reader.
+    const int waiting = S_ISREG(seen.st_mode) ? O_NONBLOCK : 0;
+    Descriptor file(::openat(target.folder.get(), target.name.c_str(),
+                             O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | waiting));
+    if (file.get() == -1) return failed(ReplaceStep::write, errno);
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0) return failed(ReplaceStep::write, errno);
+    if (!sameFile(status, seen)) return failed(ReplaceStep::changed);
+    if (!S_ISREG(status.st_mode)) return writeInPlace(file, status, write, content);
+    const uid_t user = ::geteuid();
+    const bool renameForbidden = (target.folderStatus.st_mode & S_ISVTX) != 0 && user != 0 &&
+                                 user != status.st_uid && user != target.folderStatus.st_uid;
+    if (shared || renameForbidden) return failed(ReplaceStep::sticky);
+    return writeBeside(target, &file, status, write, content);
 }
 
 }  // namespace
 
-int replaceFile(const char* path, ContentWriter write, const void* content, BmpWriteCause& cause) {
+ReplaceResult replaceFile(const char* path, ContentWriter write, const void* content) {
     Target target;
     if (const int error = resolve(path, target)) {
-        return writeFailed(cause, target.linkRefused ? BMP_WRITE_WRITE : BMP_WRITE_CREATE, error);
+        return failed(target.linkRefused ? ReplaceStep::write : ReplaceStep::create, error);
     }
     const FileSizeSignalIgnored ignored;
-    if (target.throughKernel || (target.exists && !S_ISREG(target.status.st_mode))) {
-        return writeInPlace(target, write, content, cause);
-    }
-    Descriptor replaced;
-    if (target.exists) {
-        if (const int error = openReplaced(target, replaced)) {
-            return writeFailed(cause, BMP_WRITE_WRITE, error);
-        }
-        if (stickyForbids(target)) return writeFailed(cause, BMP_WRITE_STICKY, EPERM);
-    }
-    return writeBeside(target, replaced.get(), write, content, cause);
+    if (target.throughKernel) return writeThroughKernel(target, write, content);
+    if (target.exists) return writeExisting(target, write, content);
+    return writeBeside(target, nullptr, target.status, write, content);
 }

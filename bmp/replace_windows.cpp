@@ -1,5 +1,5 @@
-// The file replacement on Windows: the temporary file is made by name beside
-// the target, and Ctrl-C, Ctrl-Break, closing the console, logging off or
+// Which target gets what, on Windows, and its temporary file: the temporary
+// file is made by name beside the target, and Ctrl-C, Ctrl-Break, closing the console, logging off or
 // shutting down removes it while it exists. An existing target is replaced
 // with ReplaceFileW, which keeps its attributes and access list, once the new
 // contents are flushed to disk; a new one takes its name by a rename. Windows
@@ -15,7 +15,7 @@
 #include <system_error>
 
 #include "replace.h"
-#include "write_support.h"
+#include "temporary_name.h"
 
 namespace {
 
@@ -133,65 +133,73 @@ int createTemporary(const fs::path& target, fs::path& name, std::FILE*& file) {
     return EEXIST;
 }
 
-// Writes and closes the stream, its contents flushed to disk first when
-// `sync` asks.
-int writeAndClose(std::FILE* stream, ContentWriter write, const void* content, BmpWriteCause& cause,
-                  bool sync = false) {
-    int written = write(stream, content, cause);
-    if (written == BMP_WRITTEN && sync &&
-        !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))))) {
-        written = writeFailed(cause, BMP_WRITE_WRITE, errnoOf(GetLastError()));
-    }
-    if (std::fclose(stream) != 0 && written == BMP_WRITTEN) {
-        return writeFailed(cause, BMP_WRITE_CLOSE, errno);
-    }
-    return written;
+ReplaceResult failed(ReplaceStep step, int error) {
+    return ReplaceResult{step, error};
 }
 
-int writeBeside(const fs::path& target, const fs::file_status& old, ContentWriter write,
-                const void* content, BmpWriteCause& cause) {
+// Writes, flushes and closes the stream, its contents flushed to disk first
+// when `sync` asks.
+ReplaceResult writeAndClose(std::FILE* stream, ContentWriter write, const void* content,
+                            bool sync = false) {
+    ReplaceResult result;
+    if (const int error = write(stream, content)) {
+        result = failed(ReplaceStep::write, error);
+    } else if (std::fflush(stream) != 0) {
+        result = failed(ReplaceStep::write, failedCallErrno());
+    } else if (sync &&
+               !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))))) {
+        result = failed(ReplaceStep::write, errnoOf(GetLastError()));
+    }
+    if (std::fclose(stream) != 0 && result.step == ReplaceStep::done) {
+        return failed(ReplaceStep::close, failedCallErrno());
+    }
+    return result;
+}
+
+ReplaceResult writeBeside(const fs::path& target, const fs::file_status& old,
+                          ContentWriter write, const void* content) {
     fs::path temporary;
     std::FILE* stream = nullptr;
     {
         const ConsoleEventsHeld held;
         if (const int error = createTemporary(target, temporary, stream)) {
-            return writeFailed(cause, BMP_WRITE_CREATE, error);
+            return failed(ReplaceStep::create, error);
         }
         arm(temporary.c_str());
     }
     const bool replacing = fs::exists(old);
-    int written = writeAndClose(stream, write, content, cause, replacing);
+    ReplaceResult result = writeAndClose(stream, write, content, replacing);
     const ConsoleEventsHeld held;
     std::error_code error;
-    if (written == BMP_WRITTEN && replacing) {
+    if (result.step == ReplaceStep::done && replacing) {
         // ReplaceFileW wants a name with its folder.
         const fs::path replaced = target.has_parent_path() ? target : fs::path(L".") / target;
         if (!ReplaceFileW(replaced.c_str(), temporary.c_str(), nullptr,
                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-            written = writeFailed(cause, BMP_WRITE_RENAME, errnoOf(GetLastError()));
+            result = failed(ReplaceStep::rename, errnoOf(GetLastError()));
         }
-    } else if (written == BMP_WRITTEN) {
+    } else if (result.step == ReplaceStep::done) {
         fs::rename(temporary, target, error);
-        if (error) written = writeFailed(cause, BMP_WRITE_RENAME, errnoOf(error));
+        if (error) result = failed(ReplaceStep::rename, errnoOf(error));
     }
-    if (written != BMP_WRITTEN) fs::remove(temporary, error);
+    if (result.step != ReplaceStep::done) fs::remove(temporary, error);
     disarm();
-    return written;
+    return result;
 }
 
 }  // namespace
 
-int replaceFile(const char* path, ContentWriter write, const void* content, BmpWriteCause& cause) {
+ReplaceResult replaceFile(const char* path, ContentWriter write, const void* content) {
     std::error_code error;
     fs::path target = pathOf(path);
     const fs::file_status status = fs::status(target, error);
     if (fs::exists(status) && !fs::is_regular_file(status)) {
         std::FILE* stream = _wfopen(target.c_str(), L"wb");
-        if (stream == nullptr) return writeFailed(cause, BMP_WRITE_CREATE, errno);
-        return writeAndClose(stream, write, content, cause);
+        if (stream == nullptr) return failed(ReplaceStep::create, errno);
+        return writeAndClose(stream, write, content);
     }
     // A link is followed, so that the file it names is replaced, not the link.
     const fs::path resolved = fs::weakly_canonical(target, error);
     if (!error) target = resolved;
-    return writeBeside(target, status, write, content, cause);
+    return writeBeside(target, status, write, content);
 }

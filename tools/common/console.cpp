@@ -1,5 +1,6 @@
 #include "console.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #if defined(_WIN32)
@@ -104,12 +105,53 @@ void nameProgram(const char* name) {
     programName = name;
 }
 
-std::string shownOnOneLine(std::string text) {
-    for (char& c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) c = '?';
+bool utf8Locale() {
+#if defined(_WIN32)
+    static const bool utf8 = GetConsoleOutputCP() == CP_UTF8;
+#elif defined(ONDA_HAS_LANGINFO)
+    static const bool utf8 = namesUtf8(environmentCodeset());
+#else
+    static const bool utf8 = false;
+#endif
+    return utf8;
+}
+
+namespace {
+
+// The length of the valid UTF-8 character that starts at `at`, or 0.
+std::size_t utf8Length(const std::string& text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || at + length > text.size()) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
     }
-    return text;
+    return length;
+}
+
+}  // namespace
+
+std::string shownOnOneLine(const std::string& text, bool utf8) {
+    std::string shown;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        const std::size_t length = byte >= 0x80 ? utf8Length(text, at) : 0;
+        const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
+        if (byte < 0x20 || byte == 0x7F || c1 || (utf8 && length == 0 && byte >= 0x80 && byte < 0xA0)) {
+            shown.push_back('?');
+        } else {
+            shown.append(text, at, std::max<std::size_t>(length, 1));
+        }
+        at += std::max<std::size_t>(length, 1);
+    }
+    return shown;
+}
+
+std::string shownOnOneLine(const std::string& text) {
+    return shownOnOneLine(text, utf8Locale());
 }
 
 void printReason(const char* path, const std::string& reason) {

@@ -20,9 +20,19 @@ const char* consoleText(const message::JapaneseText& text);
 // Names the program in the reason lines that follow.
 void nameProgram(const char* name);
 
-// The text with each control character shown as '?', so that it keeps to
-// one line.
-std::string shownOnOneLine(std::string text);
+// True where the environment's locale is UTF-8 (on Windows, the console's
+// code page).
+bool utf8Locale();
+
+// The text with each control character shown as '?', so that it keeps to one
+// line and starts no escape sequence: C0 controls, DEL, and C1 controls
+// (U+0080 to U+009F, two bytes in UTF-8). With `utf8` also a byte 0x80 to
+// 0x9F outside a valid UTF-8 character; elsewhere such a byte may lead a
+// character (in CP932 it does) and stays.
+std::string shownOnOneLine(const std::string& text, bool utf8);
+
+// shownOnOneLine for the environment's locale.
+std::string shownOnOneLine(const std::string& text);
 
 // "PROGRAM: PATH: reason" and a line end, on standard error; control
 // characters in the path are shown as '?'.

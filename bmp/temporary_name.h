@@ -1,15 +1,9 @@
-// What the writer and both file replacements share: the record of a failed
-// step, and the names of the temporary files written beside a target.
-#ifndef ONDA_BMP_WRITE_SUPPORT_H
-#define ONDA_BMP_WRITE_SUPPORT_H
+// The names of the temporary files written beside a target, on every system.
+#ifndef ONDA_BMP_TEMPORARY_NAME_H
+#define ONDA_BMP_TEMPORARY_NAME_H
 
 #include <cstdint>
 #include <string>
-
-#include "bmp.h"
-
-// Gives BMP_WRITE_FAILED, with `cause` holding the failed step and its errno.
-int writeFailed(BmpWriteCause& cause, BmpWriteKind step, int error);
 
 // The first seed of temporaryName: the time, and `process` (the process's
 // number where the system has one) so that processes started together differ.

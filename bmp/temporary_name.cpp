@@ -1,13 +1,6 @@
-#include "write_support.h"
+#include "temporary_name.h"
 
 #include <chrono>
-
-int writeFailed(BmpWriteCause& cause, BmpWriteKind step, int error) {
-    cause = BmpWriteCause{};
-    cause.kind = step;
-    cause.error = error;
-    return BMP_WRITE_FAILED;
-}
 
 std::uint64_t temporaryNameSeed(std::uint64_t process) {
     return std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
