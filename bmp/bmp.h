@@ -121,7 +121,7 @@ enum BmpWriteKind {
     BMP_WRITE_FOLDER,     // an existing file's folder takes no new file beside it
     BMP_WRITE_WRITE,      // the existing file may not be written, or a write failed
     BMP_WRITE_CLOSE,
-    BMP_WRITE_RENAME,           // the temporary cannot take the target's name
+    BMP_WRITE_RENAME,       // the temporary cannot take the target's name
     BMP_WRITE_STICKY,       // the folder's sticky bit keeps the user from replacing the file
     BMP_WRITE_STICKY_PIPE,  // likewise, from writing into another user's pipe
     BMP_WRITE_OWNER,        // run as root, the new file cannot be given the replaced one's owner

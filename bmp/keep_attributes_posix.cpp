@@ -112,7 +112,8 @@ ReplaceResult takeReplacedFile(int fd, int replaced, const struct stat& old) {
     if (::fstat(fd, &now) != 0) return failed(ReplaceStep::write, errno);
     mode_t mode = old.st_mode & 07777 & ~mode_t(S_ISUID | S_ISGID);
     if (now.st_gid != old.st_gid) mode &= ~mode_t(S_IRWXG);
-    if (const int error = carryAttributes(replaced, fd, mode)) return failed(ReplaceStep::write, error);
+    if (const int error = carryAttributes(replaced, fd, mode))
+        return failed(ReplaceStep::write, error);
     if (::fchmod(fd, mode) != 0) return failed(ReplaceStep::write, errno);
     return {};
 }

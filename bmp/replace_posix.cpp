@@ -238,8 +238,7 @@ ReplaceResult writeInPlace(Descriptor& file, const struct stat& status, ContentW
 }
 
 // A link in /proc names an open file, which only the kernel can reach.
-ReplaceResult writeThroughKernel(const Target& target, ContentWriter write,
-                                 const void* content) {
+ReplaceResult writeThroughKernel(const Target& target, ContentWriter write, const void* content) {
     Descriptor file(
         ::openat(target.folder.get(), target.name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
     struct stat status {};
@@ -259,8 +258,8 @@ void syncFolder(int folder) {
 // the folder's default access list) and is not synced; a replacing one is
 // private until it has taken what the replaced file `replaced` has, and is
 // synced with its folder.
-ReplaceResult writeBeside(const Target& target, const Descriptor* replaced,
-                          const struct stat& old, ContentWriter write, const void* content) {
+ReplaceResult writeBeside(const Target& target, const Descriptor* replaced, const struct stat& old,
+                          ContentWriter write, const void* content) {
     TemporaryFile file;
     if (const int error = file.create(target.folder.get(), replaced != nullptr ? 0600 : 0666)) {
         const bool folderLocked = replaced != nullptr && (error == EACCES || error == EPERM);

@@ -1,9 +1,8 @@
 // Which target gets what, on Windows, and its temporary file: the temporary
-// file is made by name beside the target, and Ctrl-C, Ctrl-Break, closing the console, logging off or
-// shutting down removes it while it exists. An existing target is replaced
-// with ReplaceFileW, which keeps its attributes and access list, once the new
-// contents are flushed to disk; a new one takes its name by a rename. Windows
-// keeps its own limits on the length of a path.
+// file is made by name beside the target, and Ctrl-C, Ctrl-Break, closing the console, logging off
+// or shutting down removes it while it exists. An existing target is replaced with ReplaceFileW,
+// which keeps its attributes and access list, once the new contents are flushed to disk; a new one
+// takes its name by a rename. Windows keeps its own limits on the length of a path.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -156,8 +155,8 @@ ReplaceResult writeAndClose(std::FILE* stream, ContentWriter write, const void* 
     return result;
 }
 
-ReplaceResult writeBeside(const fs::path& target, const fs::file_status& old,
-                          ContentWriter write, const void* content) {
+ReplaceResult writeBeside(const fs::path& target, const fs::file_status& old, ContentWriter write,
+                          const void* content) {
     fs::path temporary;
     std::FILE* stream = nullptr;
     {

@@ -143,7 +143,8 @@ int TemporaryFile::create(int folder, mode_t mode) {
     for (int attempt = 0; attempt < TEMPORARY_NAME_ATTEMPTS; ++attempt) {
         const std::string name = temporaryName(seed);
         const SignalsHeld held(true);
-        const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const int fd =
+            ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             name.copy(recordedName, sizeof recordedName - 1);
             recordedName[name.size()] = '\0';

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #if defined(__linux__)
 #include <sys/xattr.h>
 #endif
@@ -666,7 +667,7 @@ struct WriteScene {
 
 #if defined(ONDA_FAULT_LIBRARY)
     // Where the fault-injection library reports that it struck.
-    const ScratchDir reports;
+    const ScratchDir reports{Reach::everyone};
     const fs::path struck = reports.path("struck");
 
     // The environment that loads the fault-injection library into the
@@ -717,7 +718,7 @@ TEST_F(WritePath, EveryFailingStepKeepsTheEarlierFile) {
     const WriteScene scene(program());
     const std::string eio = ": Input/output error";
     const struct {
-        const char* fault;  // "FUNCTION FILE ERRNO"
+        const char* fault;   // "FUNCTION FILE ERRNO"
         std::string reason;  // "": it writes
     } rows[] = {
         {"openat onda-test-* 5", "cannot be created" + eio},  // the folder
@@ -733,10 +734,10 @@ TEST_F(WritePath, EveryFailingStepKeepsTheEarlierFile) {
         {"fsync .onda-* 5", "cannot be written" + eio},
         {"fclose .onda-* 5", "cannot be closed" + eio},
         {"renameat .onda-* 5", "cannot be put in place" + eio},
-        {"fchown .onda-* 1", ""},      // the group, which may stay the user's
-        {"openat . 5", ""},            // the folder, opened to be synced
-        {"fsync onda-test-* 5", ""},   // and synced
-        {"flistxattr out.bmp 95", ""}, // a file system without attributes
+        {"fchown .onda-* 1", ""},       // the group, which may stay the user's
+        {"openat . 5", ""},             // the folder, opened to be synced
+        {"fsync onda-test-* 5", ""},    // and synced
+        {"flistxattr out.bmp 95", ""},  // a file system without attributes
         {"fremovexattr .onda-* 95", ""},
         {"fremovexattr .onda-* 61", ""},  // no access list to remove
     };
@@ -779,15 +780,18 @@ TEST_F(WritePath, SignalsDuringTheWriteLeaveNoTemporaryFile) {
     GTEST_SKIP() << "signals are POSIX, raised here by the fault-injection library";
 #else
     const WriteScene scene(program());
-    for (const int signal : endingSignals()) {
-        writeFileBytes(scene.out, scene.old);
-        std::vector<std::string> environment =
-            scene.withFault("fwrite 2 signal " + std::to_string(signal));
-        // The sanitizer's own fault handlers would report instead.
-        environment.push_back("ASAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigfpe=0");
-        const RunResult r = run({scene.in, scene.out}, {}, environment);
-        EXPECT_EQ(r.signal, signal) << r.err;
-        scene.expectKept("signal " + std::to_string(signal));
+    // Raised while a row is written, and the instant the file is created.
+    for (const std::string when : {"fwrite 2", "openat .onda-*"}) {
+        for (const int signal : endingSignals()) {
+            writeFileBytes(scene.out, scene.old);
+            std::vector<std::string> environment =
+                scene.withFault(when + " signal " + std::to_string(signal));
+            // The sanitizer's own fault handlers would report instead.
+            environment.push_back("ASAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigfpe=0");
+            const RunResult r = run({scene.in, scene.out}, {}, environment);
+            EXPECT_EQ(r.signal, signal) << when << ": " << r.err;
+            scene.expectKept(when + ": signal " + std::to_string(signal));
+        }
     }
     // Held back around the rename, which then completes; a fault is never held
     // back (the kernel would end the program at once), and cleans up.
@@ -911,6 +915,12 @@ TEST_F(WritePath, PermissionsAreHonouredAndKept) {
         EXPECT_EQ(kept.st_gid, NOBODYS_OTHER_GROUP);
         EXPECT_EQ(kept.st_mode & 07777, 0664u);
         writeFileBytes(scene.out, scene.old);
+        // Root without the capability to change owners keeps nobody's file.
+        scene.expectRefused(run({scene.in, scene.out}, {}, scene.withFault("fchown .onda-* 1")),
+                            program(),
+                            "cannot be replaced: it belongs to another user, and the new file "
+                            "cannot be given to them: Operation not permitted",
+                            "no capability to change owners");
         ASSERT_EQ(::chown(scene.out.c_str(), 0, 0), 0);
         setMode(scene.out, 0666);
         setMode(folder, 01777);
@@ -935,12 +945,12 @@ TEST_F(WritePath, PermissionsAreHonouredAndKept) {
 #endif
 }
 
-// As root, in a sticky folder anyone may write, a link that belongs to
-// another user is not followed, whether it names a file or nothing, and
-// whatever the kernel's own setting; one that belongs to root or to the
-// folder's owner is, and so is another user's link in a folder without the
-// sticky bit.
-TEST_F(WritePath, LinksOfOtherUsersInSharedFoldersAreNotFollowed) {
+// As root, in a sticky folder anyone may write, whatever the kernel's own
+// settings: a link that belongs to another user is not followed, whether it
+// names a file or nothing, and another user's file or FIFO is neither
+// replaced nor written; those that belong to root or to the folder's owner
+// are, and so is another user's link in a folder without the sticky bit.
+TEST_F(WritePath, SharedFoldersKeepTheKernelsRules) {
 #if defined(_WIN32)
     GTEST_SKIP() << "owners of links are POSIX";
 #else
@@ -962,6 +972,31 @@ TEST_F(WritePath, LinksOfOtherUsersInSharedFoldersAreNotFollowed) {
         EXPECT_EQ(shared.entries(), std::vector<std::string>{"out.bmp"});
         fs::remove(link);
     }
+    const std::string refusal = std::string(program().name) + ": " + shared.path("theirs").string();
+    const TextPath theirs = shared.path("theirs");
+    writeFileBytes(theirs, scene.old);
+    ASSERT_EQ(::chown(theirs.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    RunResult r = run({scene.in, theirs});
+    EXPECT_EQ(r.err, refusal +
+                         ": cannot be replaced: it belongs to another user, in a folder "
+                         "whose sticky bit lets only the file's or the folder's owner "
+                         "replace it\n");
+    EXPECT_EQ(readFileBytes(theirs), scene.old);
+    fs::remove(theirs);
+    ASSERT_EQ(::mkfifo(theirs.c_str(), 0666), 0);
+    ASSERT_EQ(::chown(theirs.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    r = run({scene.in, theirs});
+    EXPECT_EQ(r.err, refusal +
+                         ": cannot be written: it is a pipe that belongs to another user, in "
+                         "a folder whose sticky bit lets only the pipe's or the folder's "
+                         "owner write into it\n");
+    ASSERT_EQ(::chown(theirs.c_str(), 0, 0), 0);  // one's own FIFO waits for its reader
+    r = runProgram("/bin/sh", {"-c", R"("$0" "$1" "$2" & cat "$2" >"$3"; wait $!)", program().path,
+                               scene.in, theirs, scene.out});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(readFileBytes(scene.out), scene.written);
+    fs::remove(theirs);
+    writeFileBytes(scene.out, scene.old);
     fs::create_symlink(scene.out, link);
     scene.expectWritten(run({scene.in, link}), "root's link");
     writeFileBytes(scene.out, scene.old);
@@ -970,16 +1005,63 @@ TEST_F(WritePath, LinksOfOtherUsersInSharedFoldersAreNotFollowed) {
     scene.expectWritten(run({scene.in, link}), "the folder owner's link");
     writeFileBytes(scene.out, scene.old);
     // Root may replace another user's file in another user's sticky folder.
-    const TextPath theirs = shared.path("theirs.bmp");
-    writeFileBytes(theirs, scene.old);
-    ASSERT_EQ(::chown(theirs.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-    EXPECT_EQ(run({scene.in, theirs}).exitStatus, 0);
-    EXPECT_EQ(readFileBytes(theirs), scene.written);
-    fs::remove(theirs);
+    const TextPath theirsToo = shared.path("theirs.bmp");
+    writeFileBytes(theirsToo, scene.old);
+    ASSERT_EQ(::chown(theirsToo.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    EXPECT_EQ(run({scene.in, theirsToo}).exitStatus, 0);
+    EXPECT_EQ(readFileBytes(theirsToo), scene.written);
+    fs::remove(theirsToo);
     ASSERT_EQ(::chown(shared.root().c_str(), 0, 0), 0);
     setMode(shared.root(), 0777);
     scene.expectWritten(run({scene.in, link}), "no sticky bit");
     EXPECT_TRUE(fs::is_symlink(link));
+#endif
+}
+
+// Another user swaps the output's name in a shared sticky folder, in a tight
+// loop, between a folder, a FIFO and a link to a file of root's: that file is
+// never written, and every run writes its output or refuses with a reason,
+// leaving nothing behind.
+TEST_F(WritePath, ANameSwappedByAnotherUserNeverLeadsElsewhere) {
+#if !defined(__linux__)
+    GTEST_SKIP() << "reads the kernel's link rule from /proc";
+#else
+    const passwd* nobody = nobodyForRoot();
+    if (nobody == nullptr) GTEST_SKIP() << "needs root and the user nobody";
+    if (asString(readFileBytes("/proc/sys/fs/protected_symlinks")) != "0\n")
+        GTEST_SKIP() << "fs.protected_symlinks is on: the kernel refuses the planted link itself";
+    const WriteScene scene(program());
+    const ScratchDir shared(Reach::everyone);
+    setMode(shared.root(), 01777);
+    const TextPath name = shared.path("out.bmp");
+    const std::string link = shared.path("l").string(), fifo = shared.path("f").string();
+    const pid_t swapper = ::fork();
+    if (swapper == 0) {
+        if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) ::_exit(1);
+        for (;;) {
+            (void)!::symlink(scene.out.c_str(), link.c_str());
+            (void)::rename(link.c_str(), name.c_str());
+            (void)::mkfifo(fifo.c_str(), 0666);
+            (void)::rename(fifo.c_str(), name.c_str());
+            (void)::unlink(name.c_str());
+            (void)::mkdir(name.c_str(), 0777);
+            (void)::rmdir(name.c_str());
+        }
+    }
+    const std::string refused = std::string(program().name) + ": " + name.string() + ": ";
+    for (int run = 0; run < 200; ++run) {
+        const RunResult r = this->run({scene.in, name});
+        EXPECT_TRUE(r.exitStatus == 0 || (r.exitStatus == 1 && r.err.rfind(refused, 0) == 0 &&
+                                          r.err.find('\n') == r.err.size() - 1))
+            << r.exitStatus << " " << r.err;
+        struct stat written {};
+        if (::lstat(name.c_str(), &written) == 0 && written.st_uid == 0) fs::remove(name);
+    }
+    ::kill(swapper, SIGKILL);
+    ::waitpid(swapper, nullptr, 0);
+    scene.expectKept("the file of root's the links name");
+    for (const std::string& entry : shared.entries())
+        EXPECT_EQ(entry.rfind(".onda-", 0), std::string::npos) << entry;
 #endif
 }
 
@@ -1030,12 +1112,21 @@ TEST_F(WritePath, OutputsThroughProcessFilesAreWrittenInPlace) {
     EXPECT_EQ(readFileBytes(scene.dir.path("gone.bmp.kept")), scene.written);
     EXPECT_EQ(scene.dir.entries(),
               (std::vector<std::string>{"gone.bmp.kept", "in.bmp", "out.bmp", "y.bmp"}));
-    const RunResult r = run({scene.in, "/dev/stdout"});
-    EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(maskAddresses(r.out), scene.good.out + writeFailure("/dev/stdout"));
-    EXPECT_EQ(r.err, std::string(program().name) +
-                         ": /dev/stdout: cannot be written: it is the program's own standard "
-                         "output, where the console text would be mixed into the picture\n");
+    for (const auto& [output, reason] :
+         {std::pair<std::string, std::string>{"/dev/stdout", "output, where the console text"},
+          {"/dev/stderr", "error, where its messages"}}) {
+        const RunResult r = run({scene.in, output});
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(maskAddresses(r.out), scene.good.out + writeFailure(output));
+        EXPECT_EQ(r.err, std::string(program().name) + ": " + output +
+                             ": cannot be written: it is the program's own standard " + reason +
+                             " would be mixed into the picture\n");
+    }
+    // A device that discards mixes nothing.
+    const RunResult r = runProgram(
+        "/bin/sh", {"-c", R"(exec "$0" "$1" /dev/null >/dev/null)", program().path, scene.in}, {},
+        sanitizerSettings());
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
 #endif
 }
 
@@ -1068,7 +1159,7 @@ TEST_F(WritePath, AccessListsAreKeptAndNeverWidened) {
     GTEST_SKIP() << "access lists are read here as Linux's attributes";
 #else
     if (setfaclProgram().empty()) GTEST_SKIP() << "needs setfacl (the acl package)";
-    const WriteScene scene(program());
+    const WriteScene scene(program(), Reach::everyone);
     if (!setAccessList("-dm", "u::rw,g::r,o::-,u:nobody:rw", scene.dir.root())) {
         GTEST_SKIP() << "the file system keeps no access lists";
     }
@@ -1101,6 +1192,22 @@ TEST_F(WritePath, AccessListsAreKeptAndNeverWidened) {
         EXPECT_EQ(std::string(value, 4), "kept");
         EXPECT_EQ(::getxattr(scene.out.c_str(), "user.empty", value, sizeof value), 0);
     }
+    // nobody's file with a list, in a group nobody is not in: the list is set
+    // with the group class the final file has, none, never wider.
+    const passwd* nobody = nobodyForRoot();
+    if (nobody == nullptr) return;
+    setMode(scene.dir.root(), 0777);
+    setMode(scene.reports.root(), 0777);
+    writeFileBytes(scene.out, scene.old);
+    ASSERT_EQ(::chown(scene.out.c_str(), nobody->pw_uid, 0), 0);
+    ASSERT_TRUE(setAccessList("-m", "u::rw,g::r,o::-,u:root:r", scene.out));
+    RunOptions unprivileged;
+    unprivileged.unprivileged = true;
+    scene.expectWritten(
+        run({scene.in, scene.out}, unprivileged, scene.withFault("fsetxattr .onda-* 0")),
+        "a group it cannot keep");
+    EXPECT_EQ(asString(readFileBytes(scene.struck)), "600");  // as its list was set
+    EXPECT_EQ(modeOf(scene.out), 0600u);
 #endif
 }
 

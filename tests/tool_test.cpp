@@ -139,6 +139,38 @@ TEST(ConsoleText, EachJapanesePairSpellsOneText) {
 #endif
 }
 
+// A reason line keeps to one line and starts no escape sequence; a byte
+// 0x80 to 0x9F outside UTF-8 leads a CP932 character, and stays where the
+// locale is not UTF-8.
+TEST(ConsoleText, ControlCharactersInAPathAreShownAsQuestionMarks) {
+    const struct {
+        std::string text;
+        bool utf8;
+        std::string shown;
+    } rows[] = {
+        {"a\nb\rc\x1b[2J\x7f", true, "a?b?c?[2J?"},
+        {"csi\xc2\x9b"
+         "31m nel\xc2\x85",
+         false, "csi?31m nel?"},
+        {"raw\x9b"
+         "31m",
+         true, "raw?31m"},
+        {"raw\x9b"
+         "31m",
+         false,
+         "raw\x9b"
+         "31m"},
+        {"\xe5\x86\x99\xe7\x9c\x9f.bmp \xc2\xa0\xc3\xa9", true,
+         "\xe5\x86\x99\xe7\x9c\x9f.bmp \xc2\xa0\xc3\xa9"},
+        {"\x8e\xca\x90\x5e.bmp", false, "\x8e\xca\x90\x5e.bmp"},  // CP932
+        {"\x8e\xca\x90\x5e.bmp", true, "?\xca\x90^.bmp"},
+        {"cut\xe5\x86", true, "cut\xe5?"},
+        {"\xf0\x9f\x98\x80\xc2", true, "\xf0\x9f\x98\x80\xc2"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(shownOnOneLine(row.text, row.utf8), row.shown) << row.text;
+}
+
 TEST(ImageKind, ColourMonochromeOrNeither) {
     const struct {
         int depth;

@@ -117,8 +117,7 @@ void report(int fd) {
 // Runs `call` as the fault says when this is the chosen call of `function`
 // on the file `name` (open as `fd`, or -1), giving `failure` where it fails.
 template <class Result, class Call>
-Result intercept(const char* function, const std::string& name, int fd, Result failure,
-                 Call call) {
+Result intercept(const char* function, const std::string& name, int fd, Result failure, Call call) {
     if (!isChosen(function, name)) return call();
     const Fault& fault = theFault();
     if (fault.segfault) {
@@ -225,9 +224,8 @@ int fchmod(int fd, mode_t mode) {
 }
 
 int fchown(int fd, uid_t owner, gid_t group) {
-    return intercept("fchown", nameOf(fd), fd, -1, [&] {
-        return real<int (*)(int, uid_t, gid_t)>("fchown")(fd, owner, group);
-    });
+    return intercept("fchown", nameOf(fd), fd, -1,
+                     [&] { return real<int (*)(int, uid_t, gid_t)>("fchown")(fd, owner, group); });
 }
 
 int fsync(int fd) {
@@ -248,9 +246,8 @@ int fsetxattr(int fd, const char* name, const void* value, size_t size, int flag
 }
 
 int fremovexattr(int fd, const char* name) {
-    return intercept("fremovexattr", nameOf(fd), fd, -1, [&] {
-        return real<int (*)(int, const char*)>("fremovexattr")(fd, name);
-    });
+    return intercept("fremovexattr", nameOf(fd), fd, -1,
+                     [&] { return real<int (*)(int, const char*)>("fremovexattr")(fd, name); });
 }
 
 int renameat(int from, const char* name, int to, const char* newName) {

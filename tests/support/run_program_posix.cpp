@@ -92,6 +92,12 @@ pid_t startProgram(const std::string& program, const std::vector<std::string>& a
                    int err) {
     const bool asNobody = options.unprivileged && ::geteuid() == 0;
     const std::string& run = asNobody ? reachableCopy(program) : program;
+    std::vector<std::string> settings = environment;
+    for (auto& setting : settings) {
+        // A library loaded into a run as nobody is copied where nobody reaches.
+        if (asNobody && setting.rfind("LD_PRELOAD=", 0) == 0)
+            setting = "LD_PRELOAD=" + reachableCopy(setting.substr(11));
+    }
     (void)std::fflush(nullptr);  // the child must not repeat buffered output
     const pid_t child = ::fork();
     if (child != 0) return child;
@@ -100,7 +106,7 @@ pid_t startProgram(const std::string& program, const std::vector<std::string>& a
     applyOptions(options, out);
     setChildVariable("ASAN_OPTIONS=exitcode=" + std::to_string(SANITIZER_EXIT_STATUS));
     setChildVariable("UBSAN_OPTIONS=exitcode=" + std::to_string(SANITIZER_EXIT_STATUS));
-    for (const auto& setting : environment) setChildVariable(setting);
+    for (const auto& setting : settings) setChildVariable(setting);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);

@@ -139,8 +139,10 @@ std::string shownOnOneLine(const std::string& text, bool utf8) {
     for (std::size_t at = 0; at < text.size();) {
         const auto byte = static_cast<unsigned char>(text[at]);
         const std::size_t length = byte >= 0x80 ? utf8Length(text, at) : 0;
-        const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
-        if (byte < 0x20 || byte == 0x7F || c1 || (utf8 && length == 0 && byte >= 0x80 && byte < 0xA0)) {
+        const bool c1 =
+            length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
+        if (byte < 0x20 || byte == 0x7F || c1 ||
+            (utf8 && length == 0 && byte >= 0x80 && byte < 0xA0)) {
             shown.push_back('?');
         } else {
             shown.append(text, at, std::max<std::size_t>(length, 1));
