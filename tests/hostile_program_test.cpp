@@ -1049,8 +1049,8 @@ TEST_F(WritePath, ANameSwappedByAnotherUserNeverLeadsElsewhere) {
         }
     }
     const std::string refused = std::string(program().name) + ": " + name.string() + ": ";
-    for (int run = 0; run < 200; ++run) {
-        const RunResult r = this->run({scene.in, name});
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const RunResult r = run({scene.in, name});
         EXPECT_TRUE(r.exitStatus == 0 || (r.exitStatus == 1 && r.err.rfind(refused, 0) == 0 &&
                                           r.err.find('\n') == r.err.size() - 1))
             << r.exitStatus << " " << r.err;
@@ -1112,15 +1112,16 @@ TEST_F(WritePath, OutputsThroughProcessFilesAreWrittenInPlace) {
     EXPECT_EQ(readFileBytes(scene.dir.path("gone.bmp.kept")), scene.written);
     EXPECT_EQ(scene.dir.entries(),
               (std::vector<std::string>{"gone.bmp.kept", "in.bmp", "out.bmp", "y.bmp"}));
+    const std::string ownStream = ": cannot be written: it is the program's own standard ";
     for (const auto& [output, reason] :
-         {std::pair<std::string, std::string>{"/dev/stdout", "output, where the console text"},
-          {"/dev/stderr", "error, where its messages"}}) {
+         {std::pair<std::string, std::string>{
+              "/dev/stdout", "output, where the console text would be mixed into the picture"},
+          {"/dev/stderr", "error, where its messages would be mixed into the picture"}}) {
         const RunResult r = run({scene.in, output});
         EXPECT_EQ(r.exitStatus, 1);
         EXPECT_EQ(maskAddresses(r.out), scene.good.out + writeFailure(output));
-        EXPECT_EQ(r.err, std::string(program().name) + ": " + output +
-                             ": cannot be written: it is the program's own standard " + reason +
-                             " would be mixed into the picture\n");
+        std::string line = program().name;
+        EXPECT_EQ(r.err, line.append(": ").append(output).append(ownStream).append(reason) + "\n");
     }
     // A device that discards mixes nothing.
     const RunResult r = runProgram(
