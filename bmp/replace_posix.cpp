@@ -284,8 +284,10 @@ ReplaceResult writeBeside(const Target& target, const Descriptor* replaced, cons
 ReplaceResult writeExisting(const Target& target, ContentWriter write, const void* content) {
     const struct stat& seen = target.status;
     if (S_ISDIR(seen.st_mode)) return failed(ReplaceStep::create, EISDIR);
-    const bool shared = protectedInSharedFolder(seen, target.folderStatus);
-    if (S_ISFIFO(seen.st_mode) && shared) return failed(ReplaceStep::stickyPipe);
+    if (protectedInSharedFolder(seen, target.folderStatus)) {
+        if (S_ISFIFO(seen.st_mode)) return failed(ReplaceStep::stickyPipe);
+        if (S_ISREG(seen.st_mode)) return failed(ReplaceStep::sticky);
+    }
     // A regular file is opened without waiting, so that one swapped for a
     // FIFO meanwhile cannot hold the run; a FIFO waits for its reader.
     const int waiting = S_ISREG(seen.st_mode) ? O_NONBLOCK : 0;
@@ -299,7 +301,7 @@ ReplaceResult writeExisting(const Target& target, ContentWriter write, const voi
     const uid_t user = ::geteuid();
     const bool renameForbidden = (target.folderStatus.st_mode & S_ISVTX) != 0 && user != 0 &&
                                  user != status.st_uid && user != target.folderStatus.st_uid;
-    if (shared || renameForbidden) return failed(ReplaceStep::sticky);
+    if (renameForbidden) return failed(ReplaceStep::sticky);
     return writeBeside(target, &file, status, write, content);
 }
 
