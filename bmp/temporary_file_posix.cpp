@@ -185,9 +185,7 @@ int TemporaryFile::commit(const char* target) {
 }
 
 void TemporaryFile::abandon() {
-    if (stream_ != nullptr) (void)closeStream(stream_);
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    (void)close();
     if (folder_ < 0) return;
     const SignalsHeld held;
     ::unlinkat(folder_, name_, 0);
