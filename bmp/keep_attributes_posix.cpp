@@ -18,20 +18,19 @@ constexpr char ACCESS_LIST[] = "system.posix_acl_access";
 // The access list as the kernel stores it: a 4-byte version, then entries of
 // a 16-bit tag, 16-bit permissions and a 32-bit id, little-endian.
 constexpr std::size_t LIST_HEADER = 4, LIST_ENTRY = 8;
-constexpr unsigned OWNER_ENTRY = 0x01, GROUP_ENTRY = 0x04, MASK_ENTRY = 0x10, OTHER_ENTRY = 0x20;
+constexpr unsigned OWNER_ENTRY = 0x01, MASK_ENTRY = 0x10, OTHER_ENTRY = 0x20;
 
-// Sets the permissions of the owner, group-class and other entries to those
-// of `mode`, as a change of mode would: the group class is the mask where
-// the list has one, its group entry otherwise.
+// Sets the permissions of the owner, mask and other entries to those of
+// `mode`, as a change of mode would. (A list the kernel stores has named
+// entries, and so a mask, which stands for the group class.)
 void narrowToMode(std::string& list, mode_t mode) {
-    bool hasMask = false;
-    for (std::size_t at = LIST_HEADER; at + LIST_ENTRY <= list.size(); at += LIST_ENTRY)
-        hasMask = hasMask || static_cast<unsigned char>(list[at]) == MASK_ENTRY;
     for (std::size_t at = LIST_HEADER; at + LIST_ENTRY <= list.size(); at += LIST_ENTRY) {
         const unsigned tag = static_cast<unsigned char>(list[at]) |
                              unsigned(static_cast<unsigned char>(list[at + 1])) << 8;
-        const bool groupClass = tag == (hasMask ? MASK_ENTRY : GROUP_ENTRY);
-        const int shift = tag == OWNER_ENTRY ? 6 : groupClass ? 3 : tag == OTHER_ENTRY ? 0 : -1;
+        const int shift = tag == OWNER_ENTRY   ? 6
+                          : tag == MASK_ENTRY  ? 3
+                          : tag == OTHER_ENTRY ? 0
+                                               : -1;
         if (shift < 0) continue;
         list[at + 2] = char((mode >> shift) & 7);
         list[at + 3] = 0;

@@ -7,8 +7,8 @@
 //      refuses the replacement (ReplaceStep::owner);
 //   2. the replaced file's group where the system allows; without it, the
 //      mode below loses its group permission bits;
-//   3. its access list, its owner, group-class and other entries already
-//      those of the final mode; one the folder's default access list gave a
+//   3. its access list, its owner, mask (the group class) and other entries
+//      already those of the final mode; one the folder's default access list gave a
 //      file that had none is removed. An access list that cannot be carried
 //      over refuses the replacement;
 //   4. its other extended attributes, those that cannot be read or set

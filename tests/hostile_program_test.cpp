@@ -1184,6 +1184,10 @@ TEST_F(WritePath, AccessListsAreKeptAndNeverWidened) {
     const std::string list = accessList(scene.out);
     const bool userAttributes = ::setxattr(scene.out.c_str(), "user.note", "kept", 4, 0) == 0 &&
                                 ::setxattr(scene.out.c_str(), "user.empty", "", 0, 0) == 0;
+    // A privilege of the old contents' (CAP_CHOWN permitted, effective) is not carried over.
+    const char capability[20] = {1, 0, 0, 2, 1};
+    const bool capable =
+        ::setxattr(scene.out.c_str(), "security.capability", capability, 20, 0) == 0;
     scene.expectWritten(run({scene.in, scene.out}), "a list of its own");
     EXPECT_EQ(modeOf(scene.out), mode);
     EXPECT_EQ(accessList(scene.out), list);
@@ -1192,6 +1196,9 @@ TEST_F(WritePath, AccessListsAreKeptAndNeverWidened) {
         EXPECT_EQ(::getxattr(scene.out.c_str(), "user.note", value, sizeof value), 4);
         EXPECT_EQ(std::string(value, 4), "kept");
         EXPECT_EQ(::getxattr(scene.out.c_str(), "user.empty", value, sizeof value), 0);
+    }
+    if (capable) {
+        EXPECT_EQ(::getxattr(scene.out.c_str(), "security.capability", nullptr, 0), -1);
     }
     // nobody's file with a list, in a group nobody is not in: the list is set
     // with the group class the final file has, none, never wider.
