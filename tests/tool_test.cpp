@@ -165,6 +165,7 @@ TEST(ConsoleText, ControlCharactersInAPathAreShownAsQuestionMarks) {
         {"\x8e\xca\x90\x5e.bmp", false, "\x8e\xca\x90\x5e.bmp"},  // CP932
         {"\x8e\xca\x90\x5e.bmp", true, "?\xca\x90^.bmp"},
         {"cut\xe5\x86", true, "cut\xe5?"},
+        {"\xef\x82\x9b\xf4\x8f\x80\x80", true, "\xef\x82\x9b\xf4\x8f\x80\x80"},
         {"\xf0\x9f\x98\x80\xc2", true, "\xf0\x9f\x98\x80\xc2"},
     };
     for (const auto& row : rows)
