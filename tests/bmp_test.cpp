@@ -430,8 +430,9 @@ TEST(WriteBMP, FailuresLeaveNoFileBehind) {
     EXPECT_EQ(writeBMPfile(dir.path("missing/out.bmp").c_str(), image.get()), BMP_WRITE_FAILED);
     EXPECT_EQ(writeBMPfile(dir.root().string().c_str(), image.get()),
               BMP_WRITE_FAILED);  // a folder
-    if (fs::is_character_file("/dev/full")) {
-        EXPECT_EQ(writeBMPfile("/dev/full", image.get()), BMP_WRITE_FAILED);
+    const ScratchDir devices;
+    if (const std::string full = writableDevice(devices, "full"); !full.empty()) {
+        EXPECT_EQ(writeBMPfile(full.c_str(), image.get()), BMP_WRITE_FAILED);
     }
     EXPECT_TRUE(dir.entries().empty());
 }

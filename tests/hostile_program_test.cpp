@@ -614,8 +614,9 @@ TEST_F(WritePath, OutputThatCannotBeWrittenIsNamedAndLeavesNothing) {
         // Blanks, quotes and backslashes reach the program as they were given
         // (on Windows a name cannot hold quotes).
         {dir.path("no such folder").string() + R"(/a \"b\" c\)", quotedNameReason}};
-    if (fs::is_character_file("/dev/full"))
-        outputs.push_back({"/dev/full", "written: No space left on device"});
+    const ScratchDir devices;
+    if (const std::string full = writableDevice(devices, "full"); !full.empty())
+        outputs.push_back({full, "written: No space left on device"});
     for (const auto& [out, reason] : outputs) {
         const RunResult r = run({dir.path("in.bmp"), out});
         EXPECT_EQ(r.signal, 0) << out;
@@ -1124,8 +1125,10 @@ TEST_F(WritePath, OutputsThroughProcessFilesAreWrittenInPlace) {
         EXPECT_EQ(r.err, line.append(": ").append(output).append(ownStream).append(reason) + "\n");
     }
     // A device that discards mixes nothing.
+    const ScratchDir devices;
+    const std::string null = writableDevice(devices, "null");
     const RunResult r = runProgram(
-        "/bin/sh", {"-c", R"(exec "$0" "$1" /dev/null >/dev/null)", program().path, scene.in}, {},
+        "/bin/sh", {"-c", R"(exec "$0" "$1" "$2" >"$2")", program().path, scene.in, null}, {},
         sanitizerSettings());
     EXPECT_EQ(r.exitStatus, 0) << r.err;
 #endif

@@ -4,6 +4,7 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -103,6 +104,21 @@ std::string readAllAndClose(std::FILE* stream) {
     for (int c; (c = std::fgetc(stream)) != EOF;) text.push_back(char(c));
     (void)std::fclose(stream);  // read to the end already
     return text;
+}
+
+std::string writableDevice(const ScratchDir& dir, const std::string& name) {
+#if defined(_WIN32)
+    (void)dir;
+    (void)name;
+    return "";
+#else
+    const std::string device = "/dev/" + name;
+    struct stat status {};
+    if (::stat(device.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return "";
+    if (::geteuid() != 0) return device;
+    const std::string node = dir.path(name).string();
+    return ::mknod(node.c_str(), S_IFCHR | 0666, status.st_rdev) == 0 ? node : "";
+#endif
 }
 
 }  // namespace onda_test

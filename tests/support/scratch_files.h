@@ -58,6 +58,12 @@ class ScratchDir {
     std::filesystem::path root_;
 };
 
+// A character device like /dev/NAME for a test to write: run as root, a node
+// of that device made in `dir`, so that a fault of the write path can replace
+// nothing but that node; otherwise /dev/NAME, which an ordinary user cannot
+// replace. "" where neither can be had (Windows).
+std::string writableDevice(const ScratchDir& dir, const std::string& name);
+
 // Everything written to a stream from its start; the stream is closed.
 std::string readAllAndClose(std::FILE* stream);
 
