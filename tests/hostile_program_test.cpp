@@ -400,6 +400,30 @@ TEST_P(EveryProgram, TooFewArgumentsShowTheUsage) {
     }
 }
 
+// --help, -h and --version alone are answered after the banner, with status
+// 0; with more arguments they are file names like any other.
+TEST_P(EveryProgram, AnswersHelpAndVersion) {
+    const Program& p = GetParam();
+    const std::string banner = bannerOf(p.title, p.product), name = p.name;
+#ifdef _WIN32
+    const std::string manual = "README.txt, beside the program, tells the details.\n";
+#else
+    const std::string manual = "The manual page tells the details: man " + name + "\n";
+#endif
+    for (const auto& [argument, answer] :
+         {std::pair<std::string, std::string>{"--help", p.usage + ("\n" + manual)},
+          {"-h", p.usage + ("\n" + manual)},
+          {"--version", name + " " ONDA_VERSION "\n"}}) {
+        const RunResult r = run({argument});
+        EXPECT_EQ(r.exitStatus, 0) << argument;
+        EXPECT_EQ(r.out, banner + answer) << argument;
+        EXPECT_EQ(r.err, "") << argument;
+    }
+    const RunResult r = run({"--help", "out.bmp"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err.rfind(name + ": --help: cannot be opened: ", 0), 0u) << r.err;
+}
+
 // The Japanese texts are UTF-8 on a UTF-8 terminal, CP932 on any other
 // terminal and through a pipe. A locale the system lacks counts by its name:
 // that of the first of LC_ALL, LC_CTYPE and LANG that is set and not empty.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "console.h"
@@ -20,6 +21,22 @@ void printBanner(const ToolBanner& banner) {
     std::puts(banner.title);
     std::puts(consoleText(banner.product));
     std::puts(message::MAKERS_NOTICE);
+}
+
+bool answerHelpOrVersion(int argc, char** argv, const ToolBanner& banner) {
+    if (argc != 2) return false;
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s %s\n", banner.name, ONDA_VERSION);
+        return true;
+    }
+    if (std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "-h") != 0) return false;
+    std::puts(banner.usage);
+#if defined(_WIN32)
+    std::puts("README.txt, beside the program, tells the details.");
+#else
+    std::printf("The manual page tells the details: man %s\n", banner.name);
+#endif
+    return true;
 }
 
 bool checkArgumentCount(int argc, const ToolBanner& banner) {

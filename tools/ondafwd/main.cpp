@@ -28,6 +28,7 @@ constexpr int DEFAULT_LEVELS = 2;
 
 int main(int argc, char** argv) {
     printBanner(BANNER);
+    if (answerHelpOrVersion(argc, argv, BANNER)) return EXIT_ANSWERED;
     if (!checkArgumentCount(argc, BANNER)) return EXIT_REFUSED;
 
     const ImagePtr input = readInputImage(argv[1]);

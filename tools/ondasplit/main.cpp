@@ -39,6 +39,7 @@ bool checkRepeatNumber(int repeat, const char* path) {
 
 int main(int argc, char** argv) {
     printBanner(BANNER);
+    if (answerHelpOrVersion(argc, argv, BANNER)) return EXIT_ANSWERED;
     if (!checkArgumentCount(argc, BANNER)) return EXIT_REFUSED;
 
     const ImagePtr input = readInputImage(argv[1]);
