@@ -29,13 +29,28 @@ constexpr int BMP_BAD_PIXELS = -20;       // compressed, or the pixel rows end e
 constexpr int BMP_NO_IMAGE = -30;         // no image can be made: negative or too large
                                           // dimensions, or no memory
 
+// What a file that does not start with "BM" is, by its first bytes.
+enum BmpOtherFormat {
+    BMP_OTHER_UNKNOWN,
+    BMP_OTHER_PNG_GREY,    // grey, 8 or 16 bits a sample
+    BMP_OTHER_PNG_COLOUR,  // colour, a palette, or grey of fewer than 8 bits
+    BMP_OTHER_JPEG,
+    BMP_OTHER_GIF,
+    BMP_OTHER_TIFF,
+    BMP_OTHER_WEBP,
+    BMP_OTHER_PBM,  // netpbm's P1 and P4: black and white
+    BMP_OTHER_PGM,  // P2 and P5: grey
+    BMP_OTHER_PPM,  // P3 and P6: colour
+    BMP_OTHER_ICO,
+};
+
 // Which check refused a file, and the cause record's fields it fills.
 enum BmpReadKind {
     BMP_FAULT_NONE,             // the file was read
     BMP_FAULT_CANNOT_OPEN,      // error: why the file cannot be opened
     BMP_FAULT_READ_ERROR,       // error: why a read failed (not the file's end; EISDIR: a folder)
     BMP_FAULT_EMPTY,            // count: the bytes there are before the signature's end (0 or 1)
-    BMP_FAULT_SIGNATURE,        // field: the first two bytes, first byte low
+    BMP_FAULT_SIGNATURE,        // field: the first two bytes, first byte low; format
     BMP_FAULT_FILE_HEADER_CUT,  // the file ends inside the 14-byte file header
     BMP_FAULT_HEADER_SIZE,      // field: the bitmap header's size, neither 12 nor 40
     BMP_FAULT_HEADER_CUT,       // field: the bitmap header's size, 0 while it is unknown
@@ -61,6 +76,7 @@ struct BmpReadCause {
     std::int64_t count = 0;   // the entries or rows there should be; the bytes there are
     int error = 0;            // errno of the failed open or read
     int bitsPerPixel = 0;
+    BmpOtherFormat format = BMP_OTHER_UNKNOWN;  // what a file without "BM" is instead
     // An 8-bit picture was read whose palette, among the entries the file
     // declares, has a colour that is not grey: its pixels hold the red
     // components alone.

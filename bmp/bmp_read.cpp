@@ -228,6 +228,61 @@ std::string largestFittingSize(std::int64_t width, std::int64_t height, int byte
     return std::to_string(fittingWidth) + "x" + std::to_string(fittingHeight);
 }
 
+// What a file is that starts with `head` (its first `length` bytes, up to
+// 32) rather than "BM".
+BmpOtherFormat otherFormat(const unsigned char* head, std::size_t length) {
+    const auto startsWith = [head, length](const char* bytes, std::size_t count,
+                                           std::size_t at = 0) {
+        return length >= at + count && std::memcmp(head + at, bytes, count) == 0;
+    };
+    if (startsWith("\x89PNG\r\n\x1A\n", 8)) {
+        // IHDR: bit depth at byte 24, colour type at 25 (0 grey, 4 grey and alpha).
+        const bool grey = length >= 26 && head[24] >= 8 && (head[25] == 0 || head[25] == 4);
+        return grey ? BMP_OTHER_PNG_GREY : BMP_OTHER_PNG_COLOUR;
+    }
+    if (startsWith("\xFF\xD8\xFF", 3)) return BMP_OTHER_JPEG;
+    if (startsWith("GIF87a", 6) || startsWith("GIF89a", 6)) return BMP_OTHER_GIF;
+    if (startsWith("II*\0", 4) || startsWith("MM\0*", 4)) return BMP_OTHER_TIFF;
+    if (startsWith("RIFF", 4) && startsWith("WEBP", 4, 8)) return BMP_OTHER_WEBP;
+    if (startsWith("\0\0\1\0", 4)) return BMP_OTHER_ICO;
+    if (length >= 3 && head[0] == 'P' && std::strchr(" \t\r\n", head[2]) != nullptr) {
+        switch (head[1]) {
+            case '1':
+            case '4': return BMP_OTHER_PBM;
+            case '2':
+            case '5': return BMP_OTHER_PGM;
+            case '3':
+            case '6': return BMP_OTHER_PPM;
+            default: break;
+        }
+    }
+    return BMP_OTHER_UNKNOWN;
+}
+
+// The name of another format, and the options that convert a picture of it
+// into a file read without a note: true colour unless it is sure to be grey
+// of 8 bits or more, or a photograph.
+struct OtherFormatText {
+    const char* name;
+    const char* options;
+};
+OtherFormatText otherFormatText(BmpOtherFormat format) {
+    switch (format) {
+        case BMP_OTHER_UNKNOWN: break;
+        case BMP_OTHER_PNG_GREY: return {"a PNG file", ""};
+        case BMP_OTHER_PNG_COLOUR: return {"a PNG file", "-type TrueColor"};
+        case BMP_OTHER_JPEG: return {"a JPEG file", ""};
+        case BMP_OTHER_GIF: return {"a GIF file", "-type TrueColor"};
+        case BMP_OTHER_TIFF: return {"a TIFF file", "-type TrueColor"};
+        case BMP_OTHER_WEBP: return {"a WebP file", "-type TrueColor"};
+        case BMP_OTHER_PBM: return {"a PBM (netpbm) file", "-type TrueColor"};
+        case BMP_OTHER_PGM: return {"a PGM (netpbm) file", ""};
+        case BMP_OTHER_PPM: return {"a PPM (netpbm) file", "-type TrueColor"};
+        case BMP_OTHER_ICO: return {"an ICO (Windows icon) file", "-type TrueColor"};
+    }
+    return {nullptr, nullptr};
+}
+
 const char* compressionName(std::int64_t code) {
     switch (code) {
         case 1: return "RLE8";
@@ -318,7 +373,12 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     if (second == EOF) return refused(BMP_NO_SIGNATURE, cutFault(BMP_FAULT_EMPTY, 0, 1));
     const int signature = first | (second << 8);
     if (signature != BMP_SIGNATURE) {
-        return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_SIGNATURE, signature));
+        std::array<unsigned char, 32> head{static_cast<unsigned char>(first),
+                                           static_cast<unsigned char>(second)};
+        const std::size_t length = 2 + std::fread(head.data() + 2, 1, head.size() - 2, stream);
+        BmpReadCause found = fieldFault(BMP_FAULT_SIGNATURE, signature);
+        found.format = otherFormat(head.data(), length);
+        return refused(BMP_BAD_HEADER, found);
     }
 
     Header header;
@@ -400,6 +460,11 @@ std::string bmpReadReason(const BmpReadCause& cause) {
             return cause.count == 0 ? "empty file; a BMP file starts with \"BM\""
                                     : "file of 1 byte; a BMP file starts with \"BM\"";
         case BMP_FAULT_SIGNATURE:
+            if (cause.format != BMP_OTHER_UNKNOWN) {
+                const OtherFormatText other = otherFormatText(cause.format);
+                return std::string(other.name) + ", not a BMP file (" +
+                       bmpConversionAdvice(other.options) + ")";
+            }
             return formatted("starts with the bytes 0x%02llX 0x%02llX, not \"BM\": not a BMP file",
                              field & 0xFF, field >> 8);
         case BMP_FAULT_FILE_HEADER_CUT: return "file ends inside the 14-byte file header";

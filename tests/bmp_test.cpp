@@ -15,6 +15,7 @@
 #endif
 
 using namespace onda_test;
+using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 namespace {
@@ -48,6 +49,13 @@ BmpBuilder grey8(int width, int height) {
 
 Bytes truncated(Bytes bytes, std::size_t length) {
     bytes.resize(length);
+    return bytes;
+}
+
+// A file of other bytes than a BMP file's, 32 bytes long.
+Bytes startingWith(const std::string& head) {
+    Bytes bytes(head.begin(), head.end());
+    bytes.resize(32);
     return bytes;
 }
 
@@ -95,6 +103,40 @@ std::vector<StatusCase> statusCases() {
         {"256 colours used", [] { BmpBuilder b = grey8(5, 3); b.colorsUsed = 256; return b.bytes(); }(), BMP_OK, "read"},
     };
     // clang-format on
+    // Other formats are named by their first bytes, with the conversion that
+    // makes a file read without a note.
+    const std::string png = "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\1\0\0\0\1"s;
+    const std::string plain = ", not a BMP file" + conversionAdvice(""),
+                      trueColour = ", not a BMP file" + conversionAdvice("-type TrueColor ");
+    for (const auto& [head, reason] :
+         {std::pair<std::string, std::string>{png + "\x08\0"s, "a PNG file" + plain},
+          {png + std::string("\x10\x04", 2), "a PNG file" + plain},
+          {png + std::string("\x04\0", 2), "a PNG file" + trueColour},
+          {png + "\x08\x02", "a PNG file" + trueColour},
+          {png + "\x08\x03", "a PNG file" + trueColour},
+          {png, "a PNG file" + trueColour},
+          {"\xFF\xD8\xFF\xE0", "a JPEG file" + plain},
+          {"GIF87a", "a GIF file" + trueColour},
+          {"GIF89a", "a GIF file" + trueColour},
+          {std::string("II*\0", 4), "a TIFF file" + trueColour},
+          {std::string("MM\0*", 4), "a TIFF file" + trueColour},
+          {"RIFF\x10\0\0\0WEBPVP8 "s, "a WebP file" + trueColour},
+          {std::string("\0\0\1\0\1\0", 6), "an ICO (Windows icon) file" + trueColour},
+          {"P1\n", "a PBM (netpbm) file" + trueColour},
+          {"P4 ", "a PBM (netpbm) file" + trueColour},
+          {"P2\r", "a PGM (netpbm) file" + plain},
+          {"P5\t", "a PGM (netpbm) file" + plain},
+          {"P3\n", "a PPM (netpbm) file" + trueColour},
+          {"P6\n", "a PPM (netpbm) file" + trueColour},
+          {"P7\n", "starts with the bytes 0x50 0x37, not \"BM\": not a BMP file"},
+          {"P6x", "starts with the bytes 0x50 0x36"},
+          {"RIFF\x10\0\0\0WAVE"s, "starts with the bytes 0x52 0x49"},
+          {"GIF88a", "starts with the bytes 0x47 0x49"},
+          {std::string("\0\0\2\0", 4), "starts with the bytes 0x00 0x00"}}) {
+        cases.push_back({"other format", startingWith(head), BMP_BAD_HEADER, reason});
+    }
+    cases.push_back({"PNG cut short", Bytes(png.begin(), png.begin() + 8), BMP_BAD_HEADER,
+                     "a PNG file" + trueColour});
     for (int bits : {4, 16, 32, 0, 2}) {
         BmpBuilder b = grey8(1, 1);
         b.bitsPerPixel = uint16_t(bits);

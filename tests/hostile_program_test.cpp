@@ -266,7 +266,7 @@ std::vector<HostileCase> hostileCases() {
     cannotRead("PNG renamed .bmp",
                {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I',  'H',  'D',  'R', 0,
                 0,    0,   4,   0,   0,    0,    4,    8,    0, 0, 0, 0,  0xB5, 0x1C, 0x0C, 0x02},
-               "starts with the bytes 0x89 0x50, not \"BM\": not a BMP file");
+               "a PNG file, not a BMP file" + converted, true);
 
     // Read, then refused for their size (zero sizes and odd widths).
     const struct {
