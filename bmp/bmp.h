@@ -26,8 +26,9 @@ constexpr int BMP_UNSUPPORTED_BITS = -3;  // bits per pixel neither 8 nor 24
 constexpr int BMP_BAD_HEADER = -10;       // not "BM", header cut short or of unknown size,
                                           // palette longer than 256 entries or cut short
 constexpr int BMP_BAD_PIXELS = -20;       // compressed, or the pixel rows end early
-constexpr int BMP_NO_IMAGE = -30;         // no image can be made: negative or too large
-                                          // dimensions, or no memory
+constexpr int BMP_NO_IMAGE = -30;         // no image can be made: negative dimensions, a
+                                          // picture whose written file would be too large,
+                                          // or no memory
 
 // What a file that does not start with "BM" is, by its first bytes.
 enum BmpOtherFormat {
@@ -60,8 +61,9 @@ enum BmpReadKind {
     BMP_FAULT_PALETTE_CUT,      // endsIn: the entry the file ends in (from 1), count: the entries
     BMP_FAULT_NEGATIVE_WIDTH,   // width
     BMP_FAULT_TOP_DOWN,         // width, height: negative for rows stored top-down
-    BMP_FAULT_TOO_LARGE,        // width, height: beyond the image model's limit;
-                                // bitsPerPixel: the file's
+    BMP_FAULT_TOO_LARGE,        // width, height: a picture whose file, as the writer
+                                // writes it, would not fit the format's signed 32-bit
+                                // size field; bitsPerPixel: the file's
     BMP_FAULT_NO_MEMORY,        // width, height
     BMP_FAULT_PIXELS_CUT,       // endsIn: the stored row the file ends in (from 1), count: the rows
 };
@@ -96,16 +98,32 @@ int readBMPfileReporting(const char* path, Image** image, BmpReadCause* cause);
 // stream is not closed.
 int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause = nullptr);
 
+// What the advice for a picture too large fits it to: sides that are
+// multiples of `sideMultiple` (what the levels to come will halve), by a crop
+// or a resize; or no advice, where either would ruin the input (a transform).
+struct BmpAdviceFit {
+    std::int64_t sideMultiple = 1;
+    bool cropOrResize = true;
+};
+
 // One English sentence naming the cause and what the reader takes instead,
 // for the reason line of a refusal.
-std::string bmpReadReason(const BmpReadCause& cause);
+std::string bmpReadReason(const BmpReadCause& cause, const BmpAdviceFit& fit = BmpAdviceFit{});
 
-// The commands that make of a picture IN a file OUT.bmp the reader reads,
-// with `options` (none, or some separated by spaces) before the output's:
-// "ImageMagick: convert IN OPTIONS -compress none BMP3:OUT.bmp; GraphicsMagick:
-// gm convert IN OPTIONS -compress none BMP3:OUT.bmp". BMP3: gives the 40-byte
-// header, and -compress none keeps grey and palette pictures from RLE8.
-std::string bmpConversionAdvice(const std::string& options);
+// The largest sides and area ImageMagick's stock security policy (Debian's)
+// lets it read or make; GraphicsMagick has no such limit.
+constexpr std::int64_t IMAGEMAGICK_SIDE_LIMIT = 16000;
+constexpr std::int64_t IMAGEMAGICK_AREA_LIMIT = std::int64_t{1} << 27;
+
+// The commands that make of a width x height picture IN a file OUT.bmp the
+// reader reads, with `options` (none, or some separated by spaces) before the
+// output's: "ImageMagick: convert IN OPTIONS -compress none BMP3:OUT.bmp;
+// GraphicsMagick: gm convert IN OPTIONS -compress none BMP3:OUT.bmp", the
+// first left out for a picture beyond ImageMagick's limits (a negative
+// height counts as its size). BMP3: gives the 40-byte header, and -compress
+// none keeps grey and palette pictures from RLE8.
+std::string bmpConversionAdvice(const std::string& options, std::int64_t width = 0,
+                                std::int64_t height = 0);
 
 // Little-endian fields: 1, or 0 when a byte cannot be read (the target is
 // then unchanged).

@@ -45,7 +45,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -208,24 +210,50 @@ int refuse(std::FILE* stream, BmpReadCause* cause, int status, const BmpReadCaus
     return status;
 }
 
-// Why createImage gave no image for these dimensions.
+// Why createImage gave no image for dimensions that the written file's
+// limit lets through: a negative side, or no memory.
 BmpReadKind noImageFault(const Header& header) {
     if (header.height < 0) return BMP_FAULT_TOP_DOWN;
     if (header.width < 0) return BMP_FAULT_NEGATIVE_WIDTH;
-    const std::int64_t rowBytes = std::int64_t{header.width} * (header.bitsPerPixel / 8);
-    const bool fits = rowBytes == 0 || header.height <= (IMAGE_BYTE_LIMIT - 1) / rowBytes;
-    return fits ? BMP_FAULT_NO_MEMORY : BMP_FAULT_TOO_LARGE;
+    return BMP_FAULT_NO_MEMORY;
 }
 
-// The largest picture the image model holds that a crop of a width x height
-// picture of `bytesPerPixel` bytes a pixel can make: the full width where one
-// row fits, and as many rows as fit.
-std::string largestFittingSize(std::int64_t width, std::int64_t height, int bytesPerPixel) {
-    const std::int64_t most = IMAGE_BYTE_LIMIT - 1;
-    const std::int64_t fittingWidth = std::min(width, most / bytesPerPixel);
-    const std::int64_t rowBytes = std::max<std::int64_t>(fittingWidth * bytesPerPixel, 1);
-    const std::int64_t fittingHeight = std::min(height, most / rowBytes);
-    return std::to_string(fittingWidth) + "x" + std::to_string(fittingHeight);
+struct Size {
+    std::int64_t width;
+    std::int64_t height;
+};
+
+// The largest crop of a width x height picture of `bitsPerPixel` bits that
+// the reader takes, both sides multiples of `multiple`: the full width where
+// `multiple` rows of it fit, and as many rows as fit. A side is 0 where no
+// multiple fits.
+Size largestFittingSize(std::int64_t width, std::int64_t height, int bitsPerPixel,
+                        std::int64_t multiple) {
+    std::int64_t fittingWidth = width;
+    if (mostWrittenRows(width, bitsPerPixel) < multiple) {
+        const std::int64_t rowRoom = (INT32_MAX - writtenPixelOffset(bitsPerPixel)) / multiple;
+        fittingWidth = rowRoom / 4 * 4 / (bitsPerPixel / 8);  // rows of whole 4-byte words
+    }
+    fittingWidth -= fittingWidth % multiple;
+    const std::int64_t rows = std::min(height, mostWrittenRows(fittingWidth, bitsPerPixel));
+    return {fittingWidth, rows - rows % multiple};
+}
+
+// The reason for a picture beyond the written file's limit, with the crop
+// and the resize that fit `fit` where it asks for them.
+std::string tooLargeReason(const BmpReadCause& cause, const BmpAdviceFit& fit) {
+    const std::string reason = formatted(
+        "picture of %lldx%lld pixels; the programs read and write pictures whose BMP "
+        "file stays under 2 GiB",
+        static_cast<long long>(cause.width), static_cast<long long>(cause.height));
+    if (!fit.cropOrResize) return reason;
+    Size size = largestFittingSize(cause.width, cause.height, cause.bitsPerPixel, fit.sideMultiple);
+    const bool levels = fit.sideMultiple > 1 && size.width > 0 && size.height > 0;
+    if (!levels) size = largestFittingSize(cause.width, cause.height, cause.bitsPerPixel, 1);
+    const std::string fitting = std::to_string(size.width) + "x" + std::to_string(size.height);
+    return reason + ": at most " + fitting + " fits" + (levels ? " the levels asked" : "") + " (" +
+           bmpConversionAdvice("-crop " + fitting + "+0+0 +repage", cause.width, cause.height) +
+           "; or -resize " + fitting + "! in place of the crop, to keep the whole picture smaller)";
 }
 
 // What a file is that starts with `head` (its first `length` bytes, up to
@@ -421,12 +449,15 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
         FILE_HEADER_SIZE + header.headerSize + std::int64_t{paletteLength} * entryBytes;
     const std::int64_t gap = std::int64_t{std::uint32_t(header.pixelOffset)} - paletteEnd;
 
+    if (header.width >= 0 && header.height >= 0 &&
+        header.height > mostWrittenRows(header.width, header.bitsPerPixel)) {
+        BmpReadCause found = sizeFault(BMP_FAULT_TOO_LARGE, header.width, header.height);
+        found.bitsPerPixel = header.bitsPerPixel;
+        return refused(BMP_NO_IMAGE, found);
+    }
     Image* created = createImage(header.width, header.height, header.bitsPerPixel);
     if (created == nullptr) {
-        const int status =
-            refused(BMP_NO_IMAGE, sizeFault(noImageFault(header), header.width, header.height));
-        if (cause != nullptr) cause->bitsPerPixel = header.bitsPerPixel;
-        return status;
+        return refused(BMP_NO_IMAGE, sizeFault(noImageFault(header), header.width, header.height));
     }
     *image = created;
     const int shortRow = readPixelRows(stream, created, gap, reds);
@@ -437,13 +468,21 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     return BMP_OK;
 }
 
-std::string bmpConversionAdvice(const std::string& options) {
+std::string bmpConversionAdvice(const std::string& options, std::int64_t width,
+                                std::int64_t height) {
     const std::string command =
         " IN " + (options.empty() ? "" : options + " ") + "-compress none BMP3:OUT.bmp";
-    return "ImageMagick: convert" + command + "; GraphicsMagick: gm convert" + command;
+    const std::string graphicsMagick = "GraphicsMagick: gm convert" + command;
+    width = std::abs(width);
+    height = std::abs(height);
+    if (width > IMAGEMAGICK_SIDE_LIMIT || height > IMAGEMAGICK_SIDE_LIMIT ||
+        width * height > IMAGEMAGICK_AREA_LIMIT) {
+        return graphicsMagick;
+    }
+    return "ImageMagick: convert" + command + "; " + graphicsMagick;
 }
 
-std::string bmpReadReason(const BmpReadCause& cause) {
+std::string bmpReadReason(const BmpReadCause& cause, const BmpAdviceFit& fit) {
     const long long field = cause.field;
     const long long width = cause.width;
     const long long height = cause.height;
@@ -505,16 +544,7 @@ std::string bmpReadReason(const BmpReadCause& cause) {
             return formatted("rows stored top-down (height %lld); only bottom-up pictures are read",
                              height) +
                    converted;
-        case BMP_FAULT_TOO_LARGE: {
-            const int bytesPerPixel = cause.bitsPerPixel == 24 ? 3 : 1;
-            const std::string fitting = largestFittingSize(width, height, bytesPerPixel);
-            return formatted(
-                       "picture of %lldx%lld pixels; a picture must hold less than 2 GiB of pixels",
-                       width, height) +
-                   ": at most " + fitting + " fits (" +
-                   bmpConversionAdvice("-crop " + fitting + "+0+0 +repage") + "; or -resize " +
-                   fitting + " in place of the crop, to keep the whole picture smaller)";
-        }
+        case BMP_FAULT_TOO_LARGE: return tooLargeReason(cause, fit);
         case BMP_FAULT_NO_MEMORY:
             return formatted("no memory for a picture of %lldx%lld pixels", width, height);
         case BMP_FAULT_PIXELS_CUT:

@@ -569,6 +569,78 @@ TEST(WriteBMP, RefusesAFileTooLargeForTheSizeField) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
+// The size a too-large refusal advises, for sides that are multiples of
+// `multiple`, passes the reader's limit (a header of that size is read up to
+// its missing pixels) and the writer's (which fails only on the full
+// device); where the picture's height did not limit it, `multiple` rows more
+// are refused.
+TEST(ReadBMP, TooLargeAdviceFitsTheReaderAndTheWriter) {
+    const struct {
+        int width, height, bits, multiple;
+        int fittingWidth, fittingHeight;
+        bool levels;  // the advice names the levels: a crop that fits them exists
+    } cases[] = {
+        {50000, 50000, 8, 1, 50000, 42949, false}, {50000, 50000, 8, 2, 50000, 42948, true},
+        {50000, 50000, 8, 8, 50000, 42944, true},  {46342, 46340, 8, 1, 46342, 46337, false},
+        {65532, 32770, 8, 4, 65532, 32768, true},  {26755, 26755, 24, 2, 26754, 26754, true},
+        {1 << 30, 1, 24, 2, 715827864, 1, false},
+    };
+    for (const auto& c : cases) {
+        const auto header = [&c](int width, int height) {
+            BmpBuilder b;
+            b.bitsPerPixel = std::uint16_t(c.bits);
+            if (c.bits == 8) b.palette = greyPalette();
+            b.width = width;
+            b.height = height;
+            return b.bytes();
+        };
+        BmpAdviceFit fit;
+        fit.sideMultiple = c.multiple;
+        const std::string size =
+            std::to_string(c.fittingWidth) + "x" + std::to_string(c.fittingHeight);
+        const ReadResult refused = readBytes(header(c.width, c.height));
+        EXPECT_EQ(refused.status, BMP_NO_IMAGE) << size;
+        EXPECT_NE(
+            bmpReadReason(refused.cause, fit)
+                .find(": at most " + size + (c.levels ? " fits the levels asked (" : " fits (") +
+                      "GraphicsMagick: gm convert IN -crop " + size + "+0+0 +repage"),
+            std::string::npos)
+            << bmpReadReason(refused.cause, fit);
+        const ReadResult read = readBytes(header(c.fittingWidth, c.fittingHeight));
+        EXPECT_EQ(read.cause.kind, BMP_FAULT_PIXELS_CUT) << size;
+        if (c.fittingHeight + c.multiple <= c.height) {  // the file's limit stopped it
+            EXPECT_EQ(readBytes(header(c.fittingWidth, c.fittingHeight + c.multiple)).cause.kind,
+                      BMP_FAULT_TOO_LARGE)
+                << size;
+        }
+#if defined(__linux__)
+        const ImagePtr image(createImage(c.fittingWidth, c.fittingHeight, c.bits));
+        BmpWriteCause cause;
+        EXPECT_EQ(writeBMPfileReporting("/dev/full", image.get(), &cause), BMP_WRITE_FAILED);
+        EXPECT_EQ(cause.kind, BMP_WRITE_WRITE) << size;
+#endif
+    }
+}
+
+// ImageMagick's stock policy refuses a side over 16,000 pixels and an area
+// over 2^27 pixels: beyond those, only GraphicsMagick is advised.
+TEST(ReadBMP, ConversionAdviceNamesTheConvertersThatTakeTheSize) {
+    const std::string both = conversionAdvice("-x ");
+    const std::string graphicsMagick = both.substr(both.find("GraphicsMagick"));
+    const struct {
+        std::int64_t width, height;
+        bool imageMagick;
+    } cases[] = {
+        {16000, 8000, true},   {16001, 8, false},  {8, 16001, false},   {11585, 11585, true},
+        {11586, 11586, false}, {16, -16000, true}, {16, -16001, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ("(" + bmpConversionAdvice("-x", c.width, c.height) + ")",
+                  c.imageMagick ? both.substr(1) : "(" + graphicsMagick)
+            << c.width << "x" << c.height;
+    }
+}
+
 #if defined(_WIN32)
 // `wide` in the ANSI code page, or "" when the code page cannot spell it
 // both ways.

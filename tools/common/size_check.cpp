@@ -35,14 +35,21 @@ std::string cropAdvice(int width, int height, std::int64_t multiple) {
     if (width % multiple == 0 && height % multiple == 0) return "";
     const std::string cropped =
         std::to_string(width - width % multiple) + "x" + std::to_string(height - height % multiple);
-    return " crop to " + cropped + " (" + bmpConversionAdvice("-crop " + cropped + "+0+0 +repage") +
-           ")";
+    return " crop to " + cropped + " (" +
+           bmpConversionAdvice("-crop " + cropped + "+0+0 +repage", width, height) + ")";
 }
 
 }  // namespace
 
 std::int64_t sideMultipleForLevels(int levels) {
     return std::int64_t{1} << halvings(levels);
+}
+
+BmpAdviceFit adviceFit(int levels, SizeAdvice advice) {
+    BmpAdviceFit fit;
+    fit.sideMultiple = sideMultipleForLevels(levels);
+    fit.cropOrResize = advice == SIZE_ADVICE_CROP;
+    return fit;
 }
 
 std::string sizeAdvice(int width, int height, int levels, SizeAdvice advice) {

@@ -48,14 +48,14 @@ bool checkArgumentCount(int argc, const ToolBanner& banner) {
     return false;
 }
 
-ImagePtr readInputImage(const char* path) {
+ImagePtr readInputImage(const char* path, const BmpAdviceFit& fit) {
     Image* image = nullptr;
     BmpReadCause cause;
     const int status = readBMPfileReporting(path, &image, &cause);
     ImagePtr owned(image);  // a partly read image is released here too
     if (status < 0) {
         std::printf("%s", consoleText(message::CANNOT_READ_IMAGE));
-        printReasonAfterOpenLine(path, bmpReadReason(cause));
+        printReasonAfterOpenLine(path, bmpReadReason(cause, fit));
         return nullptr;
     }
     if (cause.colourPalette) colourPaletteInput = path;
@@ -142,7 +142,7 @@ int writeOutputImage(const char* path, const Image& output) {
         printReason(colourPaletteInput,
                     "colour palette: each pixel is read as the red component of its colour; "
                     "for all three, make it a 24-bit picture (" +
-                        bmpConversionAdvice("-type TrueColor") + ")");
+                        bmpConversionAdvice("-type TrueColor", output.width, output.height) + ")");
     }
     return EXIT_WRITTEN;
 }

@@ -52,10 +52,11 @@ bool answerHelpOrVersion(int argc, char** argv, const ToolBanner& banner);
 // True when both paths are given; otherwise prints the complaint and usage.
 bool checkArgumentCount(int argc, const ToolBanner& banner);
 
-// The input image, or none after printing that it cannot be read and why. An
-// 8-bit picture with a colour palette is read as the red components of its
-// colours; writeOutputImage then says so.
-ImagePtr readInputImage(const char* path);
+// The input image, or none after printing that it cannot be read and why,
+// the advice for a picture too large fitted to `fit`. An 8-bit picture with
+// a colour palette is read as the red components of its colours;
+// writeOutputImage then says so.
+ImagePtr readInputImage(const char* path, const BmpAdviceFit& fit);
 
 // Prints whether the image at `path` is colour (24-bit) or monochrome (8-bit);
 // for any other depth says it is neither and returns false.
