@@ -53,14 +53,18 @@ enum BmpReadKind {
     BMP_FAULT_EMPTY,            // count: the bytes there are before the signature's end (0 or 1)
     BMP_FAULT_SIGNATURE,        // field: the first two bytes, first byte low; format
     BMP_FAULT_FILE_HEADER_CUT,  // the file ends inside the 14-byte file header
-    BMP_FAULT_HEADER_SIZE,      // field: the bitmap header's size, neither 12 nor 40
+    BMP_FAULT_HEADER_SIZE,      // field: the bitmap header's size, neither 12 nor 40; for a
+                                // larger one whose first 40 bytes are there, also width,
+                                // height, bitsPerPixel (else 0) and colourPalette
     BMP_FAULT_HEADER_CUT,       // field: the bitmap header's size, 0 while it is unknown
-    BMP_FAULT_BITS,             // field: bits per pixel, neither 8 nor 24
-    BMP_FAULT_COMPRESSION,      // field: the compression code, not 0
+    BMP_FAULT_BITS,             // field: bits per pixel, neither 8 nor 24; width, height
+    BMP_FAULT_COMPRESSION,      // field: the compression code, not 0; width, height,
+                                // bitsPerPixel, colourPalette
     BMP_FAULT_COLOURS_USED,     // field: colours used, beyond 256 (read as unsigned)
     BMP_FAULT_PALETTE_CUT,      // endsIn: the entry the file ends in (from 1), count: the entries
     BMP_FAULT_NEGATIVE_WIDTH,   // width
-    BMP_FAULT_TOP_DOWN,         // width, height: negative for rows stored top-down
+    BMP_FAULT_TOP_DOWN,         // width, height: negative for rows stored top-down;
+                                // colourPalette
     BMP_FAULT_TOO_LARGE,        // width, height: a picture whose file, as the writer
                                 // writes it, would not fit the format's signed 32-bit
                                 // size field; bitsPerPixel: the file's
@@ -81,7 +85,9 @@ struct BmpReadCause {
     BmpOtherFormat format = BMP_OTHER_UNKNOWN;  // what a file without "BM" is instead
     // An 8-bit picture was read whose palette, among the entries the file
     // declares, has a colour that is not grey: its pixels hold the red
-    // components alone.
+    // components alone. On a refusal that comes after the palette (or for
+    // which it is read, those of the header's size and of compression), the
+    // same of the palette: the advice then makes the picture 24-bit.
     bool colourPalette = false;
 };
 

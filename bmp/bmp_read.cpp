@@ -200,6 +200,33 @@ BmpReadCause cutFault(BmpReadKind kind, std::int64_t endsIn, std::int64_t count)
     return cause;
 }
 
+// A refusal of a header field, `field`, once the header is read: with the
+// picture's size and depth, and whether its palette has a colour, which
+// the advice goes by.
+BmpReadCause headerFault(BmpReadKind kind, std::int64_t field, const Header& header,
+                         bool colourPalette) {
+    BmpReadCause cause = sizeFault(kind, header.width, header.height);
+    cause.field = field;
+    cause.bitsPerPixel = header.bitsPerPixel;
+    cause.colourPalette = colourPalette;
+    return cause;
+}
+
+// Whether the palette of an 8-bit picture, `skip` bytes on from the stream's
+// place, has a colour among the entries the file declares and holds; read
+// only for the advice of a refusal.
+bool hasColourPalette(std::FILE* stream, const Header& header, std::int64_t skip) {
+    if (header.bitsPerPixel != 8 || header.colorsUsed < 0 || header.colorsUsed > PALETTE_CAPACITY ||
+        !skipBytes(stream, skip)) {
+        return false;
+    }
+    const int length = header.colorsUsed != 0 ? header.colorsUsed : PALETTE_CAPACITY;
+    Reds reds{};
+    bool colour = false;
+    readPalette(stream, length, 4, reds, colour);
+    return colour;
+}
+
 // Gives `status`, recording `found` in `cause` when there is one. A read that
 // failed for another reason than the file's end is recorded as that reason,
 // with its errno.
@@ -417,19 +444,29 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
         return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_HEADER_CUT, 0));
     }
     if (header.headerSize != INFO_HEADER_SIZE && header.headerSize != CORE_HEADER_SIZE) {
-        return refused(BMP_BAD_HEADER,
-                       fieldFault(BMP_FAULT_HEADER_SIZE, std::uint32_t(header.headerSize)));
+        const std::uint32_t size = std::uint32_t(header.headerSize);
+        // The larger headers begin as the info header does: its depth and
+        // palette tell the advice, where the file holds them.
+        if (size > std::uint32_t{INFO_HEADER_SIZE} && readInfoHeader(stream, header)) {
+            const bool colour = hasColourPalette(stream, header, size - INFO_HEADER_SIZE);
+            return refused(BMP_BAD_HEADER,
+                           headerFault(BMP_FAULT_HEADER_SIZE, size, header, colour));
+        }
+        return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_HEADER_SIZE, size));
     }
     const bool core = header.headerSize == CORE_HEADER_SIZE;
     if (!(core ? readCoreHeader(stream, header) : readInfoHeader(stream, header))) {
         return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_HEADER_CUT, header.headerSize));
     }
     if (header.bitsPerPixel != 8 && header.bitsPerPixel != 24) {
-        return refused(BMP_UNSUPPORTED_BITS, fieldFault(BMP_FAULT_BITS, header.bitsPerPixel));
+        return refused(BMP_UNSUPPORTED_BITS,
+                       headerFault(BMP_FAULT_BITS, header.bitsPerPixel, header, false));
     }
-    if (header.compression != 0) {
-        return refused(BMP_BAD_PIXELS,
-                       fieldFault(BMP_FAULT_COMPRESSION, std::uint32_t(header.compression)));
+    if (header.compression != 0) {  // after an info header, whose palette follows
+        const bool colour = hasColourPalette(stream, header, 0);
+        return refused(
+            BMP_BAD_PIXELS,
+            headerFault(BMP_FAULT_COMPRESSION, std::uint32_t(header.compression), header, colour));
     }
     if (header.colorsUsed < 0 || header.colorsUsed > PALETTE_CAPACITY) {
         return refused(BMP_BAD_HEADER,
@@ -457,7 +494,9 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     }
     Image* created = createImage(header.width, header.height, header.bitsPerPixel);
     if (created == nullptr) {
-        return refused(BMP_NO_IMAGE, sizeFault(noImageFault(header), header.width, header.height));
+        BmpReadCause found = sizeFault(noImageFault(header), header.width, header.height);
+        found.colourPalette = colourPalette && header.bitsPerPixel == 8;
+        return refused(BMP_NO_IMAGE, found);
     }
     *image = created;
     const int shortRow = readPixelRows(stream, created, gap, reds);
@@ -486,9 +525,14 @@ std::string bmpReadReason(const BmpReadCause& cause, const BmpAdviceFit& fit) {
     const long long field = cause.field;
     const long long width = cause.width;
     const long long height = cause.height;
-    // Where a conversion makes a file the reader reads, the reason ends with it.
-    const std::string converted = " (" + bmpConversionAdvice("") + ")";
-    const std::string trueColour = " (" + bmpConversionAdvice("-type TrueColor") + ")";
+    // Where a conversion makes a file the reader reads, the reason ends with
+    // it: in true colour for fewer than 8 bits a pixel, whose palette the
+    // converters keep that small, and for a colour palette, which would
+    // otherwise come out as one again.
+    const std::string converted = " (" + bmpConversionAdvice("", width, height) + ")";
+    const std::string trueColour =
+        " (" + bmpConversionAdvice("-type TrueColor", width, height) + ")";
+    const std::string asRead = cause.colourPalette ? trueColour : converted;
     switch (cause.kind) {
         case BMP_FAULT_NONE: return "read";
         case BMP_FAULT_CANNOT_OPEN:
@@ -508,6 +552,13 @@ std::string bmpReadReason(const BmpReadCause& cause, const BmpAdviceFit& fit) {
                              field & 0xFF, field >> 8);
         case BMP_FAULT_FILE_HEADER_CUT: return "file ends inside the 14-byte file header";
         case BMP_FAULT_HEADER_SIZE:
+            if (cause.bitsPerPixel != 0) {  // its first 40 bytes were read
+                return formatted(
+                           "bitmap header of %lld bytes; only the 12-byte and 40-byte "
+                           "headers are read",
+                           field) +
+                       (cause.bitsPerPixel < 8 ? trueColour : asRead);
+            }
             return formatted(
                        "bitmap header of %lld bytes; only the 12-byte and 40-byte headers "
                        "are read (",
@@ -531,7 +582,7 @@ std::string bmpReadReason(const BmpReadCause& cause, const BmpAdviceFit& fit) {
         case BMP_FAULT_COMPRESSION:  // of an 8-bit or a 24-bit picture
             return formatted("compression %s (%lld); only uncompressed pictures are read",
                              compressionName(field), field) +
-                   converted;
+                   asRead;
         case BMP_FAULT_COLOURS_USED:
             return formatted("%lld colours used; a palette holds at most 256", field);
         case BMP_FAULT_PALETTE_CUT:
@@ -543,7 +594,7 @@ std::string bmpReadReason(const BmpReadCause& cause, const BmpAdviceFit& fit) {
         case BMP_FAULT_TOP_DOWN:
             return formatted("rows stored top-down (height %lld); only bottom-up pictures are read",
                              height) +
-                   converted;
+                   asRead;
         case BMP_FAULT_TOO_LARGE: return tooLargeReason(cause, fit);
         case BMP_FAULT_NO_MEMORY:
             return formatted("no memory for a picture of %lldx%lld pixels", width, height);

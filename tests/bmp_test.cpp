@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "test_support.h"
 
@@ -59,6 +60,12 @@ Bytes startingWith(const std::string& head) {
     return bytes;
 }
 
+// The picture with a palette entry that is not grey.
+BmpBuilder coloured(BmpBuilder b) {
+    b.palette[4 * 5 + 1] = 0;
+    return b;
+}
+
 struct StatusCase {
     const char* name;
     Bytes bytes;
@@ -101,42 +108,42 @@ std::vector<StatusCase> statusCases() {
         {"pixel offset inside the palette", [] { BmpBuilder b = grey8(5, 3); b.pixelOffset = 100; return b.bytes(); }(), BMP_OK, "read"},
         {"well formed", good, BMP_OK, "read"},
         {"256 colours used", [] { BmpBuilder b = grey8(5, 3); b.colorsUsed = 256; return b.bytes(); }(), BMP_OK, "read"},
+        {"P7, not netpbm", startingWith("P7\n"), BMP_BAD_HEADER, "starts with the bytes 0x50 0x37, not \"BM\": not a BMP file"},
+        {"P6 without a blank", startingWith("P6x"), BMP_BAD_HEADER, "starts with the bytes 0x50 0x36"},
+        {"RIFF, not WebP", startingWith("RIFF\x10\0\0\0WAVE"s), BMP_BAD_HEADER, "starts with the bytes 0x52 0x49"},
+        {"GIF88a", startingWith("GIF88a"), BMP_BAD_HEADER, "starts with the bytes 0x47 0x49"},
+        {"cursor, not icon", startingWith("\0\0\2\0"s), BMP_BAD_HEADER, "starts with the bytes 0x00 0x00"},
+        {"PNG cut short", truncated(startingWith("\x89PNG\r\n\x1A\n"), 8), BMP_BAD_HEADER, "a PNG file, not a BMP file" + conversionAdvice("-type TrueColor ")},
+        // Advice from what the header says: true colour for fewer than 8 bits and a colour palette.
+        {"124 bytes, colour palette", [] { BmpBuilder b = coloured(grey8(1, 1)); b.headerSize = 124; return b.bytes(); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("-type TrueColor ")},
+        {"124 bytes, grey palette", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; return b.bytes(); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("")},
+        {"124 bytes, 4 bits", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; b.bitsPerPixel = 4; return b.bytes(); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("-type TrueColor ")},
+        {"124 bytes, 24 bits", [] { BmpBuilder b; b.headerSize = 124; b.bitsPerPixel = 24; return b.bytes(); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("")},
+        {"124 bytes, colour cut", [] { BmpBuilder b = coloured(grey8(1, 1)); b.headerSize = 124; return truncated(b.bytes(), 138 + 4 * 5 + 1); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("")},
+        {"124 bytes cut in the first 40", [] { BmpBuilder b; b.headerSize = 124; return truncated(b.bytes(), 53); }(), BMP_BAD_HEADER, "BMP3:OUT.bmp; with -type TrueColor before -compress for 16 colours or fewer"},
+        {"RLE8, colour palette", [] { BmpBuilder b = coloured(grey8(4, 1)); b.compression = 1; return b.bytes(); }(), BMP_BAD_PIXELS, "are read" + conversionAdvice("-type TrueColor ")},
+        {"RLE8, colour beyond the entries", [] { BmpBuilder b = coloured(grey8(4, 1)); b.compression = 1; b.colorsUsed = 5; return b.bytes(); }(), BMP_BAD_PIXELS, "are read" + conversionAdvice("")},
+        {"top-down, colour palette", [] { BmpBuilder b = coloured(grey8(4, 1)); b.height = -1; return b.bytes(); }(), BMP_NO_IMAGE, "are read" + conversionAdvice("-type TrueColor ")},
     };
     // clang-format on
-    // Other formats are named by their first bytes, with the conversion that
-    // makes a file read without a note.
+    // Other formats, named by their first bytes with the conversion that makes
+    // a file read without a note: true colour but for a photograph or grey of
+    // 8 bits or more.
     const std::string png = "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\1\0\0\0\1"s;
-    const std::string plain = ", not a BMP file" + conversionAdvice(""),
-                      trueColour = ", not a BMP file" + conversionAdvice("-type TrueColor ");
-    for (const auto& [head, reason] :
-         {std::pair<std::string, std::string>{png + "\x08\0"s, "a PNG file" + plain},
-          {png + std::string("\x10\x04", 2), "a PNG file" + plain},
-          {png + std::string("\x04\0", 2), "a PNG file" + trueColour},
-          {png + "\x08\x02", "a PNG file" + trueColour},
-          {png + "\x08\x03", "a PNG file" + trueColour},
-          {png, "a PNG file" + trueColour},
-          {"\xFF\xD8\xFF\xE0", "a JPEG file" + plain},
-          {"GIF87a", "a GIF file" + trueColour},
-          {"GIF89a", "a GIF file" + trueColour},
-          {std::string("II*\0", 4), "a TIFF file" + trueColour},
-          {std::string("MM\0*", 4), "a TIFF file" + trueColour},
-          {"RIFF\x10\0\0\0WEBPVP8 "s, "a WebP file" + trueColour},
-          {std::string("\0\0\1\0\1\0", 6), "an ICO (Windows icon) file" + trueColour},
-          {"P1\n", "a PBM (netpbm) file" + trueColour},
-          {"P4 ", "a PBM (netpbm) file" + trueColour},
-          {"P2\r", "a PGM (netpbm) file" + plain},
-          {"P5\t", "a PGM (netpbm) file" + plain},
-          {"P3\n", "a PPM (netpbm) file" + trueColour},
-          {"P6\n", "a PPM (netpbm) file" + trueColour},
-          {"P7\n", "starts with the bytes 0x50 0x37, not \"BM\": not a BMP file"},
-          {"P6x", "starts with the bytes 0x50 0x36"},
-          {"RIFF\x10\0\0\0WAVE"s, "starts with the bytes 0x52 0x49"},
-          {"GIF88a", "starts with the bytes 0x47 0x49"},
-          {std::string("\0\0\2\0", 4), "starts with the bytes 0x00 0x00"}}) {
-        cases.push_back({"other format", startingWith(head), BMP_BAD_HEADER, reason});
+    // clang-format off
+    for (const auto& [head, name, trueColour] : {std::tuple<std::string, std::string, bool>
+             {png + "\x08\0"s, "a PNG", false}, {png + "\x10\x04", "a PNG", false}, {png + "\x04\0"s, "a PNG", true},
+             {png + "\x08\x02", "a PNG", true}, {png + "\x08\x03", "a PNG", true}, {png, "a PNG", true},
+             {"\xFF\xD8\xFF\xE0", "a JPEG", false}, {"GIF87a", "a GIF", true}, {"GIF89a", "a GIF", true},
+             {"II*\0"s, "a TIFF", true}, {"MM\0*"s, "a TIFF", true}, {"RIFF\x10\0\0\0WEBPVP8 "s, "a WebP", true},
+             {"\0\0\1\0\1\0"s, "an ICO (Windows icon)", true}, {"P1\n", "a PBM (netpbm)", true},
+             {"P4 ", "a PBM (netpbm)", true}, {"P2\r", "a PGM (netpbm)", false}, {"P5\t", "a PGM (netpbm)", false},
+             {"P3\n", "a PPM (netpbm)", true}, {"P6\n", "a PPM (netpbm)", true}}) {
+        // clang-format on
+        cases.push_back({"other format", startingWith(head), BMP_BAD_HEADER,
+                         name + " file, not a BMP file" +
+                             conversionAdvice(trueColour ? "-type TrueColor " : "")});
     }
-    cases.push_back({"PNG cut short", Bytes(png.begin(), png.begin() + 8), BMP_BAD_HEADER,
-                     "a PNG file" + trueColour});
     for (int bits : {4, 16, 32, 0, 2}) {
         BmpBuilder b = grey8(1, 1);
         b.bitsPerPixel = uint16_t(bits);
@@ -574,44 +581,33 @@ TEST(WriteBMP, RefusesAFileTooLargeForTheSizeField) {
 // its missing pixels) and the writer's (which fails only on the full
 // device); where the picture's height did not limit it, `multiple` rows more
 // are refused.
+// clang-format off
 TEST(ReadBMP, TooLargeAdviceFitsTheReaderAndTheWriter) {
     const struct {
-        int width, height, bits, multiple;
-        int fittingWidth, fittingHeight;
-        bool levels;  // the advice names the levels: a crop that fits them exists
+        int width, height, bits, multiple, fittingWidth, fittingHeight;
+        const char* fits;  // the levels are named where a crop fits them
     } cases[] = {
-        {50000, 50000, 8, 1, 50000, 42949, false}, {50000, 50000, 8, 2, 50000, 42948, true},
-        {50000, 50000, 8, 8, 50000, 42944, true},  {46342, 46340, 8, 1, 46342, 46337, false},
-        {65532, 32770, 8, 4, 65532, 32768, true},  {26755, 26755, 24, 2, 26754, 26754, true},
-        {1 << 30, 1, 24, 2, 715827864, 1, false},
+        {50000, 50000, 8, 1, 50000, 42949, " fits ("}, {50000, 50000, 8, 2, 50000, 42948, " fits the levels asked ("},
+        {50000, 50000, 8, 8, 50000, 42944, " fits the levels asked ("}, {46342, 46340, 8, 1, 46342, 46337, " fits ("},
+        {65532, 32770, 8, 4, 65532, 32768, " fits the levels asked ("}, {26755, 26755, 24, 2, 26754, 26754, " fits the levels asked ("},
+        {1 << 30, 1, 24, 2, 715827864, 1, " fits ("},
     };
     for (const auto& c : cases) {
         const auto header = [&c](int width, int height) {
-            BmpBuilder b;
+            BmpBuilder b = grey8(0, 0);
             b.bitsPerPixel = std::uint16_t(c.bits);
-            if (c.bits == 8) b.palette = greyPalette();
+            if (c.bits == 24) b.palette.clear();
             b.width = width;
             b.height = height;
-            return b.bytes();
+            return readBytes(b.bytes()).cause;
         };
-        BmpAdviceFit fit;
-        fit.sideMultiple = c.multiple;
-        const std::string size =
-            std::to_string(c.fittingWidth) + "x" + std::to_string(c.fittingHeight);
-        const ReadResult refused = readBytes(header(c.width, c.height));
-        EXPECT_EQ(refused.status, BMP_NO_IMAGE) << size;
-        EXPECT_NE(
-            bmpReadReason(refused.cause, fit)
-                .find(": at most " + size + (c.levels ? " fits the levels asked (" : " fits (") +
-                      "GraphicsMagick: gm convert IN -crop " + size + "+0+0 +repage"),
-            std::string::npos)
-            << bmpReadReason(refused.cause, fit);
-        const ReadResult read = readBytes(header(c.fittingWidth, c.fittingHeight));
-        EXPECT_EQ(read.cause.kind, BMP_FAULT_PIXELS_CUT) << size;
+        const BmpAdviceFit fit{c.multiple, true};
+        const std::string size = std::to_string(c.fittingWidth) + "x" + std::to_string(c.fittingHeight);
+        const std::string reason = bmpReadReason(header(c.width, c.height), fit);
+        EXPECT_NE(reason.find("at most " + size + c.fits + "GraphicsMagick: gm convert IN -crop " + size), std::string::npos) << reason;
+        EXPECT_EQ(header(c.fittingWidth, c.fittingHeight).kind, BMP_FAULT_PIXELS_CUT) << size;
         if (c.fittingHeight + c.multiple <= c.height) {  // the file's limit stopped it
-            EXPECT_EQ(readBytes(header(c.fittingWidth, c.fittingHeight + c.multiple)).cause.kind,
-                      BMP_FAULT_TOO_LARGE)
-                << size;
+            EXPECT_EQ(header(c.fittingWidth, c.fittingHeight + c.multiple).kind, BMP_FAULT_TOO_LARGE) << size;
         }
 #if defined(__linux__)
         const ImagePtr image(createImage(c.fittingWidth, c.fittingHeight, c.bits));
@@ -621,25 +617,20 @@ TEST(ReadBMP, TooLargeAdviceFitsTheReaderAndTheWriter) {
 #endif
     }
 }
+// clang-format on
 
 // ImageMagick's stock policy refuses a side over 16,000 pixels and an area
 // over 2^27 pixels: beyond those, only GraphicsMagick is advised.
+// clang-format off
 TEST(ReadBMP, ConversionAdviceNamesTheConvertersThatTakeTheSize) {
     const std::string both = conversionAdvice("-x ");
-    const std::string graphicsMagick = both.substr(both.find("GraphicsMagick"));
-    const struct {
-        std::int64_t width, height;
-        bool imageMagick;
-    } cases[] = {
-        {16000, 8000, true},   {16001, 8, false},  {8, 16001, false},   {11585, 11585, true},
-        {11586, 11586, false}, {16, -16000, true}, {16, -16001, false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ("(" + bmpConversionAdvice("-x", c.width, c.height) + ")",
-                  c.imageMagick ? both.substr(1) : "(" + graphicsMagick)
-            << c.width << "x" << c.height;
+    const std::string graphicsMagick = " (" + both.substr(both.find("GraphicsMagick"));
+    for (const auto& [width, height, imageMagick] : {std::tuple{16000, 8000, true}, {16001, 8, false},
+             {8, 16001, false}, {11585, 11585, true}, {11586, 11586, false}, {16, -16000, true}, {16, -16001, false}}) {
+        EXPECT_EQ(" (" + bmpConversionAdvice("-x", width, height) + ")", imageMagick ? both : graphicsMagick) << width;
     }
 }
+// clang-format on
 
 #if defined(_WIN32)
 // `wide` in the ANSI code page, or "" when the code page cannot spell it
