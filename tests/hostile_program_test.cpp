@@ -589,7 +589,7 @@ TEST_P(EveryProgram, APictureRunsInLittleMoreThanItsInputAndOutput) {
 #endif
     if (underAddressSanitizer()) GTEST_SKIP() << "the sanitizer cannot run inside the limit";
     ScratchDir dir;
-    writeSparseGreyFile(dir.path("big.bmp"), 16384, 16384);  // 256 MiB of pixels
+    writeSparseGreyFile(dir.path("big.bmp"), 16384, 16384);  // 256 MiB of pixel bytes
     RunOptions limits;
     limits.addressSpaceBytes = std::uint64_t{640} << 20;
     const RunResult r = run({dir.path("big.bmp"), dir.path("out.bmp")}, limits, {});

@@ -219,6 +219,11 @@ TEST(Ondafwd, ReadsWhatTheImageMagickRecipeWrites) {
                        const int square = x / 16 + 4 * (y / 16);
                        return (square * (c == 0 ? 17 : c == 1 ? 238 : 85)) % 256;
                    }));
+    writeFileBytes(dir.path("bw.bmp"),
+                   greyBmp(64, 64, [](int x, int y) { return (x / 8 + y / 8) % 2 * 255; }));
+    writeFileBytes(dir.path("many.bmp"), colourBmp(64, 64, [](int x, int y, int c) {
+                       return c == 0 ? 4 * x : c == 1 ? 4 * y : 2 * (x + y);
+                   }));
     writeFileBytes(dir.path("grey641.bmp"),
                    greyBmp(641, 479, [](int x, int y) { return (x * 7 + y * 3) % 256; }));
     writeFileBytes(dir.path("colour641.bmp"), colourBmp(641, 479, [](int x, int y, int c) {
@@ -230,7 +235,8 @@ TEST(Ondafwd, ReadsWhatTheImageMagickRecipeWrites) {
         std::string original;                // a BMP file
         std::string picture;                 // the user's picture made from it, if any
         std::vector<std::string> converted;  // its conversion (ending in the output's format
-                                             // prefix), none: the file as it is
+                                             // prefix); none: the file, or the picture, as
+                                             // it is
         const char* program;
         const char* levels;
         int advice;         // the pieces of advice followed until the run is quiet
@@ -251,6 +257,18 @@ TEST(Ondafwd, ReadsWhatTheImageMagickRecipeWrites) {
         {suite + "g/pal8rle.bmp", "", none, ONDAFWD_PATH, "0", 1, 127, 64},
         {suite + "g/pal8.bmp", "", none, ONDAINV_PATH, "0", 1, 127, 64},
         {dir.path("grey641.bmp"), "", none, ONDAFWD_PATH, "2", 1, 640, 476},
+        // Pictures given as they are, and files with a larger header, of fewer
+        // bits or compressed, as the converters write them.
+        {ONDA_SAMPLES_DIR "/camera.bmp", "camera.png", none, ONDAFWD_PATH, "2", 1, 512, 512},
+        {ONDA_SAMPLES_DIR "/camera.bmp", "camera.jpg", none, ONDAFWD_PATH, "2", 1, 512, 512},
+        {ONDA_SAMPLES_DIR "/astronaut.bmp", "astronaut.jpg", none, ONDASPLIT_PATH, "2", 1, 512,
+         512},
+        {dir.path("sixteen.bmp"), "sixteen.gif", none, ONDAFWD_PATH, "2", 1, 64, 64},
+        {dir.path("sixteen.bmp"), "sixteen.gif", {"BMP:"}, ONDAFWD_PATH, "2", 1, 64, 64},
+        {dir.path("bw.bmp"), "bw.png", none, ONDAFWD_PATH, "2", 1, 64, 64},
+        {dir.path("bw.bmp"), "bw.png", {"BMP:"}, ONDAFWD_PATH, "2", 1, 64, 64},
+        {dir.path("many.bmp"), "many.gif", {"BMP:"}, ONDAFWD_PATH, "2", 1, 64, 64},
+        {dir.path("many.bmp"), "many.gif", {"BMP3:"}, ONDAINV_PATH, "2", 1, 64, 64},
         {dir.path("colour641.bmp"), "", none, ONDASPLIT_PATH, "2", 1, 640, 476},
     };
     for (const Converter& converter : installed) {
@@ -265,8 +283,11 @@ TEST(Ondafwd, ReadsWhatTheImageMagickRecipeWrites) {
                 std::vector<std::string> args = words;
                 args.insert(args.end(), {c.original, dir.path(c.picture)});
                 ASSERT_EQ(runProgram(program, args).exitStatus, 0) << what;
-                args = words;
-                args.push_back(dir.path(c.picture));
+                in = dir.path(c.picture);
+            }
+            if (!c.converted.empty()) {
+                std::vector<std::string> args = words;
+                args.push_back(in);
                 args.insert(args.end(), c.converted.begin(), c.converted.end() - 1);
                 args.push_back(c.converted.back() + dir.path("converted.bmp").string());
                 ASSERT_EQ(runProgram(program, args).exitStatus, 0) << what;
