@@ -593,12 +593,10 @@ TEST(ReadBMP, TooLargeAdviceFitsTheReaderAndTheWriter) {
         {1 << 30, 1, 24, 2, 715827864, 1, " fits ("},
     };
     for (const auto& c : cases) {
-        const auto header = [&c](int width, int height) {
-            BmpBuilder b = grey8(0, 0);
+        const auto header = [&c](int width, int height) {  // the cause of reading it
+            BmpBuilder b = c.bits == 8 ? grey8(0, 0) : BmpBuilder{};
             b.bitsPerPixel = std::uint16_t(c.bits);
-            if (c.bits == 24) b.palette.clear();
-            b.width = width;
-            b.height = height;
+            std::tie(b.width, b.height) = std::tie(width, height);
             return readBytes(b.bytes()).cause;
         };
         const BmpAdviceFit fit{c.multiple, true};
