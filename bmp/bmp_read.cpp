@@ -51,6 +51,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "bmp.h"
@@ -269,7 +270,7 @@ Size largestFittingSize(std::int64_t width, std::int64_t height, int bitsPerPixe
 // The reason for a picture beyond the written file's limit, with the crop
 // and the resize that fit `fit` where it asks for them.
 std::string tooLargeReason(const BmpReadCause& cause, const BmpAdviceFit& fit) {
-    const std::string reason = formatted(
+    std::string reason = formatted(
         "picture of %lldx%lld pixels; the programs read and write pictures whose BMP "
         "file stays under 2 GiB",
         static_cast<long long>(cause.width), static_cast<long long>(cause.height));
@@ -286,21 +287,24 @@ std::string tooLargeReason(const BmpReadCause& cause, const BmpAdviceFit& fit) {
 // What a file is that starts with `head` (its first `length` bytes, up to
 // 32) rather than "BM".
 BmpOtherFormat otherFormat(const unsigned char* head, std::size_t length) {
-    const auto startsWith = [head, length](const char* bytes, std::size_t count,
-                                           std::size_t at = 0) {
-        return length >= at + count && std::memcmp(head + at, bytes, count) == 0;
+    using namespace std::string_view_literals;
+    const std::string_view bytes(reinterpret_cast<const char*>(head), length);
+    const auto startsWith = [bytes](std::string_view signature, std::size_t at = 0) {
+        return bytes.size() >= at + signature.size() &&
+               bytes.compare(at, signature.size(), signature) == 0;
     };
-    if (startsWith("\x89PNG\r\n\x1A\n", 8)) {
+    if (startsWith("\x89PNG\r\n\x1A\n"sv)) {
         // IHDR: bit depth at byte 24, colour type at 25 (0 grey, 4 grey and alpha).
         const bool grey = length >= 26 && head[24] >= 8 && (head[25] == 0 || head[25] == 4);
         return grey ? BMP_OTHER_PNG_GREY : BMP_OTHER_PNG_COLOUR;
     }
-    if (startsWith("\xFF\xD8\xFF", 3)) return BMP_OTHER_JPEG;
-    if (startsWith("GIF87a", 6) || startsWith("GIF89a", 6)) return BMP_OTHER_GIF;
-    if (startsWith("II*\0", 4) || startsWith("MM\0*", 4)) return BMP_OTHER_TIFF;
-    if (startsWith("RIFF", 4) && startsWith("WEBP", 4, 8)) return BMP_OTHER_WEBP;
-    if (startsWith("\0\0\1\0", 4)) return BMP_OTHER_ICO;
-    if (length >= 3 && head[0] == 'P' && std::strchr(" \t\r\n", head[2]) != nullptr) {
+    if (startsWith("\xFF\xD8\xFF"sv)) return BMP_OTHER_JPEG;
+    if (startsWith("GIF87a"sv) || startsWith("GIF89a"sv)) return BMP_OTHER_GIF;
+    if (startsWith("II*\0"sv) || startsWith("MM\0*"sv)) return BMP_OTHER_TIFF;
+    if (startsWith("RIFF"sv) && startsWith("WEBP"sv, 8)) return BMP_OTHER_WEBP;
+    if (startsWith("\0\0\1\0"sv)) return BMP_OTHER_ICO;
+    if (length >= 3 && head[0] == 'P' &&
+        " \t\r\n"sv.find(char(head[2])) != std::string_view::npos) {
         switch (head[1]) {
             case '1':
             case '4': return BMP_OTHER_PBM;
@@ -336,6 +340,29 @@ OtherFormatText otherFormatText(BmpOtherFormat format) {
         case BMP_OTHER_ICO: return {"an ICO (Windows icon) file", "-type TrueColor"};
     }
     return {nullptr, nullptr};
+}
+
+// The refusal of a file whose first two bytes, `signature`, are not "BM":
+// what it is instead, by its first 32 bytes.
+BmpReadCause signatureFault(std::FILE* stream, int signature) {
+    std::array<unsigned char, 32> head{static_cast<unsigned char>(signature & 0xFF),
+                                       static_cast<unsigned char>(signature >> 8)};
+    const std::size_t length = 2 + std::fread(head.data() + 2, 1, head.size() - 2, stream);
+    BmpReadCause cause = fieldFault(BMP_FAULT_SIGNATURE, signature);
+    cause.format = otherFormat(head.data(), length);
+    return cause;
+}
+
+// The refusal of a header whose size is neither 12 nor 40. The larger
+// headers begin as the info header does: its depth and palette tell the
+// advice, where the file holds them.
+BmpReadCause headerSizeFault(std::FILE* stream, Header& header) {
+    const std::uint32_t size = std::uint32_t(header.headerSize);
+    if (size > std::uint32_t{INFO_HEADER_SIZE} && readInfoHeader(stream, header)) {
+        const bool colour = hasColourPalette(stream, header, size - INFO_HEADER_SIZE);
+        return headerFault(BMP_FAULT_HEADER_SIZE, size, header, colour);
+    }
+    return fieldFault(BMP_FAULT_HEADER_SIZE, size);
 }
 
 const char* compressionName(std::int64_t code) {
@@ -427,14 +454,8 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     const int second = ONDA_GETC(stream);
     if (second == EOF) return refused(BMP_NO_SIGNATURE, cutFault(BMP_FAULT_EMPTY, 0, 1));
     const int signature = first | (second << 8);
-    if (signature != BMP_SIGNATURE) {
-        std::array<unsigned char, 32> head{static_cast<unsigned char>(first),
-                                           static_cast<unsigned char>(second)};
-        const std::size_t length = 2 + std::fread(head.data() + 2, 1, head.size() - 2, stream);
-        BmpReadCause found = fieldFault(BMP_FAULT_SIGNATURE, signature);
-        found.format = otherFormat(head.data(), length);
-        return refused(BMP_BAD_HEADER, found);
-    }
+    if (signature != BMP_SIGNATURE)
+        return refused(BMP_BAD_HEADER, signatureFault(stream, signature));
 
     Header header;
     if (!readFileHeader(stream, header)) {
@@ -444,15 +465,7 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
         return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_HEADER_CUT, 0));
     }
     if (header.headerSize != INFO_HEADER_SIZE && header.headerSize != CORE_HEADER_SIZE) {
-        const std::uint32_t size = std::uint32_t(header.headerSize);
-        // The larger headers begin as the info header does: its depth and
-        // palette tell the advice, where the file holds them.
-        if (size > std::uint32_t{INFO_HEADER_SIZE} && readInfoHeader(stream, header)) {
-            const bool colour = hasColourPalette(stream, header, size - INFO_HEADER_SIZE);
-            return refused(BMP_BAD_HEADER,
-                           headerFault(BMP_FAULT_HEADER_SIZE, size, header, colour));
-        }
-        return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_HEADER_SIZE, size));
+        return refused(BMP_BAD_HEADER, headerSizeFault(stream, header));
     }
     const bool core = header.headerSize == CORE_HEADER_SIZE;
     if (!(core ? readCoreHeader(stream, header) : readInfoHeader(stream, header))) {
@@ -511,7 +524,7 @@ std::string bmpConversionAdvice(const std::string& options, std::int64_t width,
                                 std::int64_t height) {
     const std::string command =
         " IN " + (options.empty() ? "" : options + " ") + "-compress none BMP3:OUT.bmp";
-    const std::string graphicsMagick = "GraphicsMagick: gm convert" + command;
+    std::string graphicsMagick = "GraphicsMagick: gm convert" + command;
     width = std::abs(width);
     height = std::abs(height);
     if (width > IMAGEMAGICK_SIDE_LIMIT || height > IMAGEMAGICK_SIDE_LIMIT ||

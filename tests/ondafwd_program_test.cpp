@@ -174,6 +174,36 @@ std::vector<std::string> wordsOf(const std::string& text) {
     return words;
 }
 
+// Runs the converter on `in` with `options`, writing `out`; true when it
+// succeeds.
+bool convert(const Converter& converter, const TextPath& in,
+             const std::vector<std::string>& options, const std::string& out) {
+    std::vector<std::string> args = wordsOf(converter.path);
+    const std::string program = args.front();
+    args.erase(args.begin());
+    args.push_back(in);
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(out);
+    return runProgram(program, args).exitStatus == 0;
+}
+
+// The file a case starts from: `original`, or the user's picture made of it,
+// converted again with `converted` (options, then the output's format
+// prefix) unless that is empty. Empty when a conversion fails.
+TextPath startingFile(const Converter& converter, const std::string& original,
+                      const std::string& picture, const std::vector<std::string>& converted,
+                      const ScratchDir& dir) {
+    TextPath in = original;
+    if (!picture.empty()) {
+        if (!convert(converter, in, {}, dir.path(picture))) return TextPath("");
+        in = dir.path(picture);
+    }
+    if (converted.empty()) return in;
+    const std::vector<std::string> options(converted.begin(), converted.end() - 1);
+    const TextPath out = dir.path("converted.bmp");
+    return convert(converter, in, options, converted.back() + out.string()) ? out : TextPath("");
+}
+
 // Runs the converter's command of a reason line on `in`, writing `out`:
 // the words after "NAME: PREFIX" up to the next ";" or ")", with IN and
 // BMP3:OUT.bmp standing for the files. False when the line names none.
@@ -275,24 +305,8 @@ TEST(Ondafwd, ReadsWhatTheImageMagickRecipeWrites) {
         for (const auto& c : cases) {
             const std::string what = std::string(converter.name) + ", " + c.original + " " +
                                      c.picture + " to " + c.program + " " + c.levels;
-            std::vector<std::string> words = wordsOf(converter.path);
-            const std::string program = words.front();
-            words.erase(words.begin());
-            TextPath in = c.original;
-            if (!c.picture.empty()) {
-                std::vector<std::string> args = words;
-                args.insert(args.end(), {c.original, dir.path(c.picture)});
-                ASSERT_EQ(runProgram(program, args).exitStatus, 0) << what;
-                in = dir.path(c.picture);
-            }
-            if (!c.converted.empty()) {
-                std::vector<std::string> args = words;
-                args.push_back(in);
-                args.insert(args.end(), c.converted.begin(), c.converted.end() - 1);
-                args.push_back(c.converted.back() + dir.path("converted.bmp").string());
-                ASSERT_EQ(runProgram(program, args).exitStatus, 0) << what;
-                in = dir.path("converted.bmp");
-            }
+            TextPath in = startingFile(converter, c.original, c.picture, c.converted, dir);
+            ASSERT_FALSE(in.empty()) << what;
             int followed = 0;
             RunResult r = runProgram(c.program, {in, dir.path("out.bmp"), c.levels});
             for (; !r.err.empty() && followed < 3; ++followed) {
