@@ -193,11 +193,8 @@ bool convert(const Converter& converter, const TextPath& in,
 TextPath startingFile(const Converter& converter, const std::string& original,
                       const std::string& picture, const std::vector<std::string>& converted,
                       const ScratchDir& dir) {
-    TextPath in = original;
-    if (!picture.empty()) {
-        if (!convert(converter, in, {}, dir.path(picture))) return TextPath("");
-        in = dir.path(picture);
-    }
+    TextPath in = picture.empty() ? TextPath(original) : dir.path(picture);
+    if (!picture.empty() && !convert(converter, original, {}, in)) return TextPath("");
     if (converted.empty()) return in;
     const std::vector<std::string> options(converted.begin(), converted.end() - 1);
     const TextPath out = dir.path("converted.bmp");
@@ -249,11 +246,10 @@ TEST(Ondafwd, ReadsWhatTheImageMagickRecipeWrites) {
                        const int square = x / 16 + 4 * (y / 16);
                        return (square * (c == 0 ? 17 : c == 1 ? 238 : 85)) % 256;
                    }));
-    writeFileBytes(dir.path("bw.bmp"),
-                   greyBmp(64, 64, [](int x, int y) { return (x / 8 + y / 8) % 2 * 255; }));
-    writeFileBytes(dir.path("many.bmp"), colourBmp(64, 64, [](int x, int y, int c) {
-                       return c == 0 ? 4 * x : c == 1 ? 4 * y : 2 * (x + y);
-                   }));
+    // clang-format off
+    writeFileBytes(dir.path("bw.bmp"), greyBmp(64, 64, [](int x, int y) { return (x / 8 + y / 8) % 2 * 255; }));
+    writeFileBytes(dir.path("many.bmp"), colourBmp(64, 64, [](int x, int y, int c) { return c == 0 ? 4 * x : c == 1 ? 4 * y : 2 * (x + y); }));
+    // clang-format on
     writeFileBytes(dir.path("grey641.bmp"),
                    greyBmp(641, 479, [](int x, int y) { return (x * 7 + y * 3) % 256; }));
     writeFileBytes(dir.path("colour641.bmp"), colourBmp(641, 479, [](int x, int y, int c) {
