@@ -54,10 +54,9 @@ Bytes truncated(Bytes bytes, std::size_t length) {
 }
 
 // A file of other bytes than a BMP file's, 32 bytes long.
-Bytes startingWith(const std::string& head) {
-    Bytes bytes(head.begin(), head.end());
-    bytes.resize(32);
-    return bytes;
+Bytes startingWith(std::string head) {
+    head.resize(32);
+    return Bytes(head.begin(), head.end());
 }
 
 // The picture with a palette entry that is not grey.
@@ -618,12 +617,10 @@ TEST(ReadBMP, TooLargeAdviceFitsTheReaderAndTheWriter) {
 // over 2^27 pixels: beyond those, only GraphicsMagick is advised.
 // clang-format off
 TEST(ReadBMP, ConversionAdviceNamesTheConvertersThatTakeTheSize) {
-    const std::string both = conversionAdvice("-x ");
-    const std::string graphicsMagick = " (" + both.substr(both.find("GraphicsMagick"));
-    for (const auto& [width, height, imageMagick] : {std::tuple{16000, 8000, true}, {16001, 8, false},
-             {8, 16001, false}, {11585, 11585, true}, {11586, 11586, false}, {16, -16000, true}, {16, -16001, false}}) {
+    const std::string both = conversionAdvice("-x "), graphicsMagick = " (" + both.substr(both.find("GraphicsMagick"));
+    for (const auto& [width, height, imageMagick] : {std::tuple{16000, 8000, true}, {16001, 8, false}, {8, 16001, false},
+             {11585, 11585, true}, {11586, 11586, false}, {16, -16000, true}, {16, -16001, false}})
         EXPECT_EQ(" (" + bmpConversionAdvice("-x", width, height) + ")", imageMagick ? both : graphicsMagick) << width;
-    }
 }
 // clang-format on
 
