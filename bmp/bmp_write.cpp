@@ -25,10 +25,8 @@ constexpr std::int32_t WRITTEN_RESOLUTION = 300;  // pixels per metre
 constexpr int CHUNK_PIXELS = 4096;
 using Chunk = std::array<unsigned char, std::size_t{CHUNK_PIXELS} * 3>;
 
-// The size of the file writeBMPstream makes, or -1 when it would not fit the
-// format's signed 32-bit size field.
+// The size of the file writeBMPstream makes of an image the writer takes.
 std::int64_t writtenFileSize(const Image* image) {
-    if (image->height > mostWrittenRows(image->width, image->depth)) return -1;
     return getDIBxmax(image->width, image->depth) * image->height +
            writtenPixelOffset(image->depth);
 }
@@ -91,7 +89,7 @@ bool acceptsImage(const Image* image, BmpWriteCause& cause) {
         cause.depth = image ? image->depth : 0;
         return false;
     }
-    if (writtenFileSize(image) < 0) {
+    if (image->height > mostWrittenRows(image->width, image->depth)) {  // beyond the size field
         cause = BmpWriteCause{};
         cause.kind = BMP_WRITE_TOO_LARGE;
         cause.width = image->width;

@@ -34,7 +34,9 @@ int main(int argc, char** argv) {
     if (answerHelpOrVersion(argc, argv, BANNER)) return EXIT_ANSWERED;
     if (!checkArgumentCount(argc, BANNER)) return EXIT_REFUSED;
 
-    const ImagePtr input = readInputImage(argv[1], adviceFit(0, SIZE_ADVICE_REPEAT_NUMBER));
+    const int levelsToCome = repeatNumberForAdvice(argc, argv, DEFAULT_LEVELS);
+    const ImagePtr input =
+        readInputImage(argv[1], adviceFit(levelsToCome, SIZE_ADVICE_REPEAT_NUMBER));
     if (!input) return EXIT_REFUSED;
     const std::optional<int> repeat = repeatNumberArgument(argc, argv, DEFAULT_LEVELS);
     if (!repeat) return EXIT_REFUSED;
