@@ -26,8 +26,24 @@ constexpr int BMP_UNSUPPORTED_BITS = -3;  // bits per pixel neither 8 nor 24
 constexpr int BMP_BAD_HEADER = -10;       // not "BM", header cut short or of unknown size,
                                           // palette longer than 256 entries or cut short
 constexpr int BMP_BAD_PIXELS = -20;       // compressed, or the pixel rows end early
-constexpr int BMP_NO_IMAGE = -30;         // no image can be made: negative or too large
-                                          // dimensions, or no memory
+constexpr int BMP_NO_IMAGE = -30;         // no image can be made: negative dimensions, a
+                                          // picture whose written file would be too large,
+                                          // or no memory
+
+// What a file that does not start with "BM" is, by its first bytes.
+enum BmpOtherFormat {
+    BMP_OTHER_UNKNOWN,
+    BMP_OTHER_PNG_GREY,    // grey, 8 or 16 bits a sample
+    BMP_OTHER_PNG_COLOUR,  // colour, a palette, or grey of fewer than 8 bits
+    BMP_OTHER_JPEG,
+    BMP_OTHER_GIF,
+    BMP_OTHER_TIFF,
+    BMP_OTHER_WEBP,
+    BMP_OTHER_PBM,  // netpbm's P1 and P4: black and white
+    BMP_OTHER_PGM,  // P2 and P5: grey
+    BMP_OTHER_PPM,  // P3 and P6: colour
+    BMP_OTHER_ICO,
+};
 
 // Which check refused a file, and the cause record's fields it fills.
 enum BmpReadKind {
@@ -35,18 +51,23 @@ enum BmpReadKind {
     BMP_FAULT_CANNOT_OPEN,      // error: why the file cannot be opened
     BMP_FAULT_READ_ERROR,       // error: why a read failed (not the file's end; EISDIR: a folder)
     BMP_FAULT_EMPTY,            // count: the bytes there are before the signature's end (0 or 1)
-    BMP_FAULT_SIGNATURE,        // field: the first two bytes, first byte low
+    BMP_FAULT_SIGNATURE,        // field: the first two bytes, first byte low; format
     BMP_FAULT_FILE_HEADER_CUT,  // the file ends inside the 14-byte file header
-    BMP_FAULT_HEADER_SIZE,      // field: the bitmap header's size, neither 12 nor 40
+    BMP_FAULT_HEADER_SIZE,      // field: the bitmap header's size, neither 12 nor 40; for a
+                                // larger one whose first 40 bytes are there, also width,
+                                // height, bitsPerPixel (else 0) and colourPalette
     BMP_FAULT_HEADER_CUT,       // field: the bitmap header's size, 0 while it is unknown
-    BMP_FAULT_BITS,             // field: bits per pixel, neither 8 nor 24
-    BMP_FAULT_COMPRESSION,      // field: the compression code, not 0
+    BMP_FAULT_BITS,             // field: bits per pixel, neither 8 nor 24; width, height
+    BMP_FAULT_COMPRESSION,      // field: the compression code, not 0; width, height,
+                                // bitsPerPixel, colourPalette
     BMP_FAULT_COLOURS_USED,     // field: colours used, beyond 256 (read as unsigned)
     BMP_FAULT_PALETTE_CUT,      // endsIn: the entry the file ends in (from 1), count: the entries
     BMP_FAULT_NEGATIVE_WIDTH,   // width
-    BMP_FAULT_TOP_DOWN,         // width, height: negative for rows stored top-down
-    BMP_FAULT_TOO_LARGE,        // width, height: beyond the image model's limit;
-                                // bitsPerPixel: the file's
+    BMP_FAULT_TOP_DOWN,         // width, height: negative for rows stored top-down;
+                                // colourPalette
+    BMP_FAULT_TOO_LARGE,        // width, height: a picture whose file, as the writer
+                                // writes it, would not fit the format's signed 32-bit
+                                // size field; bitsPerPixel: the file's
     BMP_FAULT_NO_MEMORY,        // width, height
     BMP_FAULT_PIXELS_CUT,       // endsIn: the stored row the file ends in (from 1), count: the rows
 };
@@ -61,9 +82,12 @@ struct BmpReadCause {
     std::int64_t count = 0;   // the entries or rows there should be; the bytes there are
     int error = 0;            // errno of the failed open or read
     int bitsPerPixel = 0;
+    BmpOtherFormat format = BMP_OTHER_UNKNOWN;  // what a file without "BM" is instead
     // An 8-bit picture was read whose palette, among the entries the file
     // declares, has a colour that is not grey: its pixels hold the red
-    // components alone.
+    // components alone. On a refusal that comes after the palette (or for
+    // which it is read, those of the header's size and of compression), the
+    // same of the palette: the advice then makes the picture 24-bit.
     bool colourPalette = false;
 };
 
@@ -80,16 +104,32 @@ int readBMPfileReporting(const char* path, Image** image, BmpReadCause* cause);
 // stream is not closed.
 int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause = nullptr);
 
+// What the advice for a picture too large fits it to: sides that are
+// multiples of `sideMultiple` (what the levels to come will halve), by a crop
+// or a resize; or no advice, where either would ruin the input (a transform).
+struct BmpAdviceFit {
+    std::int64_t sideMultiple = 1;
+    bool cropOrResize = true;
+};
+
 // One English sentence naming the cause and what the reader takes instead,
 // for the reason line of a refusal.
-std::string bmpReadReason(const BmpReadCause& cause);
+std::string bmpReadReason(const BmpReadCause& cause, const BmpAdviceFit& fit = BmpAdviceFit{});
 
-// The commands that make of a picture IN a file OUT.bmp the reader reads,
-// with `options` (none, or some separated by spaces) before the output's:
-// "ImageMagick: convert IN OPTIONS -compress none BMP3:OUT.bmp; GraphicsMagick:
-// gm convert IN OPTIONS -compress none BMP3:OUT.bmp". BMP3: gives the 40-byte
-// header, and -compress none keeps grey and palette pictures from RLE8.
-std::string bmpConversionAdvice(const std::string& options);
+// The largest sides and area ImageMagick's stock security policy (Debian's)
+// lets it read or make; GraphicsMagick has no such limit.
+constexpr std::int64_t IMAGEMAGICK_SIDE_LIMIT = 16000;
+constexpr std::int64_t IMAGEMAGICK_AREA_LIMIT = std::int64_t{1} << 27;
+
+// The commands that make of a width x height picture IN a file OUT.bmp the
+// reader reads, with `options` (none, or some separated by spaces) before the
+// output's: "ImageMagick: convert IN OPTIONS -compress none BMP3:OUT.bmp;
+// GraphicsMagick: gm convert IN OPTIONS -compress none BMP3:OUT.bmp", the
+// first left out for a picture beyond ImageMagick's limits (a negative
+// height counts as its size). BMP3: gives the 40-byte header, and -compress
+// none keeps grey and palette pictures from RLE8.
+std::string bmpConversionAdvice(const std::string& options, std::int64_t width = 0,
+                                std::int64_t height = 0);
 
 // Little-endian fields: 1, or 0 when a byte cannot be read (the target is
 // then unchanged).

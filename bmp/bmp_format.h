@@ -4,9 +4,12 @@
 #ifndef ONDA_BMP_FORMAT_H
 #define ONDA_BMP_FORMAT_H
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "bmp.h"
 
 #if defined(_WIN32)
 #define ONDA_GETC _fgetc_nolock
@@ -21,6 +24,22 @@ constexpr std::int32_t CORE_HEADER_SIZE = 12;
 constexpr std::int32_t INFO_HEADER_SIZE = 40;
 constexpr std::int32_t FILE_HEADER_SIZE = 14;
 constexpr int PALETTE_CAPACITY = 256;
+
+// Where the pixel rows start in a file the writer makes: after the headers
+// and, for 8 bits, the 256-entry grey palette.
+inline std::int64_t writtenPixelOffset(int bitsPerPixel) {
+    return FILE_HEADER_SIZE + INFO_HEADER_SIZE + (bitsPerPixel == 8 ? 4 * PALETTE_CAPACITY : 0);
+}
+
+// The rows of a file the writer makes of a width x height picture at most:
+// as many as keep the file within the format's signed 32-bit size field.
+// The reader refuses a picture beyond them, so that whatever it reads can be
+// written again; the image model's own limit lies beyond this one.
+inline std::int64_t mostWrittenRows(std::int64_t width, int bitsPerPixel) {
+    const std::int64_t rowLength = getDIBxmax(width, bitsPerPixel);
+    const std::int64_t room = INT32_MAX - writtenPixelOffset(bitsPerPixel);
+    return rowLength == 0 ? INT32_MAX : room / rowLength;
+}
 
 // printf-style text of a reason, at most 255 bytes long.
 template <class... Values>

@@ -45,10 +45,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "bmp.h"
@@ -198,6 +201,33 @@ BmpReadCause cutFault(BmpReadKind kind, std::int64_t endsIn, std::int64_t count)
     return cause;
 }
 
+// A refusal of a header field, `field`, once the header is read: with the
+// picture's size and depth, and whether its palette has a colour, which
+// the advice goes by.
+BmpReadCause headerFault(BmpReadKind kind, std::int64_t field, const Header& header,
+                         bool colourPalette) {
+    BmpReadCause cause = sizeFault(kind, header.width, header.height);
+    cause.field = field;
+    cause.bitsPerPixel = header.bitsPerPixel;
+    cause.colourPalette = colourPalette;
+    return cause;
+}
+
+// Whether the palette of an 8-bit picture, `skip` bytes on from the stream's
+// place, has a colour among the entries the file declares and holds; read
+// only for the advice of a refusal.
+bool hasColourPalette(std::FILE* stream, const Header& header, std::int64_t skip) {
+    if (header.bitsPerPixel != 8 || header.colorsUsed < 0 || header.colorsUsed > PALETTE_CAPACITY ||
+        !skipBytes(stream, skip)) {
+        return false;
+    }
+    const int length = header.colorsUsed != 0 ? header.colorsUsed : PALETTE_CAPACITY;
+    Reds reds{};
+    bool colour = false;
+    readPalette(stream, length, 4, reds, colour);
+    return colour;
+}
+
 // Gives `status`, recording `found` in `cause` when there is one. A read that
 // failed for another reason than the file's end is recorded as that reason,
 // with its errno.
@@ -208,24 +238,131 @@ int refuse(std::FILE* stream, BmpReadCause* cause, int status, const BmpReadCaus
     return status;
 }
 
-// Why createImage gave no image for these dimensions.
+// Why createImage gave no image for dimensions that the written file's
+// limit lets through: a negative side, or no memory.
 BmpReadKind noImageFault(const Header& header) {
     if (header.height < 0) return BMP_FAULT_TOP_DOWN;
     if (header.width < 0) return BMP_FAULT_NEGATIVE_WIDTH;
-    const std::int64_t rowBytes = std::int64_t{header.width} * (header.bitsPerPixel / 8);
-    const bool fits = rowBytes == 0 || header.height <= (IMAGE_BYTE_LIMIT - 1) / rowBytes;
-    return fits ? BMP_FAULT_NO_MEMORY : BMP_FAULT_TOO_LARGE;
+    return BMP_FAULT_NO_MEMORY;
 }
 
-// The largest picture the image model holds that a crop of a width x height
-// picture of `bytesPerPixel` bytes a pixel can make: the full width where one
-// row fits, and as many rows as fit.
-std::string largestFittingSize(std::int64_t width, std::int64_t height, int bytesPerPixel) {
-    const std::int64_t most = IMAGE_BYTE_LIMIT - 1;
-    const std::int64_t fittingWidth = std::min(width, most / bytesPerPixel);
-    const std::int64_t rowBytes = std::max<std::int64_t>(fittingWidth * bytesPerPixel, 1);
-    const std::int64_t fittingHeight = std::min(height, most / rowBytes);
-    return std::to_string(fittingWidth) + "x" + std::to_string(fittingHeight);
+struct Size {
+    std::int64_t width;
+    std::int64_t height;
+};
+
+// The largest crop of a width x height picture of `bitsPerPixel` bits that
+// the reader takes, both sides multiples of `multiple`: the full width where
+// `multiple` rows of it fit, and as many rows as fit. A side is 0 where no
+// multiple fits.
+Size largestFittingSize(std::int64_t width, std::int64_t height, int bitsPerPixel,
+                        std::int64_t multiple) {
+    std::int64_t fittingWidth = width;
+    if (mostWrittenRows(width, bitsPerPixel) < multiple) {
+        const std::int64_t rowRoom = (INT32_MAX - writtenPixelOffset(bitsPerPixel)) / multiple;
+        fittingWidth = rowRoom / 4 * 4 / (bitsPerPixel / 8);  // rows of whole 4-byte words
+    }
+    fittingWidth -= fittingWidth % multiple;
+    const std::int64_t rows = std::min(height, mostWrittenRows(fittingWidth, bitsPerPixel));
+    return {fittingWidth, rows - rows % multiple};
+}
+
+// The reason for a picture beyond the written file's limit, with the crop
+// and the resize that fit `fit` where it asks for them.
+std::string tooLargeReason(const BmpReadCause& cause, const BmpAdviceFit& fit) {
+    std::string reason = formatted(
+        "picture of %lldx%lld pixels; the programs read and write pictures whose BMP "
+        "file stays under 2 GiB",
+        static_cast<long long>(cause.width), static_cast<long long>(cause.height));
+    if (!fit.cropOrResize) return reason;
+    Size size = largestFittingSize(cause.width, cause.height, cause.bitsPerPixel, fit.sideMultiple);
+    const bool levels = fit.sideMultiple > 1 && size.width > 0 && size.height > 0;
+    if (!levels) size = largestFittingSize(cause.width, cause.height, cause.bitsPerPixel, 1);
+    const std::string fitting = std::to_string(size.width) + "x" + std::to_string(size.height);
+    return reason + ": at most " + fitting + " fits" + (levels ? " the levels asked" : "") + " (" +
+           bmpConversionAdvice("-crop " + fitting + "+0+0 +repage", cause.width, cause.height) +
+           "; or -resize " + fitting + "! in place of the crop, to keep the whole picture smaller)";
+}
+
+// What a file is that starts with `head` (its first `length` bytes, up to
+// 32) rather than "BM".
+BmpOtherFormat otherFormat(const unsigned char* head, std::size_t length) {
+    using namespace std::string_view_literals;
+    const std::string_view bytes(reinterpret_cast<const char*>(head), length);
+    const auto startsWith = [bytes](std::string_view signature, std::size_t at = 0) {
+        return bytes.size() >= at + signature.size() &&
+               bytes.compare(at, signature.size(), signature) == 0;
+    };
+    if (startsWith("\x89PNG\r\n\x1A\n"sv)) {
+        // IHDR: bit depth at byte 24, colour type at 25 (0 grey, 4 grey and alpha).
+        const bool grey = length >= 26 && head[24] >= 8 && (head[25] == 0 || head[25] == 4);
+        return grey ? BMP_OTHER_PNG_GREY : BMP_OTHER_PNG_COLOUR;
+    }
+    if (startsWith("\xFF\xD8\xFF"sv)) return BMP_OTHER_JPEG;
+    if (startsWith("GIF87a"sv) || startsWith("GIF89a"sv)) return BMP_OTHER_GIF;
+    if (startsWith("II*\0"sv) || startsWith("MM\0*"sv)) return BMP_OTHER_TIFF;
+    if (startsWith("RIFF"sv) && startsWith("WEBP"sv, 8)) return BMP_OTHER_WEBP;
+    if (startsWith("\0\0\1\0"sv)) return BMP_OTHER_ICO;
+    if (length >= 3 && head[0] == 'P' &&
+        " \t\r\n"sv.find(char(head[2])) != std::string_view::npos) {
+        switch (head[1]) {
+            case '1':
+            case '4': return BMP_OTHER_PBM;
+            case '2':
+            case '5': return BMP_OTHER_PGM;
+            case '3':
+            case '6': return BMP_OTHER_PPM;
+            default: break;
+        }
+    }
+    return BMP_OTHER_UNKNOWN;
+}
+
+// The name of another format, and the options that convert a picture of it
+// into a file read without a note: true colour unless it is sure to be grey
+// of 8 bits or more, or a photograph.
+struct OtherFormatText {
+    const char* name;
+    const char* options;
+};
+OtherFormatText otherFormatText(BmpOtherFormat format) {
+    switch (format) {
+        case BMP_OTHER_UNKNOWN: break;
+        case BMP_OTHER_PNG_GREY: return {"a PNG file", ""};
+        case BMP_OTHER_PNG_COLOUR: return {"a PNG file", "-type TrueColor"};
+        case BMP_OTHER_JPEG: return {"a JPEG file", ""};
+        case BMP_OTHER_GIF: return {"a GIF file", "-type TrueColor"};
+        case BMP_OTHER_TIFF: return {"a TIFF file", "-type TrueColor"};
+        case BMP_OTHER_WEBP: return {"a WebP file", "-type TrueColor"};
+        case BMP_OTHER_PBM: return {"a PBM (netpbm) file", "-type TrueColor"};
+        case BMP_OTHER_PGM: return {"a PGM (netpbm) file", ""};
+        case BMP_OTHER_PPM: return {"a PPM (netpbm) file", "-type TrueColor"};
+        case BMP_OTHER_ICO: return {"an ICO (Windows icon) file", "-type TrueColor"};
+    }
+    return {nullptr, nullptr};
+}
+
+// The refusal of a file whose first two bytes, `signature`, are not "BM":
+// what it is instead, by its first 32 bytes.
+BmpReadCause signatureFault(std::FILE* stream, int signature) {
+    std::array<unsigned char, 32> head{static_cast<unsigned char>(signature & 0xFF),
+                                       static_cast<unsigned char>(signature >> 8)};
+    const std::size_t length = 2 + std::fread(head.data() + 2, 1, head.size() - 2, stream);
+    BmpReadCause cause = fieldFault(BMP_FAULT_SIGNATURE, signature);
+    cause.format = otherFormat(head.data(), length);
+    return cause;
+}
+
+// The refusal of a header whose size is neither 12 nor 40. The larger
+// headers begin as the info header does: its depth and palette tell the
+// advice, where the file holds them.
+BmpReadCause headerSizeFault(std::FILE* stream, Header& header) {
+    const std::uint32_t size = std::uint32_t(header.headerSize);
+    if (size > std::uint32_t{INFO_HEADER_SIZE} && readInfoHeader(stream, header)) {
+        const bool colour = hasColourPalette(stream, header, size - INFO_HEADER_SIZE);
+        return headerFault(BMP_FAULT_HEADER_SIZE, size, header, colour);
+    }
+    return fieldFault(BMP_FAULT_HEADER_SIZE, size);
 }
 
 const char* compressionName(std::int64_t code) {
@@ -317,9 +454,8 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     const int second = ONDA_GETC(stream);
     if (second == EOF) return refused(BMP_NO_SIGNATURE, cutFault(BMP_FAULT_EMPTY, 0, 1));
     const int signature = first | (second << 8);
-    if (signature != BMP_SIGNATURE) {
-        return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_SIGNATURE, signature));
-    }
+    if (signature != BMP_SIGNATURE)
+        return refused(BMP_BAD_HEADER, signatureFault(stream, signature));
 
     Header header;
     if (!readFileHeader(stream, header)) {
@@ -329,19 +465,21 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
         return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_HEADER_CUT, 0));
     }
     if (header.headerSize != INFO_HEADER_SIZE && header.headerSize != CORE_HEADER_SIZE) {
-        return refused(BMP_BAD_HEADER,
-                       fieldFault(BMP_FAULT_HEADER_SIZE, std::uint32_t(header.headerSize)));
+        return refused(BMP_BAD_HEADER, headerSizeFault(stream, header));
     }
     const bool core = header.headerSize == CORE_HEADER_SIZE;
     if (!(core ? readCoreHeader(stream, header) : readInfoHeader(stream, header))) {
         return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_HEADER_CUT, header.headerSize));
     }
     if (header.bitsPerPixel != 8 && header.bitsPerPixel != 24) {
-        return refused(BMP_UNSUPPORTED_BITS, fieldFault(BMP_FAULT_BITS, header.bitsPerPixel));
+        return refused(BMP_UNSUPPORTED_BITS,
+                       headerFault(BMP_FAULT_BITS, header.bitsPerPixel, header, false));
     }
-    if (header.compression != 0) {
-        return refused(BMP_BAD_PIXELS,
-                       fieldFault(BMP_FAULT_COMPRESSION, std::uint32_t(header.compression)));
+    if (header.compression != 0) {  // after an info header, whose palette follows
+        const bool colour = hasColourPalette(stream, header, 0);
+        return refused(
+            BMP_BAD_PIXELS,
+            headerFault(BMP_FAULT_COMPRESSION, std::uint32_t(header.compression), header, colour));
     }
     if (header.colorsUsed < 0 || header.colorsUsed > PALETTE_CAPACITY) {
         return refused(BMP_BAD_HEADER,
@@ -361,12 +499,17 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
         FILE_HEADER_SIZE + header.headerSize + std::int64_t{paletteLength} * entryBytes;
     const std::int64_t gap = std::int64_t{std::uint32_t(header.pixelOffset)} - paletteEnd;
 
+    if (header.width >= 0 && header.height >= 0 &&
+        header.height > mostWrittenRows(header.width, header.bitsPerPixel)) {
+        BmpReadCause found = sizeFault(BMP_FAULT_TOO_LARGE, header.width, header.height);
+        found.bitsPerPixel = header.bitsPerPixel;
+        return refused(BMP_NO_IMAGE, found);
+    }
     Image* created = createImage(header.width, header.height, header.bitsPerPixel);
     if (created == nullptr) {
-        const int status =
-            refused(BMP_NO_IMAGE, sizeFault(noImageFault(header), header.width, header.height));
-        if (cause != nullptr) cause->bitsPerPixel = header.bitsPerPixel;
-        return status;
+        BmpReadCause found = sizeFault(noImageFault(header), header.width, header.height);
+        found.colourPalette = colourPalette && header.bitsPerPixel == 8;
+        return refused(BMP_NO_IMAGE, found);
     }
     *image = created;
     const int shortRow = readPixelRows(stream, created, gap, reds);
@@ -377,19 +520,32 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     return BMP_OK;
 }
 
-std::string bmpConversionAdvice(const std::string& options) {
+std::string bmpConversionAdvice(const std::string& options, std::int64_t width,
+                                std::int64_t height) {
     const std::string command =
         " IN " + (options.empty() ? "" : options + " ") + "-compress none BMP3:OUT.bmp";
-    return "ImageMagick: convert" + command + "; GraphicsMagick: gm convert" + command;
+    std::string graphicsMagick = "GraphicsMagick: gm convert" + command;
+    width = std::abs(width);
+    height = std::abs(height);
+    if (width > IMAGEMAGICK_SIDE_LIMIT || height > IMAGEMAGICK_SIDE_LIMIT ||
+        width * height > IMAGEMAGICK_AREA_LIMIT) {
+        return graphicsMagick;
+    }
+    return "ImageMagick: convert" + command + "; " + graphicsMagick;
 }
 
-std::string bmpReadReason(const BmpReadCause& cause) {
+std::string bmpReadReason(const BmpReadCause& cause, const BmpAdviceFit& fit) {
     const long long field = cause.field;
     const long long width = cause.width;
     const long long height = cause.height;
-    // Where a conversion makes a file the reader reads, the reason ends with it.
-    const std::string converted = " (" + bmpConversionAdvice("") + ")";
-    const std::string trueColour = " (" + bmpConversionAdvice("-type TrueColor") + ")";
+    // Where a conversion makes a file the reader reads, the reason ends with
+    // it: in true colour for fewer than 8 bits a pixel, whose palette the
+    // converters keep that small, and for a colour palette, which would
+    // otherwise come out as one again.
+    const std::string converted = " (" + bmpConversionAdvice("", width, height) + ")";
+    const std::string trueColour =
+        " (" + bmpConversionAdvice("-type TrueColor", width, height) + ")";
+    const std::string asRead = cause.colourPalette ? trueColour : converted;
     switch (cause.kind) {
         case BMP_FAULT_NONE: return "read";
         case BMP_FAULT_CANNOT_OPEN:
@@ -400,10 +556,22 @@ std::string bmpReadReason(const BmpReadCause& cause) {
             return cause.count == 0 ? "empty file; a BMP file starts with \"BM\""
                                     : "file of 1 byte; a BMP file starts with \"BM\"";
         case BMP_FAULT_SIGNATURE:
+            if (cause.format != BMP_OTHER_UNKNOWN) {
+                const OtherFormatText other = otherFormatText(cause.format);
+                return std::string(other.name) + ", not a BMP file (" +
+                       bmpConversionAdvice(other.options) + ")";
+            }
             return formatted("starts with the bytes 0x%02llX 0x%02llX, not \"BM\": not a BMP file",
                              field & 0xFF, field >> 8);
         case BMP_FAULT_FILE_HEADER_CUT: return "file ends inside the 14-byte file header";
         case BMP_FAULT_HEADER_SIZE:
+            if (cause.bitsPerPixel != 0) {  // its first 40 bytes were read
+                return formatted(
+                           "bitmap header of %lld bytes; only the 12-byte and 40-byte "
+                           "headers are read",
+                           field) +
+                       (cause.bitsPerPixel < 8 ? trueColour : asRead);
+            }
             return formatted(
                        "bitmap header of %lld bytes; only the 12-byte and 40-byte headers "
                        "are read (",
@@ -427,7 +595,7 @@ std::string bmpReadReason(const BmpReadCause& cause) {
         case BMP_FAULT_COMPRESSION:  // of an 8-bit or a 24-bit picture
             return formatted("compression %s (%lld); only uncompressed pictures are read",
                              compressionName(field), field) +
-                   converted;
+                   asRead;
         case BMP_FAULT_COLOURS_USED:
             return formatted("%lld colours used; a palette holds at most 256", field);
         case BMP_FAULT_PALETTE_CUT:
@@ -439,17 +607,8 @@ std::string bmpReadReason(const BmpReadCause& cause) {
         case BMP_FAULT_TOP_DOWN:
             return formatted("rows stored top-down (height %lld); only bottom-up pictures are read",
                              height) +
-                   converted;
-        case BMP_FAULT_TOO_LARGE: {
-            const int bytesPerPixel = cause.bitsPerPixel == 24 ? 3 : 1;
-            const std::string fitting = largestFittingSize(width, height, bytesPerPixel);
-            return formatted(
-                       "picture of %lldx%lld pixels; a picture must hold less than 2 GiB of pixels",
-                       width, height) +
-                   ": at most " + fitting + " fits (" +
-                   bmpConversionAdvice("-crop " + fitting + "+0+0 +repage") + "; or -resize " +
-                   fitting + " in place of the crop, to keep the whole picture smaller)";
-        }
+                   asRead;
+        case BMP_FAULT_TOO_LARGE: return tooLargeReason(cause, fit);
         case BMP_FAULT_NO_MEMORY:
             return formatted("no memory for a picture of %lldx%lld pixels", width, height);
         case BMP_FAULT_PIXELS_CUT:

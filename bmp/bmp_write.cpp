@@ -49,14 +49,10 @@ constexpr std::int32_t WRITTEN_RESOLUTION = 300;  // pixels per metre
 constexpr int CHUNK_PIXELS = 4096;
 using Chunk = std::array<unsigned char, std::size_t{CHUNK_PIXELS} * 3>;
 
-// The size of the file writeBMPstream makes, or -1 when it would not fit the
-// format's signed 32-bit size field.
+// The size of the file writeBMPstream makes of an image the writer takes.
 std::int64_t writtenFileSize(const Image* image) {
-    const std::int64_t paletteEntries = image->depth == 8 ? PALETTE_CAPACITY : 0;
-    const std::int64_t pixelOffset = FILE_HEADER_SIZE + INFO_HEADER_SIZE + 4 * paletteEntries;
-    const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
-    if (rowLength != 0 && image->height > (INT32_MAX - pixelOffset) / rowLength) return -1;
-    return rowLength * image->height + pixelOffset;
+    return getDIBxmax(image->width, image->depth) * image->height +
+           writtenPixelOffset(image->depth);
 }
 
 void writeHeaders(std::FILE* stream, const Image* image, std::int32_t fileSize) {
@@ -117,7 +113,7 @@ bool acceptsImage(const Image* image, BmpWriteCause& cause) {
         cause.depth = image ? image->depth : 0;
         return false;
     }
-    if (writtenFileSize(image) < 0) {
+    if (image->height > mostWrittenRows(image->width, image->depth)) {  // beyond the size field
         cause = BmpWriteCause{};
         cause.kind = BMP_WRITE_TOO_LARGE;
         cause.width = image->width;

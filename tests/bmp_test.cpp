@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "test_support.h"
 
@@ -15,6 +16,7 @@
 #endif
 
 using namespace onda_test;
+using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 namespace {
@@ -49,6 +51,18 @@ BmpBuilder grey8(int width, int height) {
 Bytes truncated(Bytes bytes, std::size_t length) {
     bytes.resize(length);
     return bytes;
+}
+
+// A file of other bytes than a BMP file's, 32 bytes long.
+Bytes startingWith(std::string head) {
+    head.resize(32);
+    return Bytes(head.begin(), head.end());
+}
+
+// The picture with a palette entry that is not grey.
+BmpBuilder coloured(BmpBuilder b) {
+    b.palette[4 * 5 + 1] = 0;
+    return b;
 }
 
 struct StatusCase {
@@ -93,8 +107,42 @@ std::vector<StatusCase> statusCases() {
         {"pixel offset inside the palette", [] { BmpBuilder b = grey8(5, 3); b.pixelOffset = 100; return b.bytes(); }(), BMP_OK, "read"},
         {"well formed", good, BMP_OK, "read"},
         {"256 colours used", [] { BmpBuilder b = grey8(5, 3); b.colorsUsed = 256; return b.bytes(); }(), BMP_OK, "read"},
+        {"P7, not netpbm", startingWith("P7\n"), BMP_BAD_HEADER, "starts with the bytes 0x50 0x37, not \"BM\": not a BMP file"},
+        {"P6 without a blank", startingWith("P6x"), BMP_BAD_HEADER, "starts with the bytes 0x50 0x36"},
+        {"RIFF, not WebP", startingWith("RIFF\x10\0\0\0WAVE"s), BMP_BAD_HEADER, "starts with the bytes 0x52 0x49"},
+        {"GIF88a", startingWith("GIF88a"), BMP_BAD_HEADER, "starts with the bytes 0x47 0x49"},
+        {"cursor, not icon", startingWith("\0\0\2\0"s), BMP_BAD_HEADER, "starts with the bytes 0x00 0x00"},
+        {"PNG cut short", truncated(startingWith("\x89PNG\r\n\x1A\n"), 8), BMP_BAD_HEADER, "a PNG file, not a BMP file" + conversionAdvice("-type TrueColor ")},
+        // Advice from what the header says: true colour for fewer than 8 bits and a colour palette.
+        {"124 bytes, colour palette", [] { BmpBuilder b = coloured(grey8(1, 1)); b.headerSize = 124; return b.bytes(); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("-type TrueColor ")},
+        {"124 bytes, grey palette", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; return b.bytes(); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("")},
+        {"124 bytes, 4 bits", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; b.bitsPerPixel = 4; return b.bytes(); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("-type TrueColor ")},
+        {"124 bytes, 24 bits", [] { BmpBuilder b; b.headerSize = 124; b.bitsPerPixel = 24; return b.bytes(); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("")},
+        {"124 bytes, colour cut", [] { BmpBuilder b = coloured(grey8(1, 1)); b.headerSize = 124; return truncated(b.bytes(), 138 + 4 * 5 + 1); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("")},
+        {"124 bytes cut in the first 40", [] { BmpBuilder b; b.headerSize = 124; return truncated(b.bytes(), 53); }(), BMP_BAD_HEADER, "BMP3:OUT.bmp; with -type TrueColor before -compress for 16 colours or fewer"},
+        {"RLE8, colour palette", [] { BmpBuilder b = coloured(grey8(4, 1)); b.compression = 1; return b.bytes(); }(), BMP_BAD_PIXELS, "are read" + conversionAdvice("-type TrueColor ")},
+        {"RLE8, colour beyond the entries", [] { BmpBuilder b = coloured(grey8(4, 1)); b.compression = 1; b.colorsUsed = 5; return b.bytes(); }(), BMP_BAD_PIXELS, "are read" + conversionAdvice("")},
+        {"top-down, colour palette", [] { BmpBuilder b = coloured(grey8(4, 1)); b.height = -1; return b.bytes(); }(), BMP_NO_IMAGE, "are read" + conversionAdvice("-type TrueColor ")},
     };
     // clang-format on
+    // Other formats, named by their first bytes with the conversion that makes
+    // a file read without a note: true colour but for a photograph or grey of
+    // 8 bits or more.
+    const std::string png = "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\1\0\0\0\1"s;
+    // clang-format off
+    for (const auto& [head, name, trueColour] : {std::tuple<std::string, std::string, bool>
+             {png + "\x08\0"s, "a PNG", false}, {png + "\x10\x04", "a PNG", false}, {png + "\x04\0"s, "a PNG", true},
+             {png + "\x08\x02", "a PNG", true}, {png + "\x08\x03", "a PNG", true}, {png, "a PNG", true},
+             {"\xFF\xD8\xFF\xE0", "a JPEG", false}, {"GIF87a", "a GIF", true}, {"GIF89a", "a GIF", true},
+             {"II*\0"s, "a TIFF", true}, {"MM\0*"s, "a TIFF", true}, {"RIFF\x10\0\0\0WEBPVP8 "s, "a WebP", true},
+             {"\0\0\1\0\1\0"s, "an ICO (Windows icon)", true}, {"P1\n", "a PBM (netpbm)", true},
+             {"P4 ", "a PBM (netpbm)", true}, {"P2\r", "a PGM (netpbm)", false}, {"P5\t", "a PGM (netpbm)", false},
+             {"P3\n", "a PPM (netpbm)", true}, {"P6\n", "a PPM (netpbm)", true}}) {
+        // clang-format on
+        cases.push_back({"other format", startingWith(head), BMP_BAD_HEADER,
+                         name + " file, not a BMP file" +
+                             conversionAdvice(trueColour ? "-type TrueColor " : "")});
+    }
     for (int bits : {4, 16, 32, 0, 2}) {
         BmpBuilder b = grey8(1, 1);
         b.bitsPerPixel = uint16_t(bits);
@@ -527,6 +575,55 @@ TEST(WriteBMP, RefusesAFileTooLargeForTheSizeField) {
     disposeImage(image);
     EXPECT_TRUE(dir.entries().empty());
 }
+
+// The size a too-large refusal advises, for sides that are multiples of
+// `multiple`, passes the reader's limit (a header of that size is read up to
+// its missing pixels) and the writer's (which fails only for want of the
+// output's folder); where the picture's height did not limit it, `multiple`
+// rows more are refused.
+// clang-format off
+TEST(ReadBMP, TooLargeAdviceFitsTheReaderAndTheWriter) {
+    const struct {
+        int width, height, bits, multiple, fittingWidth, fittingHeight;
+        const char* fits;  // the levels are named where a crop fits them
+    } cases[] = {
+        {50000, 50000, 8, 1, 50000, 42949, " fits ("}, {50000, 50000, 8, 2, 50000, 42948, " fits the levels asked ("},
+        {50000, 50000, 8, 8, 50000, 42944, " fits the levels asked ("}, {46342, 46340, 8, 1, 46342, 46337, " fits ("},
+        {65532, 32770, 8, 4, 65532, 32768, " fits the levels asked ("}, {26755, 26755, 24, 2, 26754, 26754, " fits the levels asked ("},
+        {1 << 30, 1, 24, 2, 715827864, 1, " fits ("},
+    };
+    const ScratchDir dir;
+    for (const auto& c : cases) {
+        const auto header = [&c](int width, int height) {  // the cause of reading it
+            BmpBuilder b = c.bits == 8 ? grey8(0, 0) : BmpBuilder{};
+            b.bitsPerPixel = std::uint16_t(c.bits);
+            std::tie(b.width, b.height) = std::tie(width, height);
+            return readBytes(b.bytes()).cause;
+        };
+        const std::string size = std::to_string(c.fittingWidth) + "x" + std::to_string(c.fittingHeight);
+        const std::string reason = bmpReadReason(header(c.width, c.height), BmpAdviceFit{c.multiple, true});
+        EXPECT_NE(reason.find("at most " + size + c.fits + "GraphicsMagick: gm convert IN -crop " + size), std::string::npos) << reason;  // NOLINT(performance-inefficient-string-concatenation): once a row
+        EXPECT_EQ(header(c.fittingWidth, c.fittingHeight).kind, BMP_FAULT_PIXELS_CUT) << size;
+        // Where the file's limit stopped the height, the next size of the levels is refused.
+        EXPECT_TRUE(c.fittingHeight + c.multiple > c.height || header(c.fittingWidth, c.fittingHeight + c.multiple).kind == BMP_FAULT_TOO_LARGE) << size;
+        const ImagePtr image(createImage(c.fittingWidth, c.fittingHeight, c.bits));
+        BmpWriteCause cause;
+        EXPECT_EQ(writeBMPfileReporting(dir.path("missing/out.bmp").c_str(), image.get(), &cause), BMP_WRITE_FAILED);
+        EXPECT_NE(cause.kind, BMP_WRITE_TOO_LARGE) << size;
+    }
+}
+// clang-format on
+
+// ImageMagick's stock policy refuses a side over 16,000 pixels and an area
+// over 2^27 pixels: beyond those, only GraphicsMagick is advised.
+// clang-format off
+TEST(ReadBMP, ConversionAdviceNamesTheConvertersThatTakeTheSize) {
+    const std::string both = conversionAdvice("-x "), graphicsMagick = " (" + both.substr(both.find("GraphicsMagick"));
+    for (const auto& [width, height, imageMagick] : {std::tuple{16000, 8000, true}, {16001, 8, false}, {8, 16001, false},
+             {11585, 11585, true}, {11586, 11586, false}, {16, -16000, true}, {16, -16001, false}})
+        EXPECT_EQ(" (" + bmpConversionAdvice("-x", width, height) + ")", imageMagick ? both : graphicsMagick) << width;
+}
+// clang-format on
 
 #if defined(_WIN32)
 // `wide` in the ANSI code page, or "" when the code page cannot spell it

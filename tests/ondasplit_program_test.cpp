@@ -115,11 +115,13 @@ TEST(Ondasplit, SizesTheBlocksCannotCoverAreRefused) {
         int width, height, depth;
         std::string repeat, multiple, advice;
     } cases[] = {
+        // clang-format off
         {3, 4, 8, "1", "2", crop("2x4")},  {4, 5, 24, "1", "2", crop("4x4")},
         {6, 4, 8, "2", "4", crop("4x4")},  {4, 6, 24, "2", "4", crop("4x4")},
         {2, 2, 8, "2", "4", twoPixels},    {2, 4, 8, "0", "4", twoPixels},
         {6, 8, 8, "-1", "4", crop("4x8")}, {0, 4, 8, "1", "2", ""},
         {4, 0, 24, "2", "4", ""},          {0, 0, 8, "1", "2", ""},
+        {3, 2, 8, "2", "4", twoPixels + ": for 1," + crop("2x2").substr(1)},  // clang-format on
     };
     ScratchDir dir;
     for (const auto& c : cases) {

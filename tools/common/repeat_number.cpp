@@ -25,6 +25,11 @@ std::optional<int> parseRepeatNumber(const char* text) {
     return int(std::min(value, (long long)INT_MAX));
 }
 
+int repeatNumberForAdvice(int argc, char** argv, int defaultValue) {
+    if (argc <= 3) return defaultValue;
+    return parseRepeatNumber(argv[3]).value_or(defaultValue);
+}
+
 std::optional<int> repeatNumberArgument(int argc, char** argv, int defaultValue) {
     if (argc <= 3) return defaultValue;
     const std::optional<int> value = parseRepeatNumber(argv[3]);

@@ -15,4 +15,9 @@ std::optional<int> parseRepeatNumber(const char* text);
 // error" and a reason naming the input argv[1]; the result is then nothing.
 std::optional<int> repeatNumberArgument(int argc, char** argv, int defaultValue);
 
+// The repeat number the run will have, read without a word for the advice of
+// a refusal that comes before it: the third argument where it is a whole
+// number, else defaultValue.
+int repeatNumberForAdvice(int argc, char** argv, int defaultValue);
+
 #endif

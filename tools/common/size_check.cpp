@@ -29,10 +29,27 @@ int levelsDividing(int side) {
     return levels;
 }
 
+// " crop to WxH (the commands)": the largest size whose sides are multiples
+// of `multiple`; "" when the size is one already.
+std::string cropAdvice(int width, int height, std::int64_t multiple) {
+    if (width % multiple == 0 && height % multiple == 0) return "";
+    const std::string cropped =
+        std::to_string(width - width % multiple) + "x" + std::to_string(height - height % multiple);
+    return " crop to " + cropped + " (" +
+           bmpConversionAdvice("-crop " + cropped + "+0+0 +repage", width, height) + ")";
+}
+
 }  // namespace
 
 std::int64_t sideMultipleForLevels(int levels) {
     return std::int64_t{1} << halvings(levels);
+}
+
+BmpAdviceFit adviceFit(int levels, SizeAdvice advice) {
+    BmpAdviceFit fit;
+    fit.sideMultiple = sideMultipleForLevels(levels);
+    fit.cropOrResize = advice == SIZE_ADVICE_CROP;
+    return fit;
 }
 
 std::string sizeAdvice(int width, int height, int levels, SizeAdvice advice) {
@@ -45,13 +62,16 @@ std::string sizeAdvice(int width, int height, int levels, SizeAdvice advice) {
     }
     const std::int64_t multiple = sideMultipleForLevels(levels);
     if (levels >= MOST_LEVELS || shorter < multiple) {
-        return "; a side of " + std::to_string(shorter) + (shorter == 1 ? " pixel" : " pixels") +
-               " takes " + mostLevels(levelsForSide(shorter));
+        // The most levels the shorter side takes, and the crop that gives
+        // them where the size does not already.
+        const int most = levelsForSide(shorter);
+        const std::string takes = "; a side of " + std::to_string(shorter) +
+                                  (shorter == 1 ? " pixel" : " pixels") + " takes " +
+                                  mostLevels(most);
+        const std::string crop = cropAdvice(width, height, sideMultipleForLevels(most));
+        return crop.empty() ? takes : takes + ": for " + std::to_string(most) + "," + crop;
     }
-    const std::string cropped =
-        std::to_string(width - width % multiple) + "x" + std::to_string(height - height % multiple);
-    return ": crop to " + cropped + " (" +
-           bmpConversionAdvice("-crop " + cropped + "+0+0 +repage") + ")";
+    return ":" + cropAdvice(width, height, multiple);
 }
 
 bool checkImageSizeForLevels(const Image& image, int levels, const char* path, SizeAdvice advice) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "bmp.h"
 #include "image.h"
 
 // What a size refusal advises.
@@ -29,6 +30,10 @@ std::int64_t sideMultipleForLevels(int levels);
 // halved that many times), and a reason line naming `path`, the input, that
 // ends with the advice.
 bool checkImageSizeForLevels(const Image& image, int levels, const char* path, SizeAdvice advice);
+
+// What the advice for a picture too large to read fits it to: sides the
+// levels halve, by a crop or a resize; for a transform, no advice.
+BmpAdviceFit adviceFit(int levels, SizeAdvice advice);
 
 // The end of the reason line for a width x height picture that `levels`
 // levels cannot halve: "" for a picture without pixels, which nothing fixes.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "console.h"
@@ -22,6 +23,22 @@ void printBanner(const ToolBanner& banner) {
     std::puts(message::MAKERS_NOTICE);
 }
 
+bool answerHelpOrVersion(int argc, char** argv, const ToolBanner& banner) {
+    if (argc != 2) return false;
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s %s\n", banner.name, ONDA_VERSION);
+        return true;
+    }
+    if (std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "-h") != 0) return false;
+    std::puts(banner.usage);
+#if defined(_WIN32)
+    std::puts("README.txt, beside the program, tells the details.");
+#else
+    std::printf("The manual page tells the details: man %s\n", banner.name);
+#endif
+    return true;
+}
+
 bool checkArgumentCount(int argc, const ToolBanner& banner) {
     if (argc > 2) return true;
     std::puts(consoleText(message::NOT_ENOUGH_PARAMETERS));
@@ -31,14 +48,14 @@ bool checkArgumentCount(int argc, const ToolBanner& banner) {
     return false;
 }
 
-ImagePtr readInputImage(const char* path) {
+ImagePtr readInputImage(const char* path, const BmpAdviceFit& fit) {
     Image* image = nullptr;
     BmpReadCause cause;
     const int status = readBMPfileReporting(path, &image, &cause);
     ImagePtr owned(image);  // a partly read image is released here too
     if (status < 0) {
         std::printf("%s", consoleText(message::CANNOT_READ_IMAGE));
-        printReasonAfterOpenLine(path, bmpReadReason(cause));
+        printReasonAfterOpenLine(path, bmpReadReason(cause, fit));
         return nullptr;
     }
     if (cause.colourPalette) colourPaletteInput = path;
@@ -125,7 +142,7 @@ int writeOutputImage(const char* path, const Image& output) {
         printReason(colourPaletteInput,
                     "colour palette: each pixel is read as the red component of its colour; "
                     "for all three, make it a 24-bit picture (" +
-                        bmpConversionAdvice("-type TrueColor") + ")");
+                        bmpConversionAdvice("-type TrueColor", output.width, output.height) + ")");
     }
     return EXIT_WRITTEN;
 }

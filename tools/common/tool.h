@@ -22,8 +22,9 @@
 #include "owners.h"
 #include "plane.h"
 
-constexpr int EXIT_WRITTEN = 0;  // the output file was written
-constexpr int EXIT_REFUSED = 1;  // the run was refused or the output could not be written
+constexpr int EXIT_WRITTEN = 0;   // the output file was written
+constexpr int EXIT_REFUSED = 1;   // the run was refused or the output could not be written
+constexpr int EXIT_ANSWERED = 0;  // --help or --version was answered
 
 struct ToolBanner {
     const char* name;               // the program, as reason lines name it
@@ -43,13 +44,19 @@ struct Workspace {
 // Prints the banner; reason lines from now on name banner.name.
 void printBanner(const ToolBanner& banner);
 
+// With --help or -h as the only argument, prints the usage and where the
+// manual is; with --version, the program's name and version. True when it
+// answered one of them: the run then ends with EXIT_ANSWERED.
+bool answerHelpOrVersion(int argc, char** argv, const ToolBanner& banner);
+
 // True when both paths are given; otherwise prints the complaint and usage.
 bool checkArgumentCount(int argc, const ToolBanner& banner);
 
-// The input image, or none after printing that it cannot be read and why. An
-// 8-bit picture with a colour palette is read as the red components of its
-// colours; writeOutputImage then says so.
-ImagePtr readInputImage(const char* path);
+// The input image, or none after printing that it cannot be read and why,
+// the advice for a picture too large fitted to `fit`. An 8-bit picture with
+// a colour palette is read as the red components of its colours;
+// writeOutputImage then says so.
+ImagePtr readInputImage(const char* path, const BmpAdviceFit& fit);
 
 // Prints whether the image at `path` is colour (24-bit) or monochrome (8-bit);
 // for any other depth says it is neither and returns false.

@@ -28,9 +28,11 @@ constexpr int DEFAULT_LEVELS = 2;
 
 int main(int argc, char** argv) {
     printBanner(BANNER);
+    if (answerHelpOrVersion(argc, argv, BANNER)) return EXIT_ANSWERED;
     if (!checkArgumentCount(argc, BANNER)) return EXIT_REFUSED;
 
-    const ImagePtr input = readInputImage(argv[1]);
+    const int levelsToCome = repeatNumberForAdvice(argc, argv, DEFAULT_LEVELS);
+    const ImagePtr input = readInputImage(argv[1], adviceFit(levelsToCome, SIZE_ADVICE_CROP));
     if (!input) return EXIT_REFUSED;
     const std::optional<int> repeat = repeatNumberArgument(argc, argv, DEFAULT_LEVELS);
     if (!repeat) return EXIT_REFUSED;

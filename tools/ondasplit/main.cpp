@@ -39,9 +39,11 @@ bool checkRepeatNumber(int repeat, const char* path) {
 
 int main(int argc, char** argv) {
     printBanner(BANNER);
+    if (answerHelpOrVersion(argc, argv, BANNER)) return EXIT_ANSWERED;
     if (!checkArgumentCount(argc, BANNER)) return EXIT_REFUSED;
 
-    const ImagePtr input = readInputImage(argv[1]);
+    const int levelsToCome = split::splitLevels(repeatNumberForAdvice(argc, argv, DEFAULT_REPEAT));
+    const ImagePtr input = readInputImage(argv[1], adviceFit(levelsToCome, SIZE_ADVICE_CROP));
     if (!input) return EXIT_REFUSED;
     if (!reportImageKind(*input, argv[1])) return EXIT_REFUSED;
     const std::optional<int> repeat = repeatNumberArgument(argc, argv, DEFAULT_REPEAT);
