@@ -54,7 +54,7 @@
     $("caption-1").textContent = `ondafwd … ${n}`;
     const difference = onda._onda_largest_difference(web);
     $("caption-2").textContent =
-      `ondainv … ${n}` + (difference >= 0 ? ` (largest difference ${difference})` : "");
+      `ondainv … ${n}` + (difference >= 0 ? ` (differs by ≤ ${difference})` : "");
     $("caption-3").textContent = `ondasplit … ${splitRepeat()}`;
     for (const button of document.querySelectorAll("[data-save]")) {
       const which = Number(button.dataset.save);
