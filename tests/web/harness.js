@@ -1,14 +1,14 @@
 // Drives the page in the frame as a user would: opens every case's file,
 // steps through the levels, and posts each saved BMP (or the refusal's
-// reason) back to the test's server; last, times the levels on 1024x1024.
+// reason) back to the test's server; then a file that is no picture, and the
+// crop.
 "use strict";
 (async () => {
   const post = (path, body) => fetch(path, {method: "POST", body});
   try {
     const frame = document.getElementById("page");
-    const loaded = new Promise((resolve) => frame.addEventListener("load", resolve));
-    frame.src = "/index.html";
-    await loaded;
+    frame.src = "/index.html";  // loads after this task, once the listener is there
+    await new Promise((resolve) => frame.addEventListener("load", resolve));
     const page = frame.contentWindow.ondaPage;
     await page.ready;
     const open = async (name, blob) => page.openFile(new File([blob], name, {type: blob.type}));
@@ -16,34 +16,21 @@
       const result = (key, body) => post(`result/${c.file}/${key}`, body);
       if (!(await open(c.file, await (await fetch(`input/${c.file}`)).blob()))) {
         await result("read", page.reason());
-        continue;
       }
       for (let n = 1; n <= c.levels; n++) {
-        if (!page.setLevels(n, Math.min(n, 2))) {
-          await result(`refused-${n}`, page.reason());
-          continue;
+        if (!page.setLevels(n, Math.min(n, 2))) await result(`ondafwd-${n}`, page.reason());
+        else for (const [which, program] of [[1, "ondafwd"], [2, "ondainv"], [3, "ondasplit"]]) {
+          if (which < 3 || n <= 2) await result(`${program}-${n}`, page.savedBytes(which));
         }
-        await result(`ondafwd-${n}`, page.savedBytes(1));
-        await result(`ondainv-${n}`, page.savedBytes(2));
-        if (n <= 2) await result(`ondasplit-${n}`, page.savedBytes(3));
       }
     }
-    const canvas = document.createElement("canvas");
-    canvas.width = canvas.height = 1024;
-    const context = canvas.getContext("2d");
-    const noise = context.createImageData(1024, 1024);
-    for (let i = 0; i < noise.data.length; i++) noise.data[i] = i % 4 === 3 ? 255 : (i * 7919) % 251;
-    context.putImageData(noise, 0, 0);
-    await open("noise.png", await new Promise((resolve) => canvas.toBlob(resolve)));
-    const times = [];
-    for (let round = 0; round < 5; round++) {
-      for (let n = 1; n <= 10; n++) {
-        const start = performance.now();
-        page.setLevels(n, 1 + (n % 2));
-        times.push(performance.now() - start);
-      }
-    }
-    await post("timing", JSON.stringify(times));
+    await open("notes.txt", new Blob(["not a picture"], {type: "text/plain"}));
+    await post("not-a-picture", page.message());
+    // A 1027x1030 picture takes no level: the crop button makes it 1024x1024.
+    await open("noise.png", await (await fetch("input/noise.png")).blob());
+    page.setLevels(10, 2);
+    frame.contentDocument.getElementById("crop").click();
+    await post("crop", page.message());
     await post("done", "");
   } catch (error) {
     await post("done", String((error && error.stack) || error));
