@@ -15,6 +15,7 @@
   let web = 0;      // its page state
   let name = "";    // the open file's name
   let refused = false;
+  let about = "";   // what the page says of the open picture
 
   const text = (pointer) => onda.UTF8ToString(pointer);
   const message = () => text(onda._onda_message(web));
@@ -82,6 +83,7 @@
       crop.dataset.levels = String(most);
       $("timing").textContent = "";
     } else {
+      show(about, false);
       crop.hidden = true;
       $("timing").textContent = `transform and draw: ${elapsed.toFixed(1)} ms`;
     }
@@ -93,7 +95,7 @@
     const width = onda._onda_width(web);
     const height = onda._onda_height(web);
     const kind = onda._onda_depth(web) === 8 ? "grey" : "colour";
-    show(`${name}: ${width}x${height}, ${kind}` + (note ? `; ${note}` : ""), false);
+    about = `${name}: ${width}x${height}, ${kind}` + (note ? `; ${note}` : "");
     const most = onda._onda_most_levels(web);
     const possible = Math.min(30, Math.floor(Math.log2(Math.min(width, height))));
     const slider = $("levels");
@@ -102,8 +104,7 @@
     slider.disabled = false;
     $("split").disabled = false;
     draw(PICTURE);
-    const kept = $("message").textContent;
-    if (run()) show(kept, false);
+    run();
   }
 
   // Takes the pixels the browser decodes from a picture of another format.
