@@ -197,6 +197,10 @@
     drop.classList.remove("over");
     if (event.dataTransfer.files.length > 0) openFile(event.dataTransfer.files[0]);
   });
+  document.addEventListener("paste", (event) => {
+    const file = [...event.clipboardData.files].find((pasted) => pasted.type.startsWith("image/"));
+    if (file) openFile(file);
+  });
   $("levels").addEventListener("input", run);
   $("split").addEventListener("change", run);
   $("crop").addEventListener("click", () => {

@@ -200,8 +200,7 @@ int onda_depth(const OndaWeb* web) {
 int onda_most_levels(const OndaWeb* web) {
     const int width = onda_width(web);
     const int height = onda_height(web);
-    if (width == 0 || height == 0) return 0;
-    int levels = 0;
+    int levels = 0;  // none for no picture, which sizeReason refuses
     while (sizeReason(width, height, levels + 1, SIZE_ADVICE_CROP).empty()) ++levels;
     return levels;
 }
@@ -266,8 +265,7 @@ const unsigned char* onda_rgba(OndaWeb* web, int which) {
     if (which < 0 || which >= PICTURES || !web->pictures[which]) return nullptr;
     const Image& picture = *web->pictures[which];
     const std::size_t pixels = std::size_t(picture.width) * std::size_t(picture.height);
-    web->rgba.reset(
-        static_cast<unsigned char*>(allocateBlock(std::max<std::size_t>(pixels, 1) * 4)));
+    web->rgba.reset(static_cast<unsigned char*>(allocateBlock(pixels * 4)));
     unsigned char* out = web->rgba.get();
     if (out == nullptr) return nullptr;
     const int step = pixelBytes(picture);
