@@ -94,7 +94,6 @@ browser = subprocess.Popen(
 failures = [] if finished.wait(240) else ["the page did not finish within 240 s"]
 os.killpg(browser.pid, signal.SIGTERM)
 browser.wait()
-server.shutdown()
 failures += ["the harness failed: " + results["done"].decode()] if results.get("done") else []
 failures += [f"{k}: the page gave {results.get(k, b'nothing')[:150]!r}, the programs "
              f"{expected.get(k, b'nothing')[:150]!r}" for k in sorted(set(expected) | set(results), key=str)

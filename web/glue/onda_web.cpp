@@ -253,7 +253,6 @@ int onda_run(OndaWeb* web, int levels, int splitRepeat) {
     web->pictures[ONDA_WEB_FORWARD] = std::move(forward);
     web->pictures[ONDA_WEB_INVERSE] = std::move(inverse);
     web->pictures[ONDA_WEB_SPLIT] = std::move(split);
-    web->message.clear();
     return ONDA_WEB_DONE;
 }
 

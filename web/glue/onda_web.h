@@ -84,7 +84,7 @@ const unsigned char* onda_rgba(OndaWeb* web, int which);
 const unsigned char* onda_save(OndaWeb* web, int which);
 int onda_saved_size(const OndaWeb* web);
 
-// The reason of the last refusal, or the note of the last picture taken.
+// The reason of the last refusal, or else the note of the last picture taken.
 const char* onda_message(const OndaWeb* web);
 
 }  // extern "C"
