@@ -79,10 +79,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         if key == "done":
             finished.set()
 
-    def log_message(self, *args):
-        pass
 
-
+Handler.log_message = lambda *args: None
 server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), lambda *a: Handler(*a, directory=root))
 threading.Thread(target=server.serve_forever, daemon=True).start()
 origin = f"http://127.0.0.1:{server.server_port}"

@@ -281,7 +281,6 @@ const unsigned char* onda_rgba(OndaWeb* web, int which) {
 }
 
 const unsigned char* onda_save(OndaWeb* web, int which) {
-    web->saved.reset();
     web->savedSize = 0;
     if (which < 0 || which >= PICTURES || !web->pictures[which]) return nullptr;
     const FilePtr stream(std::tmpfile());
