@@ -5,7 +5,8 @@
 # Debian 12 ships them) and cppcheck for scripts/lint.sh, setfacl (acl) for the
 # tests of access lists, and ImageMagick and GraphicsMagick for the test that
 # follows the programs' advice and for scripts/check-readme.sh (without their
-# recommended packages).
+# recommended packages); Emscripten and Chromium for the web page and its
+# browser test (scripts/web.sh, tests/web/).
 set -euo pipefail
 missing=()
 command -v g++ >/dev/null || missing+=(g++)
@@ -35,3 +36,7 @@ converters=()
 [ -x /usr/bin/convert ] || converters+=(imagemagick)
 [ -x /usr/bin/gm ] || converters+=(graphicsmagick)
 [ ${#converters[@]} -eq 0 ] || "$(dirname "$0")/install-packages.sh" "${converters[@]}"
+web=()
+command -v emcc >/dev/null || web+=(emscripten)  # the web page's WebAssembly module
+command -v chromium >/dev/null || web+=(chromium)  # the page's test in a browser
+[ ${#web[@]} -eq 0 ] || "$(dirname "$0")/install-packages.sh" "${web[@]}"

@@ -74,22 +74,34 @@ std::string sizeAdvice(int width, int height, int levels, SizeAdvice advice) {
     return ":" + cropAdvice(width, height, multiple);
 }
 
-bool checkImageSizeForLevels(const Image& image, int levels, const char* path, SizeAdvice advice) {
+namespace {
+
+// What a size must be for `levels` levels. No side an int can hold is a
+// multiple of 2^31: from there on it is said in words rather than naming a
+// multiple.
+std::string sizeRule(int levels) {
+    return levels >= MOST_LEVELS
+               ? "no picture side can be halved " + std::to_string(levels) + " times"
+               : "width and height must be positive multiples of " +
+                     std::to_string(sideMultipleForLevels(levels));
+}
+
+}  // namespace
+
+std::string sizeReason(int width, int height, int levels, SizeAdvice advice) {
     const std::int64_t multiple = sideMultipleForLevels(levels);
-    if (image.width > 0 && image.height > 0 && image.width % multiple == 0 &&
-        image.height % multiple == 0) {
-        return true;
-    }
-    // No side an int can hold is a multiple of 2^31: from there on the
-    // refusal says so in words rather than naming a multiple.
-    const std::string rule =
-        levels >= MOST_LEVELS
-            ? "no picture side can be halved " + std::to_string(levels) + " times"
-            : "width and height must be positive multiples of " + std::to_string(multiple);
+    if (width > 0 && height > 0 && width % multiple == 0 && height % multiple == 0) return "";
+    return "size " + std::to_string(width) + "x" + std::to_string(height) + "; " +
+           sizeRule(levels) + (levels >= MOST_LEVELS ? "" : " for the levels asked") +
+           sizeAdvice(width, height, levels, advice);
+}
+
+bool checkImageSizeForLevels(const Image& image, int levels, const char* path, SizeAdvice advice) {
+    const std::string reason = sizeReason(image.width, image.height, levels, advice);
+    if (reason.empty()) return true;
     const std::string size = std::to_string(image.width) + "x" + std::to_string(image.height);
-    std::printf("Image size %s cannot be transformed: %s.\n", size.c_str(), rule.c_str());
-    printReason(path, "size " + size + "; " + rule +
-                          (levels >= MOST_LEVELS ? "" : " for the levels asked") +
-                          sizeAdvice(image.width, image.height, levels, advice));
+    std::printf("Image size %s cannot be transformed: %s.\n", size.c_str(),
+                sizeRule(levels).c_str());
+    printReason(path, reason);
     return false;
 }

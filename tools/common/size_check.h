@@ -35,6 +35,10 @@ bool checkImageSizeForLevels(const Image& image, int levels, const char* path, S
 // levels halve, by a crop or a resize; for a transform, no advice.
 BmpAdviceFit adviceFit(int levels, SizeAdvice advice);
 
+// The reason that line gives, after the path, for a width x height picture:
+// empty when `levels` levels halve it.
+std::string sizeReason(int width, int height, int levels, SizeAdvice advice);
+
 // The end of the reason line for a width x height picture that `levels`
 // levels cannot halve: "" for a picture without pixels, which nothing fixes.
 std::string sizeAdvice(int width, int height, int levels, SizeAdvice advice);
