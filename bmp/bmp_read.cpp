@@ -55,6 +55,11 @@
 #include "bmp_format.h"
 #include "owners.h"
 #include "transfer_block.h"
+#include "vectors.h"
+
+#if defined(ONDA_AVX2_VECTORS)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -157,27 +162,59 @@ const unsigned char* takeBytes(PixelSource& source, std::size_t& count) {
     return bytes;
 }
 
-// Each byte through the palette's reds, eight at a time.
-void translate(const unsigned char* __restrict in, unsigned char* __restrict out, std::size_t count,
-               const Reds& reds) {
+// The palette's reds, each widened to an int, for the AVX2 lookup.
+using WideReds = std::array<std::int32_t, PALETTE_CAPACITY>;
+
+// The palette's reds, for the pixels of an 8-bit picture whose palette is not
+// the grey one.
+struct Translation {
+    Reds reds;
+    WideReds wide;
+};
+
+#if defined(ONDA_AVX2_VECTORS)
+// Sixteen bytes at a time through the palette's reds, each lane of a gather
+// looking one up; gives how many were done.
+ONDA_AVX2 std::size_t translateAvx2(const unsigned char* in, unsigned char* out, std::size_t count,
+                                    const WideReds& wide) {
     std::size_t x = 0;
-    for (; x + 8 <= count; x += 8) {
-        for (std::size_t k = 0; k < 8; ++k) out[x + k] = reds[in[x + k]];
+    for (; x + 16 <= count; x += 16) {
+        const __m128i indices = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+        const __m256i low = _mm256_i32gather_epi32(wide.data(), _mm256_cvtepu8_epi32(indices), 4);
+        const __m256i high = _mm256_i32gather_epi32(
+            wide.data(), _mm256_cvtepu8_epi32(_mm_srli_si128(indices, 8)), 4);
+        // The packs work inside each 128-bit half: the words of `low` are
+        // put before those of `high` first.
+        const __m256i words = _mm256_permute4x64_epi64(_mm256_packus_epi32(low, high), 0xD8);
+        const __m128i bytes =
+            _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), bytes);
     }
-    for (; x < count; ++x) out[x] = reds[in[x]];
+    return x;
+}
+#endif
+
+// Each byte through the palette's reds.
+void translate(const unsigned char* __restrict in, unsigned char* __restrict out, std::size_t count,
+               const Translation& translation) {
+    std::size_t x = 0;
+#if defined(ONDA_AVX2_VECTORS)
+    if (vectorWidth() == VECTORS_AVX2) x = translateAvx2(in, out, count, translation.wide);
+#endif
+    for (; x < count; ++x) out[x] = translation.reds[in[x]];
 }
 
-// The next `count` bytes of the stream into `out` (through `reds` unless it
-// is null), or dropped when `out` is null. Gives how many there were.
+// The next `count` bytes of the stream into `out` (through `translation`
+// unless it is null), or dropped when `out` is null. Gives how many there were.
 std::uint64_t moveBytes(PixelSource& source, unsigned char* out, std::uint64_t count,
-                        const Reds* reds) {
+                        const Translation* translation) {
     std::uint64_t moved = 0;
     while (moved < count) {
         std::size_t taken = std::size_t(std::min<std::uint64_t>(count - moved, TRANSFER_BYTES));
         const unsigned char* bytes = takeBytes(source, taken);
         if (taken == 0) break;
-        if (out != nullptr && reds != nullptr) {
-            translate(bytes, out + moved, taken, *reds);
+        if (out != nullptr && translation != nullptr) {
+            translate(bytes, out + moved, taken, *translation);
         } else if (out != nullptr) {
             std::memcpy(out + moved, bytes, taken);
         }
@@ -187,14 +224,16 @@ std::uint64_t moveBytes(PixelSource& source, unsigned char* out, std::uint64_t c
 }
 
 // One stored row into row y of the image, turned into its pixels on the way
-// (through `reds` for an 8-bit picture, unless it is null), then its padding.
+// (through `translation` for an 8-bit picture, unless it is null), then its
+// padding.
 // Pixels read before the data ends are kept; a pixel cut short is not stored.
-bool readRow(PixelSource& source, Image& image, int y, std::int64_t padding, const Reds* reds) {
+bool readRow(PixelSource& source, Image& image, int y, std::int64_t padding,
+             const Translation* translation) {
     unsigned char* row = imageRow(image, y);
     const auto width = std::size_t(image.width);
     const auto bytes = std::size_t(pixelBytes(image));
     const auto got =
-        std::size_t(moveBytes(source, row, width * bytes, bytes == 1 ? reds : nullptr));
+        std::size_t(moveBytes(source, row, width * bytes, bytes == 1 ? translation : nullptr));
     const std::size_t pixels = got / bytes;
     std::fill(row + pixels * bytes, row + width * bytes, 0);
     if (bytes == 3) {
@@ -223,9 +262,13 @@ int readPixelRows(std::FILE* stream, Image* image, std::int64_t offset, std::int
                        skipped + std::uint64_t(rowLength) * std::uint64_t(image->height)};
     if (moveBytes(source, nullptr, skipped, nullptr) != skipped) return 1;
     const std::int64_t padding = rowLength - std::int64_t{image->width} * image->depth / 8;
-    const Reds* translation = image->depth == 8 && !isGrey(reds) ? &reds : nullptr;
+    Translation translation{reds, {}};
+    std::copy(reds.begin(), reds.end(), translation.wide.begin());
+    const bool translated = image->depth == 8 && !isGrey(reds);
     for (int y = image->height - 1; y >= 0; --y) {
-        if (!readRow(source, *image, y, padding, translation)) return image->height - y;
+        if (!readRow(source, *image, y, padding, translated ? &translation : nullptr)) {
+            return image->height - y;
+        }
     }
     return 0;
 }

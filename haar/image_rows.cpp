@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "kernels.h"
+
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #endif
@@ -16,8 +18,9 @@ unsigned char channelByte(double value) {
     return static_cast<unsigned char>(static_cast<int>(low < 255.0 ? low : 255.0));
 }
 
-// The row loops, for channels 1 byte apart (grey) or 3 (colour): with the
-// step known, the compiler turns each into a few instructions a pixel.
+// The row loops of a colour channel, whose bytes lie `Step` apart (grey rows
+// go through the vector kernels, kernels.h): with the step known, the
+// compiler turns each into a few instructions a pixel.
 template <std::size_t Step>
 void loadRow(const unsigned char* __restrict pixels, double* __restrict values,
              std::size_t offsetFree, std::size_t count) {
@@ -69,7 +72,7 @@ void loadFromImage(const void* source, int y, int x, int count, double* values) 
     const int offsetFree =
         y < c.offsetFree.height ? std::clamp(c.offsetFree.width - x, 0, count) : 0;
     if (step == 1) {
-        loadRow<1>(pixels, values, std::size_t(offsetFree), std::size_t(count));
+        kernels().loadGrey(pixels, values, std::size_t(offsetFree), std::size_t(count));
     } else {
         loadRow<3>(pixels, values, std::size_t(offsetFree), std::size_t(count));
     }
@@ -80,7 +83,7 @@ void storeToImage(void* sink, int y, int x, int count, const double* values) {
     const int step = pixelBytes(*c.output);
     unsigned char* pixels = imageRow(*c.output, y) + c.channel + std::ptrdiff_t(x) * step;
     if (step == 1) {
-        storeRow<1>(values, pixels, std::size_t(count));
+        kernels().storeGrey(values, pixels, std::size_t(count));
     } else {
         storeRow<3>(values, pixels, std::size_t(count));
     }
