@@ -236,9 +236,7 @@ bool readRow(PixelSource& source, Image& image, int y, std::int64_t padding,
         std::size_t(moveBytes(source, row, width * bytes, bytes == 1 ? translation : nullptr));
     const std::size_t pixels = got / bytes;
     std::fill(row + pixels * bytes, row + width * bytes, 0);
-    if (bytes == 3) {
-        for (std::size_t x = 0; x < pixels; ++x) std::swap(row[3 * x], row[3 * x + 2]);  // to RGB
-    }
+    if (bytes == 3) swapRedAndBlue(row, row, pixels);
     return pixels == width &&
            moveBytes(source, nullptr, std::uint64_t(padding), nullptr) == std::uint64_t(padding);
 }

@@ -117,16 +117,6 @@ bool putBytes(PixelSink& sink, const unsigned char* bytes, std::size_t count) {
     return true;
 }
 
-// `count` pixels of red, green, blue as the file's blue, green, red.
-void toFileOrder(const unsigned char* __restrict in, unsigned char* __restrict out,
-                 std::size_t count) {
-    for (std::size_t k = 0; k < 3 * count; k += 3) {
-        out[k] = in[k + 2];
-        out[k + 1] = in[k + 1];
-        out[k + 2] = in[k];
-    }
-}
-
 // A 24-bit row into the block: the pixels that fit whole, turned as they go
 // in; a pixel that the block's end cuts goes in a byte at a time.
 bool putColourRow(PixelSink& sink, const unsigned char* row, std::size_t width) {
@@ -135,12 +125,12 @@ bool putColourRow(PixelSink& sink, const unsigned char* row, std::size_t width) 
         unsigned char* at = roomFor(sink, room);
         if (at == nullptr) return false;
         const std::size_t pixels = room / 3;
-        toFileOrder(row + 3 * x, at, pixels);
+        swapRedAndBlue(row + 3 * x, at, pixels);
         x += pixels;
         sink.used -= room % 3;  // the bytes of a pixel that does not fit whole
         if (pixels == 0) {
             unsigned char pixel[3];
-            toFileOrder(row + 3 * x, pixel, 1);
+            swapRedAndBlue(row + 3 * x, pixel, 1);
             if (!putBytes(sink, pixel, sizeof pixel)) return false;
             ++x;
         }

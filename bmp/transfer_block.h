@@ -38,4 +38,9 @@ inline std::size_t bytesToBoundary(const TransferBlock& block, std::uint64_t off
     return block.capacity - std::size_t(offset & (block.capacity - 1));
 }
 
+// `pixels` pixels from `in` to `out` with their first and third bytes
+// swapped: blue, green, red as the file has them from red, green, blue as
+// the picture has them, and back. `out` may be `in`.
+void swapRedAndBlue(const unsigned char* in, unsigned char* out, std::size_t pixels);
+
 #endif

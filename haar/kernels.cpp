@@ -80,15 +80,18 @@ void blockLevelFrom(std::ptrdiff_t j, const double* upper, const double* lower, 
     }
 }
 
-void loadGreyFrom(std::size_t x, const unsigned char* __restrict pixels, double* __restrict values,
-                  std::size_t offsetFree, std::size_t count) {
-    for (; x < offsetFree; ++x) values[x] = pixels[x];
-    for (; x < count; ++x) values[x] = pixels[x] - DETAIL_OFFSET;
+// The row loops, for channels `Step` bytes apart: 1 for grey, 3 for colour.
+template <std::size_t Step>
+void loadFrom(std::size_t x, const unsigned char* __restrict pixels, double* __restrict values,
+              std::size_t offsetFree, std::size_t count) {
+    for (; x < offsetFree; ++x) values[x] = pixels[x * Step];
+    for (; x < count; ++x) values[x] = pixels[x * Step] - DETAIL_OFFSET;
 }
 
-void storeGreyFrom(std::size_t x, const double* __restrict values, unsigned char* __restrict pixels,
-                   std::size_t count) {
-    for (; x < count; ++x) pixels[x] = channelByte(values[x]);
+template <std::size_t Step>
+void storeFrom(std::size_t x, const double* __restrict values, unsigned char* __restrict pixels,
+               std::size_t count) {
+    for (; x < count; ++x) pixels[x * Step] = channelByte(values[x]);
 }
 
 void forwardPairPortable(const double* upper, const double* lower, double* averages,
@@ -106,14 +109,22 @@ void blockLevelPortable(const double* upper, const double* lower, double* averag
 }
 void loadGreyPortable(const unsigned char* pixels, double* values, std::size_t offsetFree,
                       std::size_t count) {
-    loadGreyFrom(0, pixels, values, offsetFree, count);
+    loadFrom<1>(0, pixels, values, offsetFree, count);
 }
 void storeGreyPortable(const double* values, unsigned char* pixels, std::size_t count) {
-    storeGreyFrom(0, values, pixels, count);
+    storeFrom<1>(0, values, pixels, count);
+}
+void loadColourPortable(const unsigned char* pixels, double* values, std::size_t offsetFree,
+                        std::size_t count) {
+    loadFrom<3>(0, pixels, values, offsetFree, count);
+}
+void storeColourPortable(const double* values, unsigned char* pixels, std::size_t count) {
+    storeFrom<3>(0, values, pixels, count);
 }
 
 constexpr Kernels PORTABLE{forwardPairPortable, inversePairPortable, blockLevelPortable,
-                           loadGreyPortable, storeGreyPortable};
+                           loadGreyPortable,    storeGreyPortable,   loadColourPortable,
+                           storeColourPortable};
 
 #if defined(ONDA_SSE2_VECTORS)
 // ---------------------------------------------------------------------------
@@ -210,31 +221,50 @@ void loadGreySse2(const unsigned char* __restrict pixels, double* __restrict val
     for (; x + 4 <= offsetFree; x += 4) fourValues(pixels + x, values + x, none);
     for (; x < offsetFree; ++x) values[x] = pixels[x];
     for (; x + 4 <= count; x += 4) fourValues(pixels + x, values + x, offset);
-    loadGreyFrom(x, pixels, values, offsetFree, count);
+    loadFrom<1>(x, pixels, values, offsetFree, count);
 }
 
-// maxpd against 0 gives 0 for NaN and for anything not above 0, exactly as
-// channelByte's first select; minpd against 255 is its second; the
-// truncation then meets only 0..255, which the packs keep as they are.
-void storeGreySse2(const double* __restrict values, unsigned char* __restrict pixels,
-                   std::size_t count) {
+// Eight values as channelByte stores them, two at a time: maxpd against 0
+// gives 0 for NaN and for anything not above 0, exactly as channelByte's
+// first select; minpd against 255 is its second; the truncation then meets
+// only 0..255, which the packs keep as they are.
+void eightBytes(const double* values, unsigned char* bytes) {
     const __m128d zero = _mm_setzero_pd(), top = _mm_set1_pd(255.0);
+    __m128i words[4];
+    for (std::size_t k = 0; k < 4; ++k) {
+        const __m128d v = _mm_loadu_pd(values + 2 * k);
+        words[k] = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, zero), top));
+    }
+    const __m128i halves = _mm_packs_epi32(_mm_unpacklo_epi64(words[0], words[1]),
+                                           _mm_unpacklo_epi64(words[2], words[3]));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(bytes), _mm_packus_epi16(halves, halves));
+}
+
+template <std::size_t Step>
+void storeSse2(const double* __restrict values, unsigned char* __restrict pixels,
+               std::size_t count) {
     std::size_t x = 0;
     for (; x + 8 <= count; x += 8) {
-        __m128i words[4];
-        for (std::size_t k = 0; k < 4; ++k) {
-            const __m128d v = _mm_loadu_pd(values + x + 2 * k);
-            words[k] = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, zero), top));
+        unsigned char bytes[8];
+        eightBytes(values + x, bytes);
+        if constexpr (Step == 1) {
+            std::memcpy(pixels + x, bytes, sizeof bytes);
+        } else {
+            for (std::size_t k = 0; k < 8; ++k) pixels[(x + k) * Step] = bytes[k];
         }
-        const __m128i halves = _mm_packs_epi32(_mm_unpacklo_epi64(words[0], words[1]),
-                                               _mm_unpacklo_epi64(words[2], words[3]));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(pixels + x), _mm_packus_epi16(halves, halves));
     }
-    storeGreyFrom(x, values, pixels, count);
+    storeFrom<Step>(x, values, pixels, count);
 }
 
-constexpr Kernels SSE2{forwardPairSse2, inversePairSse2, blockLevelSse2, loadGreySse2,
-                       storeGreySse2};
+void storeGreySse2(const double* values, unsigned char* pixels, std::size_t count) {
+    storeSse2<1>(values, pixels, count);
+}
+void storeColourSse2(const double* values, unsigned char* pixels, std::size_t count) {
+    storeSse2<3>(values, pixels, count);
+}
+
+constexpr Kernels SSE2{forwardPairSse2, inversePairSse2,    blockLevelSse2, loadGreySse2,
+                       storeGreySse2,   loadColourPortable, storeColourSse2};
 #endif
 
 #if defined(ONDA_AVX2_VECTORS)
@@ -353,7 +383,7 @@ ONDA_AVX2 void loadGreyAvx2(const unsigned char* __restrict pixels, double* __re
     for (; x + 4 <= offsetFree; x += 4) fourValuesAvx2(pixels + x, values + x, none);
     for (; x < offsetFree; ++x) values[x] = pixels[x];
     for (; x + 4 <= count; x += 4) fourValuesAvx2(pixels + x, values + x, offset);
-    loadGreyFrom(x, pixels, values, offsetFree, count);
+    loadFrom<1>(x, pixels, values, offsetFree, count);
 }
 
 ONDA_AVX2 __m128i fourWords(const double* values, __m256d zero, __m256d top) {
@@ -376,8 +406,64 @@ ONDA_AVX2 void storeGreyAvx2(const double* __restrict values, unsigned char* __r
     storeGreySse2(values + x, pixels + x, count - x);
 }
 
+// A colour row's bytes are read sixteen at a time from the first byte of
+// pixel x on, which holds while x + 6 <= count, and written 48 at a time,
+// while x + 17 <= count: from there, the channel's own bytes reach
+// 3 * (count - x) - 2 bytes on.
+
+// Channel bytes of four pixels as doubles, less `offset`.
+ONDA_AVX2 void fourChannelValues(const unsigned char* pixels, double* values, __m256d offset) {
+    const __m128i pick = _mm_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1);
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
+    const __m128i dwords = _mm_shuffle_epi8(bytes, pick);
+    _mm256_storeu_pd(values, _mm256_sub_pd(_mm256_cvtepi32_pd(dwords), offset));
+}
+
+ONDA_AVX2 void loadColourAvx2(const unsigned char* __restrict pixels, double* __restrict values,
+                              std::size_t offsetFree, std::size_t count) {
+    const __m256d none = _mm256_setzero_pd(), offset = _mm256_set1_pd(DETAIL_OFFSET);
+    std::size_t x = 0;
+    for (; x + 4 <= offsetFree && x + 6 <= count; x += 4) {
+        fourChannelValues(pixels + 3 * x, values + x, none);
+    }
+    for (; x < offsetFree; ++x) values[x] = pixels[3 * x];
+    for (; x + 6 <= count; x += 4) fourChannelValues(pixels + 3 * x, values + x, offset);
+    loadFrom<3>(x, pixels, values, offsetFree, count);
+}
+
+// Sixteen values into the channel's bytes of sixteen pixels, the other
+// bytes kept: 48 bytes read and written whole, in three vectors, none of
+// which is read again after it is written (a read of bytes just written in
+// part waits for the write).
+ONDA_AVX2 void storeColourAvx2(const double* __restrict values, unsigned char* __restrict pixels,
+                               std::size_t count) {
+    const __m256d zero = _mm256_setzero_pd(), top = _mm256_set1_pd(255.0);
+    // Where the sixteen bytes go in each vector: the channel's bytes lie at
+    // 0, 3, ... 15 of the first, 2, 5, ... 14 of the second and 1, 4, ... 13
+    // of the third.
+    const __m128i place[3] = {
+        _mm_setr_epi8(0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1, -1, 5),
+        _mm_setr_epi8(-1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1, 10, -1),
+        _mm_setr_epi8(-1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15, -1, -1)};
+    std::size_t x = 0;
+    for (; x + 17 <= count; x += 16) {
+        const __m128i low =
+            _mm_packs_epi32(fourWords(values + x, zero, top), fourWords(values + x + 4, zero, top));
+        const __m128i high = _mm_packs_epi32(fourWords(values + x + 8, zero, top),
+                                             fourWords(values + x + 12, zero, top));
+        const __m128i bytes = _mm_packus_epi16(low, high);
+        for (std::size_t k = 0; k < 3; ++k) {
+            auto* at = reinterpret_cast<__m128i*>(pixels + 3 * x + 16 * k);
+            const __m128i mine = _mm_cmpgt_epi8(place[k], _mm_set1_epi8(-1));
+            _mm_storeu_si128(
+                at, _mm_blendv_epi8(_mm_loadu_si128(at), _mm_shuffle_epi8(bytes, place[k]), mine));
+        }
+    }
+    storeFrom<3>(x, values, pixels, count);
+}
+
 constexpr Kernels AVX2{forwardPairAvx2, inversePairAvx2, blockLevelAvx2, loadGreyAvx2,
-                       storeGreyAvx2};
+                       storeGreyAvx2,   loadColourAvx2,  storeColourAvx2};
 #endif
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The inner loops of the sweeps and of the grey row pipeline, in a version
+// The inner loops of the sweeps and of the row pipeline, in a version
 // for each width of vector (image/vectors.h).
 //
 // Every version does the same IEEE operations in the same order on each
@@ -39,6 +39,11 @@ struct Kernels {
     // `count` values as grey bytes, each truncated toward zero and clamped to
     // 0..255 (NaN gives 0).
     void (*storeGrey)(const double* values, unsigned char* pixels, std::size_t count);
+    // The same for one channel of a colour row, whose bytes lie 3 apart from
+    // `pixels` on; the store leaves the other channels as they are.
+    void (*loadColour)(const unsigned char* pixels, double* values, std::size_t offsetFree,
+                       std::size_t count);
+    void (*storeColour)(const double* values, unsigned char* pixels, std::size_t count);
 };
 
 // The version of the width in use (vectors.h).

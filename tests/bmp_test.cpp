@@ -252,8 +252,9 @@ TEST(ReadBMP, PixelsReadBeforeTheDataEndsAreKept) {
 }
 
 // Files larger than the reader's block of bytes, whose end cuts rows and
-// pixels: every pixel is read, through a reordered palette at each vector
-// width; a file that ends past the first block ends in the row it cuts.
+// pixels: every pixel is read, through a reordered palette or turned from
+// blue, green, red, at each vector width; a file that ends past the first
+// block ends in the row it cuts.
 TEST(ReadBMP, FilesLargerThanTheTransferBlockAreReadWhole) {
     const int width = 1021, height = 1100;
     const auto index = [](int x, int y) { return (7 * x + 3 * y) % 256; };
@@ -261,32 +262,27 @@ TEST(ReadBMP, FilesLargerThanTheTransferBlockAreReadWhole) {
     for (std::size_t i = 0; i < 256; ++i) {
         for (std::size_t k = 0; k < 3; ++k) grey[54 + 4 * i + k] = std::uint8_t(255 - i);
     }
-    Bytes reversed;
+    const auto value = [](int x, int y, int c) { return (5 * x + 9 * y + 85 * c) % 256; };
+    Bytes colour = colourBmp(width, 400, value);
+    Bytes reversed, rgb;
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) reversed.push_back(std::uint8_t(255 - index(x, y)));
+        for (int x = 0; x < width; ++x) {
+            reversed.push_back(std::uint8_t(255 - index(x, y)));
+            for (int c = 0; c < 3 && y < 400; ++c) rgb.push_back(std::uint8_t(value(x, y, c)));
+        }
     }
     const VectorWidth widest = vectorWidth();
     for (const VectorWidth vectors : {VECTORS_PORTABLE, VECTORS_SSE2, VECTORS_AVX2}) {
         if (!useVectors(vectors)) continue;
-        const ReadResult r = readBytes(grey);
-        ASSERT_EQ(r.status, BMP_OK);
-        EXPECT_EQ(Bytes(r.image->data, r.image->data + reversed.size()), reversed) << vectors;
-    }
-    useVectors(widest);
-
-    const auto value = [](int x, int y, int c) { return (5 * x + 9 * y + 85 * c) % 256; };
-    Bytes colour = colourBmp(width, 400, value);
-    ReadResult r = readBytes(colour);
-    ASSERT_EQ(r.status, BMP_OK);
-    Bytes expected;
-    for (int y = 0; y < 400; ++y) {
-        for (int x = 0; x < width; ++x) {
-            for (int c = 0; c < 3; ++c) expected.push_back(std::uint8_t(value(x, y, c)));
+        for (const auto& [file, expected] : {std::pair{&grey, &reversed}, {&colour, &rgb}}) {
+            const ReadResult r = readBytes(*file);
+            ASSERT_EQ(r.status, BMP_OK);
+            EXPECT_EQ(Bytes(r.image->data, r.image->data + expected->size()), *expected) << vectors;
         }
     }
-    EXPECT_EQ(Bytes(r.image->data, r.image->data + expected.size()), expected);
+    useVectors(widest);
     colour.resize(54 + 350 * rowStride(width, 3) + 5);  // inside the second pixel of row 351
-    r = readBytes(colour);
+    const ReadResult r = readBytes(colour);
     EXPECT_EQ(r.status, BMP_BAD_PIXELS);
     EXPECT_EQ(r.cause.endsIn, 351);
     EXPECT_EQ(channelAt(*r.image, 0, 49, 2), value(0, 49, 2));
@@ -405,7 +401,7 @@ TEST(WriteBMP, ColourFilesAreExact) {
 }
 
 // Files larger than the writer's block of bytes, whose end cuts rows and
-// colour pixels, are written whole.
+// colour pixels, are written whole, at each vector width.
 TEST(WriteBMP, FilesLargerThanTheTransferBlockAreExact) {
     const auto value = [](int x, int y, int c) { return (7 * x + 3 * y + 85 * c) % 256; };
     const struct { int width, height, depth; } shapes[] = {{4096 + 4097, 50, 24}, {1021, 1100, 8}};
@@ -426,8 +422,13 @@ TEST(WriteBMP, FilesLargerThanTheTransferBlockAreExact) {
             }
             expected.resize(offset + std::size_t(s.height - y) * stride, 0);
         }
-        EXPECT_EQ(writeToBytes(*makeImage(s.width, s.height, s.depth, value)), expected)
-            << s.depth << " bits";
+        const ImagePtr image = makeImage(s.width, s.height, s.depth, value);
+        const VectorWidth widest = vectorWidth();
+        for (const VectorWidth vectors : {VECTORS_PORTABLE, VECTORS_SSE2, VECTORS_AVX2}) {
+            if (!useVectors(vectors)) continue;
+            EXPECT_EQ(writeToBytes(*image), expected) << s.depth << vectors;
+        }
+        useVectors(widest);
     }
 }
 

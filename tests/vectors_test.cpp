@@ -65,11 +65,15 @@ Bits allOutputs(std::size_t half) {
     out.insert(out.end(), inPlace.begin(), inPlace.end());
     std::vector<unsigned char> bytes(width);
     k.storeGrey(upper.data(), bytes.data(), width);
+    std::vector<unsigned char> colour(3 * width, 7);
+    k.storeColour(lower.data(), &colour[1], width);  // green, between red and blue
     for (std::size_t offsetFree : {std::size_t{0}, half / 3, width}) {
-        Plane loaded(width);
+        Plane loaded(2 * width);
         k.loadGrey(bytes.data(), loaded.data(), offsetFree, width);
+        k.loadColour(&colour[1], &loaded[width], offsetFree, width);
         out.insert(out.end(), loaded.begin(), loaded.end());
     }
+    for (const unsigned char byte : colour) out.push_back(byte);
     return bitsOf(out);
 }
 
