@@ -224,16 +224,16 @@ void loadGreySse2(const unsigned char* __restrict pixels, double* __restrict val
     loadFrom<1>(x, pixels, values, offsetFree, count);
 }
 
-// Eight values as channelByte stores them, two at a time: maxpd against 0
-// gives 0 for NaN and for anything not above 0, exactly as channelByte's
-// first select; minpd against 255 is its second; the truncation then meets
-// only 0..255, which the packs keep as they are.
+// Eight values as channelByte stores them, two at a time. minpd(255, v)
+// gives 255 for anything from 255 up and v otherwise, NaN included; the
+// truncation gives 0 to 254 for what lies above -1, and for anything else
+// (NaN too) a negative int, which the signed pack keeps negative and the
+// unsigned pack turns into 0, as channelByte does.
 void eightBytes(const double* values, unsigned char* bytes) {
-    const __m128d zero = _mm_setzero_pd(), top = _mm_set1_pd(255.0);
+    const __m128d top = _mm_set1_pd(255.0);
     __m128i words[4];
     for (std::size_t k = 0; k < 4; ++k) {
-        const __m128d v = _mm_loadu_pd(values + 2 * k);
-        words[k] = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, zero), top));
+        words[k] = _mm_cvttpd_epi32(_mm_min_pd(top, _mm_loadu_pd(values + 2 * k)));
     }
     const __m128i halves = _mm_packs_epi32(_mm_unpacklo_epi64(words[0], words[1]),
                                            _mm_unpacklo_epi64(words[2], words[3]));
@@ -382,25 +382,30 @@ ONDA_AVX2 void loadGreyAvx2(const unsigned char* __restrict pixels, double* __re
     std::size_t x = 0;
     for (; x + 4 <= offsetFree; x += 4) fourValuesAvx2(pixels + x, values + x, none);
     for (; x < offsetFree; ++x) values[x] = pixels[x];
+    for (; x + 16 <= count; x += 16) {
+        for (std::size_t k = 0; k < 16; k += 4)
+            fourValuesAvx2(pixels + x + k, values + x + k, offset);
+    }
     for (; x + 4 <= count; x += 4) fourValuesAvx2(pixels + x, values + x, offset);
     loadFrom<1>(x, pixels, values, offsetFree, count);
 }
 
-ONDA_AVX2 __m128i fourWords(const double* values, __m256d zero, __m256d top) {
-    const __m256d v = _mm256_loadu_pd(values);
-    return _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(v, zero), top));
+// Four values as words that the packs turn into the bytes channelByte
+// gives (see eightBytes).
+ONDA_AVX2 __m128i fourWords(const double* values, __m256d top) {
+    return _mm256_cvttpd_epi32(_mm256_min_pd(top, _mm256_loadu_pd(values)));
 }
 
 // As storeGreySse2, sixteen at a time.
 ONDA_AVX2 void storeGreyAvx2(const double* __restrict values, unsigned char* __restrict pixels,
                              std::size_t count) {
-    const __m256d zero = _mm256_setzero_pd(), top = _mm256_set1_pd(255.0);
+    const __m256d top = _mm256_set1_pd(255.0);
     std::size_t x = 0;
     for (; x + 16 <= count; x += 16) {
         const __m128i low =
-            _mm_packs_epi32(fourWords(values + x, zero, top), fourWords(values + x + 4, zero, top));
-        const __m128i high = _mm_packs_epi32(fourWords(values + x + 8, zero, top),
-                                             fourWords(values + x + 12, zero, top));
+            _mm_packs_epi32(fourWords(values + x, top), fourWords(values + x + 4, top));
+        const __m128i high =
+            _mm_packs_epi32(fourWords(values + x + 8, top), fourWords(values + x + 12, top));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + x), _mm_packus_epi16(low, high));
     }
     storeGreySse2(values + x, pixels + x, count - x);
@@ -437,7 +442,7 @@ ONDA_AVX2 void loadColourAvx2(const unsigned char* __restrict pixels, double* __
 // part waits for the write).
 ONDA_AVX2 void storeColourAvx2(const double* __restrict values, unsigned char* __restrict pixels,
                                std::size_t count) {
-    const __m256d zero = _mm256_setzero_pd(), top = _mm256_set1_pd(255.0);
+    const __m256d top = _mm256_set1_pd(255.0);
     // Where the sixteen bytes go in each vector: the channel's bytes lie at
     // 0, 3, ... 15 of the first, 2, 5, ... 14 of the second and 1, 4, ... 13
     // of the third.
@@ -448,9 +453,9 @@ ONDA_AVX2 void storeColourAvx2(const double* __restrict values, unsigned char* _
     std::size_t x = 0;
     for (; x + 17 <= count; x += 16) {
         const __m128i low =
-            _mm_packs_epi32(fourWords(values + x, zero, top), fourWords(values + x + 4, zero, top));
-        const __m128i high = _mm_packs_epi32(fourWords(values + x + 8, zero, top),
-                                             fourWords(values + x + 12, zero, top));
+            _mm_packs_epi32(fourWords(values + x, top), fourWords(values + x + 4, top));
+        const __m128i high =
+            _mm_packs_epi32(fourWords(values + x + 8, top), fourWords(values + x + 12, top));
         const __m128i bytes = _mm_packus_epi16(low, high);
         for (std::size_t k = 0; k < 3; ++k) {
             auto* at = reinterpret_cast<__m128i*>(pixels + 3 * x + 16 * k);
