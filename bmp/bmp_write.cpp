@@ -180,7 +180,8 @@ void unbuffered(std::FILE* stream) {
 #else
     const bool onDescriptor = fileno(stream) >= 0;
 #endif
-    if (onDescriptor) std::setvbuf(stream, nullptr, _IONBF, 0);
+    // NOLINTNEXTLINE(cert-err33-c): a stream that keeps its buffer writes the same bytes
+    if (onDescriptor) (void)std::setvbuf(stream, nullptr, _IONBF, 0);
 }
 
 int writeStream(std::FILE* stream, const Image* image, BmpWriteCause& cause) {

@@ -35,23 +35,19 @@ VectorWidth vectorWidth() {
 }
 
 bool runsVectors(VectorWidth width) {
-    switch (width) {
-        case VECTORS_PORTABLE: return true;
-        case VECTORS_SSE2:
-#if defined(ONDA_SSE2_VECTORS)
-            return true;
-#else
-            return false;
-#endif
-        case VECTORS_AVX2:
+    if (width == VECTORS_AVX2) {
 #if defined(ONDA_AVX2_VECTORS)
-            __builtin_cpu_init();
-            return __builtin_cpu_supports("avx2") != 0;
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
 #else
-            return false;
+        return false;
 #endif
     }
-    return false;
+#if defined(ONDA_SSE2_VECTORS)
+    return width == VECTORS_PORTABLE || width == VECTORS_SSE2;
+#else
+    return width == VECTORS_PORTABLE;
+#endif
 }
 
 bool useVectors(VectorWidth width) {

@@ -49,10 +49,10 @@ Bits allOutputs(std::size_t half) {
     const Plane upper = testValues(random, width), lower = testValues(random, width);
     const Kernels& k = kernels();
     Plane out(7 * width, 0.0);
-    k.forwardPair(upper.data(), lower.data(), &out[0], &out[half], &out[width],
+    k.forwardPair(upper.data(), lower.data(), out.data(), &out[half], &out[width],
                   std::ptrdiff_t(half));
     Plane rebuilt(2 * width);
-    k.inversePair(upper.data(), &upper[half], lower.data(), &rebuilt[0], &rebuilt[width],
+    k.inversePair(upper.data(), &upper[half], lower.data(), rebuilt.data(), &rebuilt[width],
                   std::ptrdiff_t(half));
     out.insert(out.end(), rebuilt.begin(), rebuilt.end());
     k.blockLevel(upper.data(), lower.data(), &out[2 * width], &out[2 * width + half],
