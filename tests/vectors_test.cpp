@@ -85,8 +85,10 @@ TEST(Vectors, EveryWidthGivesThePortableBits) {
         if (!runsVectors(width)) continue;
         for (std::size_t half = 1; half <= 21; ++half) {
             ASSERT_TRUE(useVectors(VECTORS_PORTABLE));
+            ASSERT_EQ(vectorWidth(), VECTORS_PORTABLE);
             const Bits portable = allOutputs(half);
             ASSERT_TRUE(useVectors(width));
+            ASSERT_EQ(vectorWidth(), width);
             EXPECT_EQ(allOutputs(half), portable) << "width " << width << ", " << half << " pairs";
         }
     }
