@@ -510,7 +510,7 @@ def plot(bench, measured, png):
                 for depth, bits in ((8, 8), (24, 24))]
     if TODAY in bench.builds:
         handles += [Line2D([], [], linestyle=styles[b], color="dimgray", label=label)
-                    for b, label in ((NEW, "rows (new)"), (TODAY, "planes (today)"))]
+                    for b, label in ((NEW, "this build"), (TODAY, "the baseline"))]
     handles.append(Line2D([], [], color="gray", linewidth=0.8, label="goal (ratio panel)"))
     figure.legend(handles=handles, loc="lower center", ncol=len(handles), fontsize="small",
                   frameon=False)
