@@ -203,24 +203,46 @@ void blockLevelSse2(const double* upper, const double* lower, double* averages, 
     blockLevelFrom(j, upper, lower, averages, horizontal, vertical, diagonal, width);
 }
 
+// Four bytes, widened to ints, as doubles less `offset`.
+void fourDoubles(__m128i dwords, double* values, __m128d offset) {
+    _mm_storeu_pd(values, _mm_sub_pd(_mm_cvtepi32_pd(dwords), offset));
+    _mm_storeu_pd(values + 2, _mm_sub_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(dwords, 0xEE)), offset));
+}
+
 // Four bytes as doubles, less `offset`.
 void fourValues(const unsigned char* pixels, double* values, __m128d offset) {
     int word = 0;
     std::memcpy(&word, pixels, sizeof word);
     const __m128i zero = _mm_setzero_si128();
-    const __m128i dwords =
-        _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero), zero);
-    _mm_storeu_pd(values, _mm_sub_pd(_mm_cvtepi32_pd(dwords), offset));
-    _mm_storeu_pd(values + 2, _mm_sub_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(dwords, 0xEE)), offset));
+    fourDoubles(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero), zero), values,
+                offset);
+}
+
+// Sixteen bytes as doubles, less `offset`, widened from one load.
+void sixteenValues(const unsigned char* pixels, double* values, __m128d offset) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
+    const __m128i words[2] = {_mm_unpacklo_epi8(bytes, zero), _mm_unpackhi_epi8(bytes, zero)};
+    for (std::size_t k = 0; k < 2; ++k) {
+        fourDoubles(_mm_unpacklo_epi16(words[k], zero), values + 8 * k, offset);
+        fourDoubles(_mm_unpackhi_epi16(words[k], zero), values + 8 * k + 4, offset);
+    }
+}
+
+// Values x to `end` of a grey row, less `offset`, as far as whole groups of
+// four reach; gives where it stopped.
+std::size_t loadRunSse2(const unsigned char* pixels, double* values, std::size_t x, std::size_t end,
+                        __m128d offset) {
+    for (; x + 16 <= end; x += 16) sixteenValues(pixels + x, values + x, offset);
+    for (; x + 4 <= end; x += 4) fourValues(pixels + x, values + x, offset);
+    return x;
 }
 
 void loadGreySse2(const unsigned char* __restrict pixels, double* __restrict values,
                   std::size_t offsetFree, std::size_t count) {
-    std::size_t x = 0;
-    const __m128d none = _mm_setzero_pd(), offset = _mm_set1_pd(DETAIL_OFFSET);
-    for (; x + 4 <= offsetFree; x += 4) fourValues(pixels + x, values + x, none);
+    std::size_t x = loadRunSse2(pixels, values, 0, offsetFree, _mm_setzero_pd());
     for (; x < offsetFree; ++x) values[x] = pixels[x];
-    for (; x + 4 <= count; x += 4) fourValues(pixels + x, values + x, offset);
+    x = loadRunSse2(pixels, values, x, count, _mm_set1_pd(DETAIL_OFFSET));
     loadFrom<1>(x, pixels, values, offsetFree, count);
 }
 
@@ -376,17 +398,22 @@ ONDA_AVX2 void fourValuesAvx2(const unsigned char* pixels, double* values, __m25
     _mm256_storeu_pd(values, _mm256_sub_pd(_mm256_cvtepi32_pd(dwords), offset));
 }
 
-ONDA_AVX2 void loadGreyAvx2(const unsigned char* __restrict pixels, double* __restrict values,
-                            std::size_t offsetFree, std::size_t count) {
-    const __m256d none = _mm256_setzero_pd(), offset = _mm256_set1_pd(DETAIL_OFFSET);
-    std::size_t x = 0;
-    for (; x + 4 <= offsetFree; x += 4) fourValuesAvx2(pixels + x, values + x, none);
-    for (; x < offsetFree; ++x) values[x] = pixels[x];
-    for (; x + 16 <= count; x += 16) {
+// As loadRunSse2.
+ONDA_AVX2 std::size_t loadRunAvx2(const unsigned char* pixels, double* values, std::size_t x,
+                                  std::size_t end, __m256d offset) {
+    for (; x + 16 <= end; x += 16) {
         for (std::size_t k = 0; k < 16; k += 4)
             fourValuesAvx2(pixels + x + k, values + x + k, offset);
     }
-    for (; x + 4 <= count; x += 4) fourValuesAvx2(pixels + x, values + x, offset);
+    for (; x + 4 <= end; x += 4) fourValuesAvx2(pixels + x, values + x, offset);
+    return x;
+}
+
+ONDA_AVX2 void loadGreyAvx2(const unsigned char* __restrict pixels, double* __restrict values,
+                            std::size_t offsetFree, std::size_t count) {
+    std::size_t x = loadRunAvx2(pixels, values, 0, offsetFree, _mm256_setzero_pd());
+    for (; x < offsetFree; ++x) values[x] = pixels[x];
+    x = loadRunAvx2(pixels, values, x, count, _mm256_set1_pd(DETAIL_OFFSET));
     loadFrom<1>(x, pixels, values, offsetFree, count);
 }
 
