@@ -6,13 +6,14 @@
 #   bench/run.sh --plot     run.py's tables, and the figure (docs/scaling.png)
 # Other options go to run.py (--baseline DIR, --largest, --pairs N, --sides).
 # Whatever is missing of what it uses is installed from Debian's packages
-# first: the compiler, CMake and Google Benchmark; valgrind for the counts;
+# first: the compiler, CMake and Google Benchmark; valgrind and strace for the
+# counts;
 # ImageMagick for the counts on a picture it writes; numpy and Pillow for the
 # numpy script; with --plot, matplotlib.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 passes=yes
-packages=(valgrind imagemagick python3-numpy python3-pil)
+packages=(valgrind strace imagemagick python3-numpy python3-pil)
 for option in "$@"; do
   case $option in
     --quick) passes=no ;;

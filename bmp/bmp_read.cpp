@@ -57,6 +57,12 @@
 #include "bmp.h"
 #include "bmp_format.h"
 #include "owners.h"
+#include "transfer_block.h"
+#include "vectors.h"
+
+#if defined(ONDA_AVX2_VECTORS)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -72,14 +78,6 @@ struct Header {
 
 // What an 8-bit picture keeps of each palette colour: its red byte.
 using Reds = std::array<unsigned char, PALETTE_CAPACITY>;
-
-// Reads n bytes and drops them.
-bool skipBytes(std::FILE* stream, std::int64_t n) {
-    for (; n > 0; --n) {
-        if (ONDA_GETC(stream) == EOF) return false;
-    }
-    return true;
-}
 
 // The file header after the signature; keeps the pixel data offset.
 bool readFileHeader(std::FILE* stream, Header& header) {
@@ -138,35 +136,140 @@ bool isGrey(const Reds& reds) {
     return true;
 }
 
-// One stored row, read straight into row y of the image and turned into its
-// pixels there (through `reds` for an 8-bit picture, unless it is null), then
-// its padding. Pixels read before the data ends are kept; a pixel cut short
-// is not stored.
-bool readRow(std::FILE* stream, Image& image, int y, std::int64_t padding, const Reds* reds) {
+// The pixel data, as the rows take it from the stream: a block at a time
+// (transfer_block.h), each read ending at a multiple of the block's size
+// from the file's start, and no further than the rows' end.
+struct PixelSource {
+    std::FILE* stream;
+    TransferBlock* block;
+    std::size_t begin;  // the block's bytes not yet taken: [begin, end)
+    std::size_t end;
+    std::uint64_t offset;  // the file offset after the last byte read
+    std::uint64_t left;    // the bytes still to read; 0 after a short read
+};
+
+// The next at most `count` bytes, with `count` set to how many there are:
+// 0 once the file has ended or a read has failed.
+const unsigned char* takeBytes(PixelSource& source, std::size_t& count) {
+    if (source.begin == source.end && source.left > 0) {
+        const std::size_t wanted = std::size_t(
+            std::min<std::uint64_t>(bytesToBoundary(*source.block, source.offset), source.left));
+        source.begin = 0;
+        source.end = std::fread(source.block->bytes, 1, wanted, source.stream);
+        source.offset += source.end;
+        source.left = source.end == wanted ? source.left - wanted : 0;
+    }
+    count = std::min(count, source.end - source.begin);
+    const unsigned char* bytes = source.block->bytes + source.begin;
+    source.begin += count;
+    return bytes;
+}
+
+// The palette's reds, each widened to an int, for the AVX2 lookup.
+using WideReds = std::array<std::int32_t, PALETTE_CAPACITY>;
+
+// The palette's reds, for the pixels of an 8-bit picture whose palette is not
+// the grey one.
+struct Translation {
+    Reds reds;
+    WideReds wide;
+};
+
+#if defined(ONDA_AVX2_VECTORS)
+// Sixteen bytes at a time through the palette's reds, each lane of a gather
+// looking one up; gives how many were done.
+ONDA_AVX2 std::size_t translateAvx2(const unsigned char* in, unsigned char* out, std::size_t count,
+                                    const WideReds& wide) {
+    std::size_t x = 0;
+    for (; x + 16 <= count; x += 16) {
+        const __m128i indices = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+        const __m256i low = _mm256_i32gather_epi32(wide.data(), _mm256_cvtepu8_epi32(indices), 4);
+        const __m256i high = _mm256_i32gather_epi32(
+            wide.data(), _mm256_cvtepu8_epi32(_mm_srli_si128(indices, 8)), 4);
+        // The packs work inside each 128-bit half: the words of `low` are
+        // put before those of `high` first.
+        const __m256i words = _mm256_permute4x64_epi64(_mm256_packus_epi32(low, high), 0xD8);
+        const __m128i bytes =
+            _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), bytes);
+    }
+    return x;
+}
+#endif
+
+// Each byte through the palette's reds.
+void translate(const unsigned char* __restrict in, unsigned char* __restrict out, std::size_t count,
+               const Translation& translation) {
+    std::size_t x = 0;
+#if defined(ONDA_AVX2_VECTORS)
+    if (vectorWidth() == VECTORS_AVX2) x = translateAvx2(in, out, count, translation.wide);
+#endif
+    for (; x < count; ++x) out[x] = translation.reds[in[x]];
+}
+
+// The next `count` bytes of the stream into `out` (through `translation`
+// unless it is null), or dropped when `out` is null. Gives how many there were.
+std::uint64_t moveBytes(PixelSource& source, unsigned char* out, std::uint64_t count,
+                        const Translation* translation) {
+    std::uint64_t moved = 0;
+    while (moved < count) {
+        std::size_t taken = std::size_t(std::min<std::uint64_t>(count - moved, TRANSFER_BYTES));
+        const unsigned char* bytes = takeBytes(source, taken);
+        if (taken == 0) break;
+        if (out != nullptr && translation != nullptr) {
+            translate(bytes, out + moved, taken, *translation);
+        } else if (out != nullptr) {
+            std::memcpy(out + moved, bytes, taken);
+        }
+        moved += taken;
+    }
+    return moved;
+}
+
+// One stored row into row y of the image, turned into its pixels on the way
+// (through `translation` for an 8-bit picture, unless it is null), then its
+// padding.
+// Pixels read before the data ends are kept; a pixel cut short is not stored.
+bool readRow(PixelSource& source, Image& image, int y, std::int64_t padding,
+             const Translation* translation) {
     unsigned char* row = imageRow(image, y);
     const auto width = std::size_t(image.width);
     const auto bytes = std::size_t(pixelBytes(image));
-    const std::size_t got = std::fread(row, bytes, width, stream);
-    std::fill(row + got * bytes, row + width * bytes, 0);
-    if (bytes == 3) {
-        for (std::size_t x = 0; x < got; ++x) std::swap(row[3 * x], row[3 * x + 2]);  // to RGB
-    } else if (reds != nullptr) {
-        for (std::size_t x = 0; x < got; ++x) row[x] = (*reds)[row[x]];
-    }
-    return got == width && skipBytes(stream, padding);
+    const auto got =
+        std::size_t(moveBytes(source, row, width * bytes, bytes == 1 ? translation : nullptr));
+    const std::size_t pixels = got / bytes;
+    std::fill(row + pixels * bytes, row + width * bytes, 0);
+    if (bytes == 3) swapRedAndBlue(row, row, pixels);
+    return pixels == width &&
+           moveBytes(source, nullptr, std::uint64_t(padding), nullptr) == std::uint64_t(padding);
 }
 
 // Every stored row, bottom row first, after `gap` bytes (none when it is not
-// positive). Returns 0, or the number of the stored row (from 1) that the
-// file ends in; a file that ends in the gap ends before the first row.
-int readPixelRows(std::FILE* stream, Image* image, std::int64_t gap, const Reds& reds) {
+// positive), from a stream at file offset `offset`. Returns 0, or the number
+// of the stored row (from 1) that the file ends in; a file that ends in the
+// gap ends before the first row.
+int readPixelRows(std::FILE* stream, Image* image, std::int64_t offset, std::int64_t gap,
+                  const Reds& reds) {
     const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
     if (rowLength == 0 || image->height == 0) return 0;  // the rows hold no bytes
-    if (!skipBytes(stream, gap)) return 1;
+    const auto skipped = std::uint64_t(std::max<std::int64_t>(gap, 0));
+    TransferBlock block;
+    openTransferBlock(block);
+    PixelSource source{stream,
+                       &block,
+                       0,
+                       0,
+                       std::uint64_t(offset),
+                       skipped + std::uint64_t(rowLength) * std::uint64_t(image->height)};
+    if (moveBytes(source, nullptr, skipped, nullptr) != skipped) return 1;
     const std::int64_t padding = rowLength - std::int64_t{image->width} * image->depth / 8;
-    const Reds* translation = image->depth == 8 && !isGrey(reds) ? &reds : nullptr;
+    Translation translation{reds, {}};
+    std::copy(reds.begin(), reds.end(), translation.wide.begin());
+    const bool translated = image->depth == 8 && !isGrey(reds);
     for (int y = image->height - 1; y >= 0; --y) {
-        if (!readRow(stream, *image, y, padding, translation)) return image->height - y;
+        if (!readRow(source, *image, y, padding, translated ? &translation : nullptr)) {
+            return image->height - y;
+        }
     }
     return 0;
 }
@@ -211,6 +314,14 @@ BmpReadCause headerFault(BmpReadKind kind, std::int64_t field, const Header& hea
     cause.bitsPerPixel = header.bitsPerPixel;
     cause.colourPalette = colourPalette;
     return cause;
+}
+
+// Reads past `n` bytes; false when the file ends first.
+bool skipBytes(std::FILE* stream, std::int64_t n) {
+    for (; n > 0; --n) {
+        if (ONDA_GETC(stream) == EOF) return false;
+    }
+    return true;
 }
 
 // Whether the palette of an 8-bit picture, `skip` bytes on from the stream's
@@ -512,7 +623,7 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
         return refused(BMP_NO_IMAGE, found);
     }
     *image = created;
-    const int shortRow = readPixelRows(stream, created, gap, reds);
+    const int shortRow = readPixelRows(stream, created, paletteEnd, gap, reds);
     if (shortRow != 0) {
         return refused(BMP_BAD_PIXELS, cutFault(BMP_FAULT_PIXELS_CUT, shortRow, created->height));
     }

@@ -12,6 +12,7 @@
 #include "bmp.h"
 #include "bmp_format.h"
 #include "replace.h"
+#include "transfer_block.h"
 
 namespace {
 
@@ -42,65 +43,130 @@ BmpWriteKind kindOf(ReplaceStep step) {
 
 constexpr std::int32_t WRITTEN_RESOLUTION = 300;  // pixels per metre
 
-// A 24-bit row is turned from red, green, blue into the file's blue, green,
-// red in a small stack buffer, a few thousand pixels at a time, so that no
-// copy of a whole row of any width is made. (The reader reads straight into
-// the image's rows and turns them in place.)
-constexpr int CHUNK_PIXELS = 4096;
-using Chunk = std::array<unsigned char, std::size_t{CHUNK_PIXELS} * 3>;
-
 // The size of the file writeBMPstream makes of an image the writer takes.
 std::int64_t writtenFileSize(const Image* image) {
     return getDIBxmax(image->width, image->depth) * image->height +
            writtenPixelOffset(image->depth);
 }
 
-void writeHeaders(std::FILE* stream, const Image* image, std::int32_t fileSize) {
-    const std::int32_t paletteEntries = image->depth == 8 ? PALETTE_CAPACITY : 0;
-    fwriteWORD(BMP_SIGNATURE, stream);
-    fwriteDWORD(fileSize, stream);
-    fwriteWORD(0, stream);
-    fwriteWORD(0, stream);
-    fwriteDWORD(FILE_HEADER_SIZE + INFO_HEADER_SIZE + 4 * paletteEntries, stream);
-    fwriteDWORD(INFO_HEADER_SIZE, stream);
-    fwriteDWORD(image->width, stream);
-    fwriteDWORD(image->height, stream);
-    fwriteWORD(1, stream);  // planes
-    fwriteWORD(unsigned(image->depth), stream);
-    fwriteDWORD(0, stream);  // compression
-    fwriteDWORD(0, stream);  // image size
-    fwriteDWORD(WRITTEN_RESOLUTION, stream);
-    fwriteDWORD(WRITTEN_RESOLUTION, stream);
-    fwriteDWORD(0, stream);  // colours used
-    fwriteDWORD(0, stream);  // important colours
+// The headers and the palette, as the file starts: 54 bytes, and 1024 more
+// for an 8-bit picture.
+constexpr std::size_t MOST_HEADER_BYTES =
+    FILE_HEADER_SIZE + INFO_HEADER_SIZE + 4 * std::size_t{PALETTE_CAPACITY};
+using HeaderBytes = std::array<unsigned char, MOST_HEADER_BYTES>;
+
+// Little-endian fields, at `at`, which moves past them.
+void putWord(unsigned char*& at, unsigned value) {
+    *at++ = static_cast<unsigned char>(value & 0xFF);
+    *at++ = static_cast<unsigned char>((value >> 8) & 0xFF);
+}
+void putDWord(unsigned char*& at, std::int32_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    putWord(at, bits & 0xFFFF);
+    putWord(at, bits >> 16);
+}
+
+// Fills `bytes` with the headers and gives how many they are.
+std::size_t headerBytes(const Image& image, std::int32_t fileSize, HeaderBytes& bytes) {
+    const std::int32_t paletteEntries = image.depth == 8 ? PALETTE_CAPACITY : 0;
+    unsigned char* at = bytes.data();
+    putWord(at, BMP_SIGNATURE);
+    putDWord(at, fileSize);
+    putWord(at, 0);
+    putWord(at, 0);
+    putDWord(at, FILE_HEADER_SIZE + INFO_HEADER_SIZE + 4 * paletteEntries);
+    putDWord(at, INFO_HEADER_SIZE);
+    putDWord(at, image.width);
+    putDWord(at, image.height);
+    putWord(at, 1);  // planes
+    putWord(at, unsigned(image.depth));
+    putDWord(at, 0);  // compression
+    putDWord(at, 0);  // image size
+    putDWord(at, WRITTEN_RESOLUTION);
+    putDWord(at, WRITTEN_RESOLUTION);
+    putDWord(at, 0);  // colours used
+    putDWord(at, 0);  // important colours
     for (int i = 0; i < paletteEntries; ++i) {
-        for (int k = 0; k < 4; ++k) ONDA_PUTC(i, stream);
+        for (int k = 0; k < 4; ++k) *at++ = static_cast<unsigned char>(i);
     }
+    return std::size_t(at - bytes.data());
+}
+
+// The rows' bytes on their way to the stream: gathered in a block
+// (transfer_block.h) that goes out, in one write, whenever it reaches a
+// multiple of its size from the file's start, and at the end.
+struct PixelSink {
+    std::FILE* stream;
+    TransferBlock* block;
+    std::size_t used;      // the bytes gathered
+    std::uint64_t offset;  // the file offset where the gathered bytes go
+};
+
+// Hands the gathered bytes to the stream. False when the write fails; errno
+// is then that of the failed write.
+bool sendBytes(PixelSink& sink) {
+    const std::size_t used = sink.used;
+    sink.used = 0;
+    sink.offset += used;
+    return std::fwrite(sink.block->bytes, 1, used, sink.stream) == used;
+}
+
+// Room for at most `count` bytes in the block, with `count` set to how many:
+// at least 1, after sending a full block. Null when that send fails.
+unsigned char* roomFor(PixelSink& sink, std::size_t& count) {
+    if (sink.used == bytesToBoundary(*sink.block, sink.offset) && !sendBytes(sink)) return nullptr;
+    count = std::min(count, bytesToBoundary(*sink.block, sink.offset) - sink.used);
+    unsigned char* room = sink.block->bytes + sink.used;
+    sink.used += count;
+    return room;
+}
+
+// `count` bytes from `bytes` (zeros when it is null) into the block.
+bool putBytes(PixelSink& sink, const unsigned char* bytes, std::size_t count) {
+    for (std::size_t put = 0; put < count;) {
+        std::size_t room = count - put;
+        unsigned char* at = roomFor(sink, room);
+        if (at == nullptr) return false;
+        if (bytes != nullptr) {
+            std::memcpy(at, bytes + put, room);
+        } else {
+            std::memset(at, 0, room);
+        }
+        put += room;
+    }
+    return true;
+}
+
+// A 24-bit row into the block: the pixels that fit whole, turned as they go
+// in; a pixel that the block's end cuts goes in a byte at a time.
+bool putColourRow(PixelSink& sink, const unsigned char* row, std::size_t width) {
+    for (std::size_t x = 0; x < width;) {
+        std::size_t room = 3 * (width - x);
+        unsigned char* at = roomFor(sink, room);
+        if (at == nullptr) return false;
+        const std::size_t pixels = room / 3;
+        swapRedAndBlue(row + 3 * x, at, pixels);
+        x += pixels;
+        sink.used -= room % 3;  // the bytes of a pixel that does not fit whole
+        if (pixels == 0) {
+            unsigned char pixel[3];
+            swapRedAndBlue(row + 3 * x, pixel, 1);
+            if (!putBytes(sink, pixel, sizeof pixel)) return false;
+            ++x;
+        }
+    }
+    return true;
 }
 
 // Row y of the image, then its padding: an 8-bit row as it is, a 24-bit one
-// turned to blue, green, red a chunk at a time. False as soon as a write
-// fails; errno is then that of the failed write.
-bool writeRow(std::FILE* stream, const Image& image, int y, std::size_t padding) {
+// turned to blue, green, red. False as soon as a write fails; errno is then
+// that of the failed write.
+bool writeRow(PixelSink& sink, const Image& image, int y, std::size_t padding) {
     const unsigned char* row = imageRow(image, y);
     const auto width = std::size_t(image.width);
-    if (image.depth == 8) {
-        if (std::fwrite(row, 1, width, stream) != width) return false;
-    } else {
-        for (std::size_t x0 = 0; x0 < width; x0 += CHUNK_PIXELS) {
-            const std::size_t count = std::min(width - x0, std::size_t{CHUNK_PIXELS});
-            const unsigned char* in = row + 3 * x0;
-            Chunk chunk;
-            for (std::size_t k = 0; k < 3 * count; k += 3) {
-                chunk[k] = in[k + 2];
-                chunk[k + 1] = in[k + 1];
-                chunk[k + 2] = in[k];
-            }
-            if (std::fwrite(chunk.data(), 3, count, stream) != count) return false;
-        }
-    }
-    static const unsigned char zeros[4] = {0, 0, 0, 0};
-    return padding == 0 || std::fwrite(zeros, 1, padding, stream) == padding;
+    const bool written =
+        image.depth == 8 ? putBytes(sink, row, width) : putColourRow(sink, row, width);
+    return written && putBytes(sink, nullptr, padding);
 }
 
 // True for an image the writer takes: 8 or 24 bits, pixels when it has an
@@ -123,18 +189,42 @@ bool acceptsImage(const Image* image, BmpWriteCause& cause) {
     return true;
 }
 
+// Every write of writeStream is large or the only one, and a stream's own
+// buffer would only split them: the C library fills the buffer with a first
+// piece of each and sends it in a call of its own. A stream on a file
+// descriptor goes without; one in memory (which has none) keeps its buffer,
+// which may be where it keeps its bytes.
+void unbuffered(std::FILE* stream) {
+#if defined(_WIN32)
+    const bool onDescriptor = _fileno(stream) >= 0;
+#else
+    const bool onDescriptor = fileno(stream) >= 0;
+#endif
+    // NOLINTNEXTLINE(cert-err33-c): a stream that keeps its buffer writes the same bytes
+    if (onDescriptor) (void)std::setvbuf(stream, nullptr, _IONBF, 0);
+}
+
 int writeStream(std::FILE* stream, const Image* image, BmpWriteCause& cause) {
     if (!acceptsImage(image, cause)) return BMP_WRITE_FAILED;
-    writeHeaders(stream, image, std::int32_t(writtenFileSize(image)));
-    if (std::ferror(stream)) return writeFailed(cause, BMP_WRITE_WRITE, errno);
+    unbuffered(stream);
+    HeaderBytes header;
+    const std::size_t headerLength =
+        headerBytes(*image, std::int32_t(writtenFileSize(image)), header);
+    if (std::fwrite(header.data(), 1, headerLength, stream) != headerLength) {
+        return writeFailed(cause, BMP_WRITE_WRITE, errno);
+    }
     const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
-    if (rowLength > 0) {
+    if (rowLength > 0 && image->height > 0) {
         const auto padding = std::size_t(rowLength - std::int64_t{image->width} * image->depth / 8);
+        TransferBlock block;
+        openTransferBlock(block);
+        PixelSink sink{stream, &block, 0, headerLength};
         for (int y = image->height - 1; y >= 0; --y) {
-            if (!writeRow(stream, *image, y, padding)) {
+            if (!writeRow(sink, *image, y, padding)) {
                 return writeFailed(cause, BMP_WRITE_WRITE, errno);
             }
         }
+        if (!sendBytes(sink)) return writeFailed(cause, BMP_WRITE_WRITE, errno);
     }
     if (std::fflush(stream) != 0 || std::ferror(stream))
         return writeFailed(cause, BMP_WRITE_WRITE, errno);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "kernels.h"
 #include "plane.h"
 
 namespace fwd {
@@ -41,27 +42,6 @@ void wavelet_1d_height(int column, int count, const double* source, double* resu
 
 namespace {
 
-// The row pass of two neighbouring rows of `count` elements and the column
-// step over the pair, element by element, with nothing stored between them:
-// the pair's column averages go to `averages` (left half) and `horizontal`
-// (right half), its column details to `details`. Each value comes from the
-// same two w_average / w_difference calls as in the passes.
-void transformRowPair(const double* __restrict upper, const double* __restrict lower,
-                      double* __restrict averages, double* __restrict horizontal,
-                      double* __restrict details, int count) {
-    const std::ptrdiff_t half = count / 2;
-    for (std::ptrdiff_t k = 0; k < half; ++k) {
-        const double upperAverage = w_average(upper[2 * k], upper[2 * k + 1]);
-        const double upperDetail = w_difference(upper[2 * k], upper[2 * k + 1]);
-        const double lowerAverage = w_average(lower[2 * k], lower[2 * k + 1]);
-        const double lowerDetail = w_difference(lower[2 * k], lower[2 * k + 1]);
-        averages[k] = w_average(upperAverage, lowerAverage);
-        horizontal[k] = w_average(upperDetail, lowerDetail);
-        details[k] = w_difference(upperAverage, lowerAverage);
-        details[half + k] = w_difference(upperDetail, lowerDetail);
-    }
-}
-
 // Pair `pair` of level `level`, from its two input rows. The averages that
 // the next level works on go to its two rows at the start of `scratch` (the
 // deeper levels' rows follow), and it runs its pair once both are there;
@@ -76,7 +56,9 @@ void runPair(const PlaneSweep& s, int level, int pair, const double* upper, cons
     double* details = averages + s.width;
     const bool deepest = level == s.levels;
     double* kept = deepest ? averages : scratch + std::size_t(pair % 2) * std::size_t(half);
-    transformRowPair(upper, lower, kept, averages + half, details, cols);
+    // The row pass of the two rows and the column step over the pair, value
+    // by value, with nothing stored between them.
+    kernels().forwardPair(upper, lower, kept, averages + half, details, half);
     const int first = deepest ? 0 : half;
     s.io.store(s.io.sink, pair, first, cols - first, averages + first);
     s.io.store(s.io.sink, rows / 2 + pair, 0, cols, details);

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "forward.h"
+#include "kernels.h"
 #include "plane.h"
 
 namespace inv {
@@ -34,27 +35,6 @@ void wavelet_1d_inv_wide(int row, int count, const double* source, double* resul
 
 namespace {
 
-// The column step and the row pass of one row pair undone at once, element by
-// element, with nothing stored between them: the pair's averages row is
-// `left` (its left half) and `right` (its right half), its details row
-// `details`, and the rebuilt rows go to `upper` and `lower`. Each value is the
-// same sum or difference as in the passes.
-void rebuildRowPair(const double* __restrict left, const double* __restrict right,
-                    const double* __restrict details, double* __restrict upper,
-                    double* __restrict lower, int count) {
-    const std::ptrdiff_t half = count / 2;
-    for (std::ptrdiff_t k = 0; k < half; ++k) {
-        const double upperLeft = left[k] + details[k];
-        const double lowerLeft = left[k] - details[k];
-        const double upperRight = right[k] + details[half + k];
-        const double lowerRight = right[k] - details[half + k];
-        upper[2 * k] = upperLeft + upperRight;
-        upper[2 * k + 1] = upperLeft - upperRight;
-        lower[2 * k] = lowerLeft + lowerRight;
-        lower[2 * k + 1] = lowerLeft - lowerRight;
-    }
-}
-
 // Rebuilds pair `pair` of level `level` into `upper` and `lower`. The left
 // half of its averages row is row `pair` of the next level, which rebuilds
 // its own pair into its two rows at the start of `scratch` (the deeper
@@ -76,7 +56,8 @@ void runPair(const PlaneSweep& s, int level, int pair, double* upper, double* lo
     s.io.load(s.io.source, pair, first, cols - first, averages + first);
     s.io.load(s.io.source, rows / 2 + pair, 0, cols, details);
     const double* left = deepest ? averages : scratch + std::size_t(pair % 2) * std::size_t(half);
-    rebuildRowPair(left, averages + half, details, upper, lower, cols);
+    // The column step and the row pass undone at once, value by value.
+    kernels().inversePair(left, averages + half, details, upper, lower, half);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "kernels.h"
 #include "plane.h"
 
 namespace split {
@@ -19,38 +20,6 @@ Layout layoutOf(const PlaneSweep& s) {
     return Layout{s.width / 2, s.width / 4, s.height / 2, s.height / 4};
 }
 
-// The first level of the row pair `upper`, `lower`: its averages (when
-// `averages` is given) and its three details, each at column j / 2 of its
-// quadrant for the block at column j.
-void firstLevel(const double* upper, const double* lower, double* averages, double* horizontal,
-                double* vertical, double* diagonal, int width) {
-    for (int j = 0; j < width; j += 2) {
-        const double s00 = upper[j], s01 = upper[j + 1];
-        const double s10 = lower[j], s11 = lower[j + 1];
-        if (averages) averages[j / 2] = w_ll2(s00, s01, s10, s11, 0.0);
-        horizontal[j / 2] = w_ll2(s00, -s01, s10, -s11, DETAIL_OFFSET);
-        vertical[j / 2] = w_ll2(s00, s01, -s10, -s11, DETAIL_OFFSET);
-        diagonal[j / 2] = w_ll2(s00, -s01, -s10, s11, DETAIL_OFFSET);
-    }
-}
-
-// The second level of the four rows r[0..3]: for the 4x4 block at column j,
-// the average and the three details from the means of its four 2x2
-// quarters, at column j / 4 of their quarter-width quadrants: `upper` holds
-// the average and the horizontal detail, `lower` the vertical and diagonal.
-void secondLevel(const double* const r[4], double* upper, double* lower, int width, int qm) {
-    for (int j = 0; j < width; j += 4) {
-        const double m00 = w_ll2(r[0][j], r[0][j + 1], r[1][j], r[1][j + 1], 0.0);
-        const double m01 = w_ll2(r[0][j + 2], r[0][j + 3], r[1][j + 2], r[1][j + 3], 0.0);
-        const double m10 = w_ll2(r[2][j], r[2][j + 1], r[3][j], r[3][j + 1], 0.0);
-        const double m11 = w_ll2(r[2][j + 2], r[2][j + 3], r[3][j + 2], r[3][j + 3], 0.0);
-        upper[j / 4] = w_ll2(m00, m01, m10, m11, 0.0);
-        upper[qm + j / 4] = w_ll2(m00, -m01, m10, -m11, DETAIL_OFFSET);
-        lower[j / 4] = w_ll2(m00, m01, -m10, -m11, DETAIL_OFFSET);
-        lower[qm + j / 4] = w_ll2(m00, -m01, -m10, m11, DETAIL_OFFSET);
-    }
-}
-
 // Rows 2 * group and 2 * group + 1, one level: output row `group` takes the
 // averages and the horizontal details, row hn + group the vertical and
 // diagonal details.
@@ -62,16 +31,19 @@ void oneLevelGroup(const PlaneSweep& s, int group) {
     s.io.load(s.io.source, 2 * group + 1, 0, s.width, lower);
     double* top = s.rows.result;
     double* bottom = top + s.width;
-    firstLevel(upper, lower, top, top + q.hm, bottom, bottom + q.hm, s.width);
+    kernels().blockLevel(upper, lower, top, top + q.hm, bottom, bottom + q.hm, s.width);
     s.io.store(s.io.sink, group, 0, s.width, top);
     s.io.store(s.io.sink, q.hn + group, 0, s.width, bottom);
 }
 
-// Rows 4 * group to 4 * group + 3, two levels: the first level's details of
-// both row pairs, then the second level's average and details of the group.
+// Rows 4 * group to 4 * group + 3, two levels: the first level of both row
+// pairs, then the second level of the group. The means of the group's 2x2
+// blocks that the second level works on are the first level's averages of
+// each row pair; they take the place of the pair's upper row, which they no
+// longer need, and the second level is the first one over them.
 void twoLevelGroup(const PlaneSweep& s, int group) {
     const Layout q = layoutOf(s);
-    const double* r[4];
+    double* r[4];
     for (int k = 0; k < 4; ++k) {
         double* row = s.rows.input + std::size_t(k) * std::size_t(s.width);
         s.io.load(s.io.source, 4 * group + k, 0, s.width, row);
@@ -81,14 +53,15 @@ void twoLevelGroup(const PlaneSweep& s, int group) {
     double* lower = horizontal + q.hm;   // width: vertical, then diagonal
     for (int k = 0; k < 2; ++k) {
         const int row = 2 * group + k;
-        firstLevel(r[2 * std::size_t(k)], r[2 * std::size_t(k) + 1], nullptr, horizontal, lower,
-                   lower + q.hm, s.width);
+        double* upper = r[2 * std::size_t(k)];
+        kernels().blockLevel(upper, r[2 * std::size_t(k) + 1], upper, horizontal, lower,
+                             lower + q.hm, s.width);
         s.io.store(s.io.sink, row, q.hm, q.hm, horizontal);
         s.io.store(s.io.sink, q.hn + row, 0, s.width, lower);
     }
     double* second = lower + s.width;     // hm: average, horizontal
     double* secondLower = second + q.hm;  // hm: vertical, diagonal
-    secondLevel(r, second, secondLower, s.width, q.qm);
+    kernels().blockLevel(r[0], r[2], second, second + q.qm, secondLower, secondLower + q.qm, q.hm);
     s.io.store(s.io.sink, group, 0, q.hm, second);
     s.io.store(s.io.sink, q.qn + group, 0, q.hm, secondLower);
 }

@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "test_support.h"
+#include "vectors.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -298,6 +299,45 @@ TEST(ReadBMP, PixelsReadBeforeTheDataEndsAreKept) {
     EXPECT_EQ(channelAt(*r.image, 2, 0, 0), 0);
 }
 
+// Files larger than the reader's block of bytes, whose end cuts rows and
+// pixels: every pixel is read, through a reordered palette or turned from
+// blue, green, red, at each vector width; a file that ends past the first
+// block ends in the row it cuts.
+TEST(ReadBMP, FilesLargerThanTheTransferBlockAreReadWhole) {
+    const int width = 1021, height = 1100;
+    const auto index = [](int x, int y) { return (7 * x + 3 * y) % 256; };
+    Bytes grey = greyBmp(width, height, index);
+    for (std::size_t i = 0; i < 256; ++i) {
+        for (std::size_t k = 0; k < 3; ++k) grey[54 + 4 * i + k] = std::uint8_t(255 - i);
+    }
+    const auto value = [](int x, int y, int c) { return (5 * x + 9 * y + 85 * c) % 256; };
+    Bytes colour = colourBmp(width, 400, value);
+    Bytes reversed, rgb;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            reversed.push_back(std::uint8_t(255 - index(x, y)));
+            for (int c = 0; c < 3 && y < 400; ++c) rgb.push_back(std::uint8_t(value(x, y, c)));
+        }
+    }
+    const VectorWidth widest = vectorWidth();
+    for (const VectorWidth vectors : {VECTORS_PORTABLE, VECTORS_SSE2, VECTORS_AVX2}) {
+        if (!useVectors(vectors)) continue;
+        for (const auto& [file, expected] : {std::pair{&grey, &reversed}, {&colour, &rgb}}) {
+            const ReadResult r = readBytes(*file);
+            ASSERT_EQ(r.status, BMP_OK);
+            EXPECT_EQ(Bytes(r.image->data, r.image->data + expected->size()), *expected) << vectors;
+        }
+    }
+    useVectors(widest);
+    colour.resize(54 + 350 * rowStride(width, 3) + 5);  // inside the second pixel of row 351
+    const ReadResult r = readBytes(colour);
+    EXPECT_EQ(r.status, BMP_BAD_PIXELS);
+    EXPECT_EQ(r.cause.endsIn, 351);
+    EXPECT_EQ(channelAt(*r.image, 0, 49, 2), value(0, 49, 2));
+    EXPECT_EQ(channelAt(*r.image, 1, 49, 0), 0);
+    EXPECT_EQ(channelAt(*r.image, 0, 50, 0), value(0, 50, 0));
+}
+
 TEST(ReadBMP, ZeroWidthGivesAnImageWithoutPixels) {
     BmpBuilder b = grey8(0, 70000);
     const ReadResult r = readBytes(b.bytes());
@@ -408,19 +448,36 @@ TEST(WriteBMP, ColourFilesAreExact) {
     EXPECT_EQ(Bytes(unpadded.begin(), unpadded.begin() + 54), expectedHeader(4, 1, 24, 66));
 }
 
-// A row wider than the writer's chunk of pixels is written whole.
-TEST(WriteBMP, WideColourRowsAreWrittenWhole) {
-    const int width = 4096 + 4097;
+// Files larger than the writer's block of bytes, whose end cuts rows and
+// colour pixels, are written whole, at each vector width.
+TEST(WriteBMP, FilesLargerThanTheTransferBlockAreExact) {
     const auto value = [](int x, int y, int c) { return (7 * x + 3 * y + 85 * c) % 256; };
-    const Bytes file = writeToBytes(*makeImage(width, 2, 24, value));
-    Bytes expected = expectedHeader(width, 2, 24, std::uint32_t(54 + 2 * rowStride(width, 3)));
-    for (int y = 1; y >= 0; --y) {
-        for (int x = 0; x < width; ++x) {
-            for (int c = 2; c >= 0; --c) expected.push_back(std::uint8_t(value(x, y, c)));
+    const struct { int width, height, depth; } shapes[] = {{4096 + 4097, 50, 24}, {1021, 1100, 8}};
+    for (const auto& s : shapes) {
+        const std::size_t stride = rowStride(s.width, s.depth / 8);
+        Bytes palette;  // entry i is the byte i four times
+        for (int i = 0; s.depth == 8 && i < 256; ++i)
+            palette.insert(palette.end(), 4, std::uint8_t(i));
+        const std::size_t offset = 54 + palette.size();
+        Bytes expected = expectedHeader(s.width, s.height, s.depth,
+                                        std::uint32_t(offset + std::size_t(s.height) * stride));
+        expected.insert(expected.end(), palette.begin(), palette.end());
+        for (int y = s.height - 1; y >= 0; --y) {
+            for (int x = 0; x < s.width; ++x) {
+                for (int c = s.depth / 8 - 1; c >= 0; --c) {
+                    expected.push_back(std::uint8_t(value(x, y, c)));
+                }
+            }
+            expected.resize(offset + std::size_t(s.height - y) * stride, 0);
         }
-        expected.resize(54 + std::size_t(2 - y) * rowStride(width, 3), 0);
+        const ImagePtr image = makeImage(s.width, s.height, s.depth, value);
+        const VectorWidth widest = vectorWidth();
+        for (const VectorWidth vectors : {VECTORS_PORTABLE, VECTORS_SSE2, VECTORS_AVX2}) {
+            if (!useVectors(vectors)) continue;
+            EXPECT_EQ(writeToBytes(*image), expected) << s.depth << vectors;
+        }
+        useVectors(widest);
     }
-    EXPECT_EQ(file, expected);
 }
 
 TEST(WriteBMP, ZeroWidthWritesHeadersOnly) {

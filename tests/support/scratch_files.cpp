@@ -112,7 +112,7 @@ std::string writableDevice(const ScratchDir& dir, const std::string& name) {
     (void)name;
     return "";
 #else
-    const std::string device = "/dev/" + name;
+    std::string device = "/dev/" + name;
     struct stat status {};
     if (::stat(device.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return "";
     if (::geteuid() != 0) return device;
