@@ -38,8 +38,11 @@ struct ChannelRows {
 };
 
 // Every plane of a picture, ready for a wavelet_process. `planes` points into
-// `channels`: bind it in place and do not copy it.
+// `channels`, so it is bound in place and cannot be copied.
 struct ImagePlanes {
+    ImagePlanes() = default;
+    ImagePlanes(const ImagePlanes&) = delete;
+    ImagePlanes& operator=(const ImagePlanes&) = delete;
     ChannelRows channels[MOST_PLANES];
     PicturePlanes planes;
 };

@@ -18,8 +18,8 @@
 // The sweep takes the plane two rows at a time for one level and four for
 // two, and stores each finished row segment at once; every element of the
 // result is stored exactly once. The sides must be even for one level and
-// multiples of 4 for two: the caller checks (see splitSideMultiple). Nothing
-// is allocated.
+// multiples of 4 for two: the program's size check refuses other sides
+// before the sweep. Nothing is allocated.
 #ifndef ONDA_HAAR_SPLIT_H
 #define ONDA_HAAR_SPLIT_H
 
