@@ -43,8 +43,8 @@ struct ImagePlanes {
     ImagePlanes() = default;
     ImagePlanes(const ImagePlanes&) = delete;
     ImagePlanes& operator=(const ImagePlanes&) = delete;
-    ChannelRows channels[MOST_PLANES];
-    PicturePlanes planes;
+    ChannelRows channels[MOST_PLANES]{};
+    PicturePlanes planes{};
 };
 
 // Binds one plane per channel of `input`. Plane c works in `perPlane.input`
