@@ -43,7 +43,7 @@ void BM_ColumnPassOneColumnAtATime(benchmark::State& state) {
 void BM_TransformTwoLevels(benchmark::State& state) {
     Planes p(int(state.range(0)));
     for (auto _ : state) {
-        sweepPlanes(sweepPlane, sweepRowsLength(p.side, p.side, 2), p, 2);
+        sweepPlanes(TRANSFORM, p, 2);
         benchmark::ClobberMemory();
     }
     reportPerPixel(state, p.side);

@@ -43,7 +43,7 @@ void BM_InverseColumnPassOneColumnAtATime(benchmark::State& state) {
 void BM_InverseTwoLevels(benchmark::State& state) {
     Planes p(int(state.range(0)), -128.0);  // details without their offset
     for (auto _ : state) {
-        sweepPlanes(sweepPlane, sweepRowsLength(p.side, p.side, 2), p, 2);
+        sweepPlanes(TRANSFORM, p, 2);
         benchmark::ClobberMemory();
     }
     reportPerPixel(state, p.side);

@@ -12,7 +12,7 @@ void BM_BlockTransform(benchmark::State& state) {
     Planes p(int(state.range(0)));
     const int levels = int(state.range(1));
     for (auto _ : state) {
-        sweepPlanes(sweepPlane, sweepRowsLength(p.side, levels), p, levels);
+        sweepPlanes(TRANSFORM, p, levels);
         benchmark::ClobberMemory();
     }
     reportPerPixel(state, p.side);

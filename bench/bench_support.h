@@ -23,12 +23,12 @@ struct Planes {
     std::vector<double> result;
 };
 
-// Runs `sweep` over the planes at `levels` levels, with `rows` of rows.
-template <class Sweep>
-void sweepPlanes(Sweep sweep, SweepRowsLength rows, Planes& p, int levels) {
+// Sweeps the planes with `transform` at `levels` levels, in the rows it asks.
+inline void sweepPlanes(const SweepTransform& transform, Planes& p, int levels) {
+    const SweepRowsLength rows = transform.rowsLength(p.side, p.side, levels);
     std::vector<double> input(rows.input), result(rows.result);
-    BufferPlanes buffers{p.source.data(), p.result.data(), p.side};
-    sweep(PlaneSweep{bufferRowIO(buffers), {input.data(), result.data()}, p.side, p.side, levels});
+    const BufferPlanes buffers{p.source.data(), p.result.data(), p.side};
+    sweepPlane(transform, PlaneSweep{&buffers, {input.data(), result.data()}, p.side, p.side, levels});
 }
 
 // Reports the time per pixel of a side x side plane as "ns/pixel".

@@ -3,9 +3,10 @@
 // uncompressed file with the 40-byte info header, 8-bit ones with a grey
 // palette. The file layout is described in bmp_read.cpp, above the reader.
 //
-// Every entry point gives a status; the reporting ones also fill a cause
-// record, a kind and the fields that kind fills, which bmpReadReason or
-// bmpWriteReason turns into the English sentence of a reason line.
+// What refused a read or a write is recorded once, as a cause: a kind and
+// the fields that kind fills. bmpReadStatus and bmpWriteStatus derive from it
+// the documented status of readBMPfile and writeBMPfile; bmpReadReason and
+// bmpWriteReason turn it into the English sentence of a reason line.
 #ifndef ONDA_BMP_H
 #define ONDA_BMP_H
 
@@ -14,11 +15,13 @@
 #include <string>
 
 #include "image.h"
+#include "owners.h"
 
 // ---------------------------------------------------------------------------
 // Reading
 
-// Results of readBMPfile and readBMPstream. Callers test the sign only.
+// Results of readBMPfile and readBMPstream (bmpReadStatus). Callers test
+// the sign only.
 constexpr int BMP_OK = 0;
 constexpr int BMP_CANNOT_OPEN = -1;       // the file cannot be opened for reading
 constexpr int BMP_NO_SIGNATURE = -2;      // its first two bytes cannot be read
@@ -49,7 +52,9 @@ enum BmpOtherFormat {
 enum BmpReadKind {
     BMP_FAULT_NONE,             // the file was read
     BMP_FAULT_CANNOT_OPEN,      // error: why the file cannot be opened
-    BMP_FAULT_READ_ERROR,       // error: why a read failed (not the file's end; EISDIR: a folder)
+    BMP_FAULT_READ_ERROR,       // error: why a read failed (not the file's end; EISDIR: a
+                                // folder); interrupted: the check it failed in, none for a
+                                // folder that could not even be opened
     BMP_FAULT_EMPTY,            // count: the bytes there are before the signature's end (0 or 1)
     BMP_FAULT_SIGNATURE,        // field: the first two bytes, first byte low; format
     BMP_FAULT_FILE_HEADER_CUT,  // the file ends inside the 14-byte file header
@@ -81,28 +86,39 @@ struct BmpReadCause {
     std::int64_t endsIn = 0;  // the palette entry or stored row the file ends in
     std::int64_t count = 0;   // the entries or rows there should be; the bytes there are
     int error = 0;            // errno of the failed open or read
+    BmpReadKind interrupted = BMP_FAULT_NONE;
     int bitsPerPixel = 0;
     BmpOtherFormat format = BMP_OTHER_UNKNOWN;  // what a file without "BM" is instead
-    // An 8-bit picture was read whose palette, among the entries the file
-    // declares, has a colour that is not grey: its pixels hold the red
-    // components alone. On a refusal that comes after the palette (or for
-    // which it is read, those of the header's size and of compression), the
-    // same of the palette: the advice then makes the picture 24-bit.
+    // On a refusal that comes after the palette of an 8-bit picture (or for
+    // which it is read, those of the header's size and of compression): that
+    // the palette has a colour, so that the advice makes the picture 24-bit.
     bool colourPalette = false;
 };
 
-// Reads a BMP file. On BMP_OK, and on BMP_BAD_PIXELS when the pixel rows end
-// early, *image receives a new Image that the caller releases with
-// disposeImage; on every other status *image is left untouched.
-int readBMPfile(const char* path, Image** image);
+// The status readBMPfile gives for a cause.
+int bmpReadStatus(const BmpReadCause& cause);
 
-// readBMPfile, telling what refused the file through `cause` (which may be
-// null; BMP_FAULT_NONE on BMP_OK).
-int readBMPfileReporting(const char* path, Image** image, BmpReadCause* cause);
+// What a read hands over: the image, read whole, or up to where its pixel
+// rows end early (BMP_FAULT_PIXELS_CUT), or none; and the cause of a refusal,
+// BMP_FAULT_NONE when the file was read.
+struct BmpReading {
+    ImagePtr image;
+    // An 8-bit picture whose palette, among the entries the file declares,
+    // has a colour that is not grey: its pixels hold the red components alone.
+    bool colourPalette = false;
+    BmpReadCause cause;
+};
+
+// Reads a BMP file. Where the reading has an image, *image receives it, a
+// new Image that the caller releases with disposeImage; otherwise *image is
+// left untouched. Returns bmpReadStatus of the cause.
+int readBMPfile(const char* path, Image** image);
+BmpReading readBMPfileReporting(const char* path);
 
 // The same, from a stream open for reading at the start of the file. The
 // stream is not closed.
-int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause = nullptr);
+int readBMPstream(std::FILE* stream, Image** image);
+BmpReading readBMPstreamReporting(std::FILE* stream);
 
 // What the advice for a picture too large fits it to: sides that are
 // multiples of `sideMultiple` (what the levels to come will halve), by a crop
@@ -146,7 +162,7 @@ std::int64_t getDIBxmax(std::int64_t width, int bitsPerPixel);
 // ---------------------------------------------------------------------------
 // Writing
 
-// Results of writeBMPfile and writeBMPstream.
+// Results of writeBMPfile and writeBMPstream (bmpWriteStatus).
 constexpr int BMP_WRITTEN = 0;
 constexpr int BMP_WRITE_FAILED = 1;
 
@@ -180,19 +196,21 @@ struct BmpWriteCause {
     int error = 0;            // errno of the failed call, 0 where no call failed
 };
 
+// The status writeBMPfile gives for a cause: BMP_WRITTEN for
+// BMP_WRITE_DONE, BMP_WRITE_FAILED for every other kind.
+int bmpWriteStatus(const BmpWriteCause& cause);
+
 // Writes an 8-bit or 24-bit image. A regular file appears complete under its
 // name or not at all: it is written beside the target and renamed into place,
 // so a failed or interrupted write leaves any earlier file intact and no
 // temporary file (replace.h tells how, and which outputs are written in
-// place). Returns BMP_WRITE_FAILED for another depth, a
-// file too large for the format's size field, or any failed step.
+// place). Fails for another depth, a file too large for the format's size
+// field, or any failed step.
 int writeBMPfile(const char* path, const Image* image);
+BmpWriteCause writeBMPfileReporting(const char* path, const Image* image);
 
-// writeBMPfile, telling what failed through `cause` (which may be null).
-int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* cause);
-
-// Writes the file to an open stream and flushes it; BMP_WRITE_FAILED on a
-// rejected image or any failed write.
+// Writes the file to an open stream and flushes it; fails on a rejected
+// image or any failed write.
 int writeBMPstream(std::FILE* stream, const Image* image);
 
 // One English sentence for a failed write, the system's reason included.

@@ -339,14 +339,14 @@ bool hasColourPalette(std::FILE* stream, const Header& header, std::int64_t skip
     return colour;
 }
 
-// Gives `status`, recording `found` in `cause` when there is one. A read that
-// failed for another reason than the file's end is recorded as that reason,
-// with its errno.
-int refuse(std::FILE* stream, BmpReadCause* cause, int status, const BmpReadCause& found) {
+// The refusal `found`; or, when a read failed for another reason than the
+// file's end, that reason with its errno, and the check it interrupted.
+BmpReadCause refusal(std::FILE* stream, const BmpReadCause& found) {
     const int error = errno;
-    if (cause == nullptr) return status;
-    *cause = std::ferror(stream) ? errorFault(BMP_FAULT_READ_ERROR, error) : found;
-    return status;
+    if (!std::ferror(stream)) return found;
+    BmpReadCause cause = errorFault(BMP_FAULT_READ_ERROR, error);
+    cause.interrupted = found.kind;
+    return cause;
 }
 
 // Why createImage gave no image for dimensions that the written file's
@@ -534,67 +534,69 @@ std::int64_t getDIBxmax(std::int64_t width, int bitsPerPixel) {
     }
 }
 
-int readBMPfile(const char* path, Image** image) {
-    return readBMPfileReporting(path, image, nullptr);
-}
-
-int readBMPfileReporting(const char* path, Image** image, BmpReadCause* cause) {
-    const FilePtr file(std::fopen(path, "rb"));
-    if (!file) {
-        const int error = errno;
-        if (cause != nullptr) {
-            // Some systems refuse to open a folder, others to read one:
-            // either way it is named for what it is.
-            std::error_code ignored;
-            *cause = std::filesystem::is_directory(path, ignored)
-                         ? errorFault(BMP_FAULT_READ_ERROR, EISDIR)
-                         : errorFault(BMP_FAULT_CANNOT_OPEN, error);
+int bmpReadStatus(const BmpReadCause& cause) {
+    switch (cause.kind) {
+        case BMP_FAULT_NONE: return BMP_OK;
+        case BMP_FAULT_CANNOT_OPEN: return BMP_CANNOT_OPEN;
+        case BMP_FAULT_READ_ERROR: {
+            if (cause.interrupted == BMP_FAULT_NONE) return BMP_CANNOT_OPEN;  // a folder
+            BmpReadCause interrupted;
+            interrupted.kind = cause.interrupted;
+            return bmpReadStatus(interrupted);
         }
-        return BMP_CANNOT_OPEN;
+        case BMP_FAULT_EMPTY: return BMP_NO_SIGNATURE;
+        case BMP_FAULT_SIGNATURE:
+        case BMP_FAULT_FILE_HEADER_CUT:
+        case BMP_FAULT_HEADER_SIZE:
+        case BMP_FAULT_HEADER_CUT:
+        case BMP_FAULT_COLOURS_USED:
+        case BMP_FAULT_PALETTE_CUT: return BMP_BAD_HEADER;
+        case BMP_FAULT_BITS: return BMP_UNSUPPORTED_BITS;
+        case BMP_FAULT_COMPRESSION:
+        case BMP_FAULT_PIXELS_CUT: return BMP_BAD_PIXELS;
+        case BMP_FAULT_NEGATIVE_WIDTH:
+        case BMP_FAULT_TOP_DOWN:
+        case BMP_FAULT_TOO_LARGE:
+        case BMP_FAULT_NO_MEMORY: return BMP_NO_IMAGE;
     }
-    return readBMPstream(file.get(), image, cause);
+    return BMP_BAD_HEADER;  // a kind outside the enumeration
 }
 
-int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
-    if (cause != nullptr) *cause = BmpReadCause{};
-    const auto refused = [stream, cause](int status, const BmpReadCause& found) {
-        return refuse(stream, cause, status, found);
-    };
+namespace {
+
+// The headers, the palette and the pixels, from the stream's place on; the
+// cause of the first refusal, or BMP_FAULT_NONE.
+BmpReadCause readStream(std::FILE* stream, BmpReading& reading) {
+    const auto refused = [stream](const BmpReadCause& found) { return refusal(stream, found); };
     const int first = ONDA_GETC(stream);
-    if (first == EOF) return refused(BMP_NO_SIGNATURE, cutFault(BMP_FAULT_EMPTY, 0, 0));
+    if (first == EOF) return refused(cutFault(BMP_FAULT_EMPTY, 0, 0));
     const int second = ONDA_GETC(stream);
-    if (second == EOF) return refused(BMP_NO_SIGNATURE, cutFault(BMP_FAULT_EMPTY, 0, 1));
+    if (second == EOF) return refused(cutFault(BMP_FAULT_EMPTY, 0, 1));
     const int signature = first | (second << 8);
-    if (signature != BMP_SIGNATURE)
-        return refused(BMP_BAD_HEADER, signatureFault(stream, signature));
+    if (signature != BMP_SIGNATURE) return refused(signatureFault(stream, signature));
 
     Header header;
-    if (!readFileHeader(stream, header)) {
-        return refused(BMP_BAD_HEADER, faultOf(BMP_FAULT_FILE_HEADER_CUT));
-    }
+    if (!readFileHeader(stream, header)) return refused(faultOf(BMP_FAULT_FILE_HEADER_CUT));
     if (!freadDWORD(&header.headerSize, stream)) {
-        return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_HEADER_CUT, 0));
+        return refused(fieldFault(BMP_FAULT_HEADER_CUT, 0));
     }
     if (header.headerSize != INFO_HEADER_SIZE && header.headerSize != CORE_HEADER_SIZE) {
-        return refused(BMP_BAD_HEADER, headerSizeFault(stream, header));
+        return refused(headerSizeFault(stream, header));
     }
     const bool core = header.headerSize == CORE_HEADER_SIZE;
     if (!(core ? readCoreHeader(stream, header) : readInfoHeader(stream, header))) {
-        return refused(BMP_BAD_HEADER, fieldFault(BMP_FAULT_HEADER_CUT, header.headerSize));
+        return refused(fieldFault(BMP_FAULT_HEADER_CUT, header.headerSize));
     }
     if (header.bitsPerPixel != 8 && header.bitsPerPixel != 24) {
-        return refused(BMP_UNSUPPORTED_BITS,
-                       headerFault(BMP_FAULT_BITS, header.bitsPerPixel, header, false));
+        return refused(headerFault(BMP_FAULT_BITS, header.bitsPerPixel, header, false));
     }
     if (header.compression != 0) {  // after an info header, whose palette follows
         const bool colour = hasColourPalette(stream, header, 0);
         return refused(
-            BMP_BAD_PIXELS,
             headerFault(BMP_FAULT_COMPRESSION, std::uint32_t(header.compression), header, colour));
     }
     if (header.colorsUsed < 0 || header.colorsUsed > PALETTE_CAPACITY) {
-        return refused(BMP_BAD_HEADER,
-                       fieldFault(BMP_FAULT_COLOURS_USED, std::uint32_t(header.colorsUsed)));
+        return refused(fieldFault(BMP_FAULT_COLOURS_USED, std::uint32_t(header.colorsUsed)));
     }
 
     const int paletteLength =
@@ -604,7 +606,7 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
     const int entryBytes = core ? 3 : 4;
     const int entries = readPalette(stream, paletteLength, entryBytes, reds, colourPalette);
     if (entries < paletteLength) {
-        return refused(BMP_BAD_HEADER, cutFault(BMP_FAULT_PALETTE_CUT, entries + 1, paletteLength));
+        return refused(cutFault(BMP_FAULT_PALETTE_CUT, entries + 1, paletteLength));
     }
     const std::int64_t paletteEnd =
         FILE_HEADER_SIZE + header.headerSize + std::int64_t{paletteLength} * entryBytes;
@@ -614,21 +616,56 @@ int readBMPstream(std::FILE* stream, Image** image, BmpReadCause* cause) {
         header.height > mostWrittenRows(header.width, header.bitsPerPixel)) {
         BmpReadCause found = sizeFault(BMP_FAULT_TOO_LARGE, header.width, header.height);
         found.bitsPerPixel = header.bitsPerPixel;
-        return refused(BMP_NO_IMAGE, found);
+        return refused(found);
     }
-    Image* created = createImage(header.width, header.height, header.bitsPerPixel);
-    if (created == nullptr) {
+    reading.image.reset(createImage(header.width, header.height, header.bitsPerPixel));
+    if (!reading.image) {
         BmpReadCause found = sizeFault(noImageFault(header), header.width, header.height);
         found.colourPalette = colourPalette && header.bitsPerPixel == 8;
-        return refused(BMP_NO_IMAGE, found);
+        return refused(found);
     }
-    *image = created;
-    const int shortRow = readPixelRows(stream, created, paletteEnd, gap, reds);
+    reading.colourPalette = colourPalette && header.bitsPerPixel == 8;
+    const int shortRow = readPixelRows(stream, reading.image.get(), paletteEnd, gap, reds);
     if (shortRow != 0) {
-        return refused(BMP_BAD_PIXELS, cutFault(BMP_FAULT_PIXELS_CUT, shortRow, created->height));
+        return refused(cutFault(BMP_FAULT_PIXELS_CUT, shortRow, reading.image->height));
     }
-    if (cause != nullptr) cause->colourPalette = colourPalette && created->depth == 8;
-    return BMP_OK;
+    return faultOf(BMP_FAULT_NONE);
+}
+
+// The image of a reading, handed to a caller of the plain entry points.
+int handOver(BmpReading reading, Image** image) {
+    if (reading.image) *image = reading.image.release();
+    return bmpReadStatus(reading.cause);
+}
+
+}  // namespace
+
+BmpReading readBMPstreamReporting(std::FILE* stream) {
+    BmpReading reading;
+    reading.cause = readStream(stream, reading);
+    return reading;
+}
+
+BmpReading readBMPfileReporting(const char* path) {
+    const FilePtr file(std::fopen(path, "rb"));
+    if (file) return readBMPstreamReporting(file.get());
+    const int error = errno;
+    BmpReading reading;
+    // Some systems refuse to open a folder, others to read one: either way
+    // it is named for what it is.
+    std::error_code ignored;
+    reading.cause = std::filesystem::is_directory(path, ignored)
+                        ? errorFault(BMP_FAULT_READ_ERROR, EISDIR)
+                        : errorFault(BMP_FAULT_CANNOT_OPEN, error);
+    return reading;
+}
+
+int readBMPstream(std::FILE* stream, Image** image) {
+    return handOver(readBMPstreamReporting(stream), image);
+}
+
+int readBMPfile(const char* path, Image** image) {
+    return handOver(readBMPfileReporting(path), image);
 }
 
 std::string bmpConversionAdvice(const std::string& options, std::int64_t width,

@@ -16,11 +16,11 @@
 
 namespace {
 
-int writeFailed(BmpWriteCause& cause, BmpWriteKind step, int error) {
-    cause = BmpWriteCause{};
+BmpWriteCause writeCause(BmpWriteKind step, int error) {
+    BmpWriteCause cause;
     cause.kind = step;
     cause.error = error;
-    return BMP_WRITE_FAILED;
+    return cause;
 }
 
 BmpWriteKind kindOf(ReplaceStep step) {
@@ -169,24 +169,20 @@ bool writeRow(PixelSink& sink, const Image& image, int y, std::size_t padding) {
     return written && putBytes(sink, nullptr, padding);
 }
 
-// True for an image the writer takes: 8 or 24 bits, pixels when it has an
-// area, a file that fits the size field.
-bool acceptsImage(const Image* image, BmpWriteCause& cause) {
+// Why the writer does not take an image; BMP_WRITE_DONE for one it takes: 8
+// or 24 bits, pixels when it has an area, a file that fits the size field.
+BmpWriteCause imageRefusal(const Image* image) {
+    BmpWriteCause cause;
     if (image == nullptr || (image->depth != 8 && image->depth != 24) ||
         (image->width > 0 && image->height > 0 && image->data == nullptr)) {
-        cause = BmpWriteCause{};
         cause.kind = BMP_WRITE_BAD_IMAGE;
         cause.depth = image ? image->depth : 0;
-        return false;
-    }
-    if (image->height > mostWrittenRows(image->width, image->depth)) {  // beyond the size field
-        cause = BmpWriteCause{};
-        cause.kind = BMP_WRITE_TOO_LARGE;
+    } else if (image->height > mostWrittenRows(image->width, image->depth)) {
+        cause.kind = BMP_WRITE_TOO_LARGE;  // beyond the size field
         cause.width = image->width;
         cause.height = image->height;
-        return false;
     }
-    return true;
+    return cause;
 }
 
 // Every write of writeStream is large or the only one, and a stream's own
@@ -204,14 +200,15 @@ void unbuffered(std::FILE* stream) {
     if (onDescriptor) (void)std::setvbuf(stream, nullptr, _IONBF, 0);
 }
 
-int writeStream(std::FILE* stream, const Image* image, BmpWriteCause& cause) {
-    if (!acceptsImage(image, cause)) return BMP_WRITE_FAILED;
+BmpWriteCause writeStream(std::FILE* stream, const Image* image) {
+    const BmpWriteCause refused = imageRefusal(image);
+    if (refused.kind != BMP_WRITE_DONE) return refused;
     unbuffered(stream);
     HeaderBytes header;
     const std::size_t headerLength =
         headerBytes(*image, std::int32_t(writtenFileSize(image)), header);
     if (std::fwrite(header.data(), 1, headerLength, stream) != headerLength) {
-        return writeFailed(cause, BMP_WRITE_WRITE, errno);
+        return writeCause(BMP_WRITE_WRITE, errno);
     }
     const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
     if (rowLength > 0 && image->height > 0) {
@@ -220,15 +217,12 @@ int writeStream(std::FILE* stream, const Image* image, BmpWriteCause& cause) {
         openTransferBlock(block);
         PixelSink sink{stream, &block, 0, headerLength};
         for (int y = image->height - 1; y >= 0; --y) {
-            if (!writeRow(sink, *image, y, padding)) {
-                return writeFailed(cause, BMP_WRITE_WRITE, errno);
-            }
+            if (!writeRow(sink, *image, y, padding)) return writeCause(BMP_WRITE_WRITE, errno);
         }
-        if (!sendBytes(sink)) return writeFailed(cause, BMP_WRITE_WRITE, errno);
+        if (!sendBytes(sink)) return writeCause(BMP_WRITE_WRITE, errno);
     }
-    if (std::fflush(stream) != 0 || std::ferror(stream))
-        return writeFailed(cause, BMP_WRITE_WRITE, errno);
-    return BMP_WRITTEN;
+    if (std::fflush(stream) != 0 || std::ferror(stream)) return writeCause(BMP_WRITE_WRITE, errno);
+    return BmpWriteCause{};
 }
 
 }  // namespace
@@ -245,29 +239,28 @@ int fwriteDWORD(std::int32_t value, std::FILE* stream) {
     return 1;
 }
 
+int bmpWriteStatus(const BmpWriteCause& cause) {
+    return cause.kind == BMP_WRITE_DONE ? BMP_WRITTEN : BMP_WRITE_FAILED;
+}
+
 int writeBMPstream(std::FILE* stream, const Image* image) {
-    BmpWriteCause cause;
-    return writeStream(stream, image, cause);
+    return bmpWriteStatus(writeStream(stream, image));
 }
 
 int writeBMPfile(const char* path, const Image* image) {
-    return writeBMPfileReporting(path, image, nullptr);
+    return bmpWriteStatus(writeBMPfileReporting(path, image));
 }
 
-int writeBMPfileReporting(const char* path, const Image* image, BmpWriteCause* cause) {
-    BmpWriteCause unreported;
-    BmpWriteCause& reported = cause != nullptr ? *cause : unreported;
-    reported = BmpWriteCause{};
-    if (!acceptsImage(image, reported)) return BMP_WRITE_FAILED;
+BmpWriteCause writeBMPfileReporting(const char* path, const Image* image) {
+    const BmpWriteCause refused = imageRefusal(image);
+    if (refused.kind != BMP_WRITE_DONE) return refused;
     const ContentWriter writeImage = [](std::FILE* stream, const void* content) {
-        BmpWriteCause failure;
-        if (writeStream(stream, static_cast<const Image*>(content), failure) == BMP_WRITTEN)
-            return 0;
+        const BmpWriteCause failure = writeStream(stream, static_cast<const Image*>(content));
+        if (failure.kind == BMP_WRITE_DONE) return 0;
         return failure.error != 0 ? failure.error : EIO;
     };
     const ReplaceResult result = replaceFile(path, writeImage, image);
-    if (result.step == ReplaceStep::done) return BMP_WRITTEN;
-    return writeFailed(reported, kindOf(result.step), result.error);
+    return writeCause(kindOf(result.step), result.error);
 }
 
 std::string bmpWriteReason(const BmpWriteCause& cause) {

@@ -4,6 +4,7 @@
 
 #include "kernels.h"
 #include "plane.h"
+#include "workspace.h"
 
 namespace fwd {
 
@@ -60,8 +61,8 @@ void runPair(const PlaneSweep& s, int level, int pair, const double* upper, cons
     // by value, with nothing stored between them.
     kernels().forwardPair(upper, lower, kept, averages + half, details, half);
     const int first = deepest ? 0 : half;
-    s.io.store(s.io.sink, pair, first, cols - first, averages + first);
-    s.io.store(s.io.sink, rows / 2 + pair, 0, cols, details);
+    s.io->store(pair, first, cols - first, averages + first);
+    s.io->store(rows / 2 + pair, 0, cols, details);
     if (!deepest && pair % 2 == 1) {
         runPair(s, level + 1, pair / 2, scratch, scratch + half, scratch + 2 * std::size_t(half));
     }
@@ -90,23 +91,20 @@ void sweepRowPair(const PlaneSweep& sweep, int pair) {
     }
     double* upper = sweep.rows.input;
     double* lower = upper + sweep.width;
-    sweep.io.load(sweep.io.source, 2 * pair, 0, sweep.width, upper);
-    sweep.io.load(sweep.io.source, 2 * pair + 1, 0, sweep.width, lower);
+    sweep.io->load(2 * pair, 0, sweep.width, upper);
+    sweep.io->load(2 * pair + 1, 0, sweep.width, lower);
     runPair(sweep, 1, pair, upper, lower, sweep.rows.result + 2 * std::size_t(sweep.width));
 }
 
-void sweepPlane(const PlaneSweep& sweep) {
-    const int steps = sweepSteps(sweep.height, sweep.levels);
-    for (int step = 0; step < steps; ++step) sweepRowPair(sweep, step);
-}
+const SweepTransform TRANSFORM{sweepRowsLength, sweepRowPair, sweepSteps};
 
-void wavelet_process(const PicturePlanes& planes, std::FILE* progress) {
-    const int levels = R_Times;
+void wavelet_process(const SweepWorkspace& workspace, const PlaneIO& io, std::FILE* progress) {
+    const int levels = workspace.shape.levels;
     if (progress) std::fputs("Wavelet Transfer --", progress);
     for (int level = 1; level <= levels; ++level) {
         if (progress) std::fprintf(progress, " %d Times --", level);
     }
-    sweepPicture(planes, levels, sweepRowPair, sweepSteps(planes.height, levels));
+    sweepPicture(workspace, io);
     if (progress) std::fputc('\n', progress);
 }
 

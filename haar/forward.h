@@ -20,6 +20,7 @@
 #include <cstdio>
 
 #include "plane.h"
+#include "workspace.h"
 
 namespace fwd {
 
@@ -47,12 +48,14 @@ int sweepSteps(int height, int levels);
 // row `pair` as it is, when the sweep runs no level).
 void sweepRowPair(const PlaneSweep& sweep, int pair);
 
-// Every step of a plane, in order.
-void sweepPlane(const PlaneSweep& sweep);
+// The sweep as a whole: its rows, its step and its steps.
+extern const SweepTransform TRANSFORM;
 
 // Prints the progress line to `progress` (none when it is null) and runs
-// levels 1 to R_Times on every plane, the planes in step.
-void wavelet_process(const PicturePlanes& planes, std::FILE* progress = stdout);
+// levels 1 to the workspace's levels on every plane, the planes in step.
+// The workspace is one made for TRANSFORM.
+void wavelet_process(const SweepWorkspace& workspace, const PlaneIO& io,
+                     std::FILE* progress = stdout);
 
 }  // namespace fwd
 

@@ -13,6 +13,7 @@
 
 #include "image.h"
 #include "plane.h"
+#include "workspace.h"
 
 // The top-left block whose values carry no detail offset (the approximation
 // corner, or the whole picture where nothing carries one) and are loaded as
@@ -30,28 +31,34 @@ OffsetFreeCorner approximationCorner(const Image& image, int levels);
 int channelCount(const Image& image);
 
 // One channel's plane: read from `input`, written into `output` (same shape).
-struct ChannelRows {
-    const Image* input;
-    Image* output;
-    int channel;  // 0 red or grey, 1 green, 2 blue
-    OffsetFreeCorner offsetFree;
+class ChannelRows final : public RowIO {
+public:
+    ChannelRows() = default;
+    ChannelRows(const Image& input, Image& output, int channel, OffsetFreeCorner offsetFree)
+        : input_(&input), output_(&output), channel_(channel), offsetFree_(offsetFree) {}
+    void load(int y, int x, int count, double* values) const override;
+    void store(int y, int x, int count, const double* values) const override;
+
+private:
+    const Image* input_ = nullptr;
+    Image* output_ = nullptr;
+    int channel_ = 0;  // 0 red or grey, 1 green, 2 blue
+    OffsetFreeCorner offsetFree_{};
 };
 
-// Every plane of a picture, ready for a wavelet_process. `planes` points into
+// Every plane of a picture, ready for a wavelet_process. `io` points into
 // `channels`, so it is bound in place and cannot be copied.
 struct ImagePlanes {
     ImagePlanes() = default;
     ImagePlanes(const ImagePlanes&) = delete;
     ImagePlanes& operator=(const ImagePlanes&) = delete;
-    ChannelRows channels[MOST_PLANES]{};
-    PicturePlanes planes{};
+    ChannelRows channels[MOST_PLANES];
+    PlaneIO io{};
 };
 
-// Binds one plane per channel of `input`. Plane c works in `perPlane.input`
-// doubles from inputRows + c * perPlane.input and `perPlane.result` doubles
-// from resultRows + c * perPlane.result.
+// Binds one plane per channel of `input` (channelCount), read from `input`
+// and written into `output`.
 void bindImagePlanes(ImagePlanes& bound, const Image& input, Image& output,
-                     OffsetFreeCorner offsetFree, double* inputRows, double* resultRows,
-                     SweepRowsLength perPlane);
+                     OffsetFreeCorner offsetFree);
 
 #endif

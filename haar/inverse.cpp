@@ -5,6 +5,7 @@
 #include "forward.h"
 #include "kernels.h"
 #include "plane.h"
+#include "workspace.h"
 
 namespace inv {
 
@@ -53,8 +54,8 @@ void runPair(const PlaneSweep& s, int level, int pair, double* upper, double* lo
     double* averages = s.rows.input;
     double* details = averages + s.width;
     const int first = deepest ? 0 : half;
-    s.io.load(s.io.source, pair, first, cols - first, averages + first);
-    s.io.load(s.io.source, rows / 2 + pair, 0, cols, details);
+    s.io->load(pair, first, cols - first, averages + first);
+    s.io->load(rows / 2 + pair, 0, cols, details);
     const double* left = deepest ? averages : scratch + std::size_t(pair % 2) * std::size_t(half);
     // The column step and the row pass undone at once, value by value.
     kernels().inversePair(left, averages + half, details, upper, lower, half);
@@ -74,22 +75,20 @@ void sweepRowPair(const PlaneSweep& sweep, int pair) {
     double* upper = sweep.rows.result;
     double* lower = upper + sweep.width;
     runPair(sweep, 1, pair, upper, lower, lower + sweep.width);
-    sweep.io.store(sweep.io.sink, 2 * pair, 0, sweep.width, upper);
-    sweep.io.store(sweep.io.sink, 2 * pair + 1, 0, sweep.width, lower);
+    sweep.io->store(2 * pair, 0, sweep.width, upper);
+    sweep.io->store(2 * pair + 1, 0, sweep.width, lower);
 }
 
-void sweepPlane(const PlaneSweep& sweep) {
-    const int steps = fwd::sweepSteps(sweep.height, sweep.levels);
-    for (int step = 0; step < steps; ++step) sweepRowPair(sweep, step);
-}
+const SweepTransform TRANSFORM{sweepRowsLength, sweepRowPair, fwd::sweepSteps};
 
-void wavelet_inv_process(const PicturePlanes& planes, std::FILE* progress) {
-    const int levels = R_Times;
+void wavelet_inv_process(const SweepWorkspace& workspace, const PlaneIO& io,
+                         std::FILE* progress) {
+    const int levels = workspace.shape.levels;
     if (progress) std::fputs("Wavelet Inverse Transfer --", progress);
     for (int level = levels; level >= 1; --level) {
         if (progress) std::fprintf(progress, " %d times --", level);
     }
-    sweepPicture(planes, levels, sweepRowPair, fwd::sweepSteps(planes.height, levels));
+    sweepPicture(workspace, io);
     if (progress) std::fputc('\n', progress);
 }
 

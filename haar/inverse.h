@@ -25,6 +25,7 @@
 #include <cstdio>
 
 #include "plane.h"
+#include "workspace.h"
 
 namespace inv {
 
@@ -43,12 +44,14 @@ SweepRowsLength sweepRowsLength(int height, int width, int levels);
 // as it is, when the sweep runs no level). Steps as fwd::sweepSteps.
 void sweepRowPair(const PlaneSweep& sweep, int pair);
 
-// Every step of a plane, in order.
-void sweepPlane(const PlaneSweep& sweep);
+// The sweep as a whole: its rows, its step and its steps.
+extern const SweepTransform TRANSFORM;
 
 // Prints the progress line to `progress` (none when it is null) and runs
-// levels R_Times down to 1 on every plane, the planes in step.
-void wavelet_inv_process(const PicturePlanes& planes, std::FILE* progress = stdout);
+// levels from the workspace's down to 1 on every plane, the planes in step.
+// The workspace is one made for TRANSFORM.
+void wavelet_inv_process(const SweepWorkspace& workspace, const PlaneIO& io,
+                         std::FILE* progress = stdout);
 
 }  // namespace inv
 

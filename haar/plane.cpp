@@ -19,39 +19,19 @@ bool runsLevels(int levels) {
 }
 
 void copyRow(const PlaneSweep& sweep, int y) {
-    sweep.io.load(sweep.io.source, y, 0, sweep.width, sweep.rows.input);
-    sweep.io.store(sweep.io.sink, y, 0, sweep.width, sweep.rows.input);
+    sweep.io->load(y, 0, sweep.width, sweep.rows.input);
+    sweep.io->store(y, 0, sweep.width, sweep.rows.input);
 }
 
-void runSweeps(const PlaneSweep* planes, int planeCount, SweepStep step, int steps) {
-    for (int i = 0; i < steps; ++i) {
-        for (int plane = 0; plane < planeCount; ++plane) step(planes[plane], i);
-    }
+void sweepPlane(const SweepTransform& transform, const PlaneSweep& sweep) {
+    const int steps = transform.steps(sweep.height, sweep.levels);
+    for (int step = 0; step < steps; ++step) transform.step(sweep, step);
 }
 
-void sweepPicture(const PicturePlanes& picture, int levels, SweepStep step, int steps) {
-    PlaneSweep planes[MOST_PLANES];
-    for (int plane = 0; plane < picture.count; ++plane) {
-        planes[plane] = PlaneSweep{picture.io[plane], picture.rows[plane], picture.height,
-                                   picture.width, levels};
-    }
-    runSweeps(planes, picture.count, step, steps);
+void BufferPlanes::load(int y, int x, int count, double* values) const {
+    std::copy_n(source_ + bufferIndex(x, y, width_), count, values);
 }
 
-namespace {
-
-void loadFromBuffer(const void* source, int y, int x, int count, double* values) {
-    const auto& planes = *static_cast<const BufferPlanes*>(source);
-    std::copy_n(planes.source + bufferIndex(x, y, planes.width), count, values);
-}
-
-void storeToBuffer(void* sink, int y, int x, int count, const double* values) {
-    const auto& planes = *static_cast<const BufferPlanes*>(sink);
-    std::copy_n(values, count, planes.result + bufferIndex(x, y, planes.width));
-}
-
-}  // namespace
-
-RowIO bufferRowIO(BufferPlanes& planes) {
-    return RowIO{loadFromBuffer, &planes, storeToBuffer, &planes};
+void BufferPlanes::store(int y, int x, int count, const double* values) const {
+    std::copy_n(values, count, result_ + bufferIndex(x, y, width_));
 }

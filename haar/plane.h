@@ -4,18 +4,20 @@
 //
 // A sweep walks a plane of width x height values from the top, a few rows at
 // a time, and never holds the whole plane: it loads the row segments it needs
-// through a RowIO, works in a few rows of doubles of its own (SweepRows), and
-// stores every value it finishes, a row segment at a time, through the same
-// RowIO. Element (x, y) is column x of row y of the whole plane, whatever
-// region a level works on. The programs load from and store to images (see
+// through a RowIO, works in a few rows of doubles (SweepRows, which the
+// workspace of workspace.h holds for every plane of a picture), and stores
+// every value it finishes, a row segment at a time, through the same RowIO.
+// Element (x, y) is column x of row y of the whole plane, whatever region a
+// level works on. The programs load from and store to images (see
 // image_rows.h); tests and benchmarks use plain buffers (BufferPlanes).
 #ifndef ONDA_HAAR_PLANE_H
 #define ONDA_HAAR_PLANE_H
 
 #include <cstddef>
 
-// The number of transform levels, set once by main and read by each
-// program's wavelet_process, which passes it on to the sweep.
+// The repeat number, set once by main from its third argument. The
+// transforms take their levels as a parameter; only the block transform's
+// progress text prints the number as it was given.
 extern int R_Times;
 
 // The detail offset: lifts every detail coefficient so that zero shows mid-grey.
@@ -47,11 +49,16 @@ LevelRegion levelRegion(int height, int width, int level);
 // with elements (x, y) to (x + count - 1, y) of the plane read; store puts
 // values[0..count) at the same places of the plane written. Each element of
 // the plane written is stored exactly once.
-struct RowIO {
-    void (*load)(const void* source, int y, int x, int count, double* values);
-    const void* source;
-    void (*store)(void* sink, int y, int x, int count, const double* values);
-    void* sink;
+class RowIO {
+public:
+    virtual void load(int y, int x, int count, double* values) const = 0;
+    virtual void store(int y, int x, int count, const double* values) const = 0;
+
+protected:
+    RowIO() = default;
+    RowIO(const RowIO&) = default;
+    RowIO& operator=(const RowIO&) = default;
+    ~RowIO() = default;
 };
 
 // The doubles a sweep works in: `input` for the rows it loads, `result` for
@@ -69,22 +76,11 @@ struct SweepRowsLength {
 
 // One plane's sweep: its rows, its shape and its levels.
 struct PlaneSweep {
-    RowIO io;
+    const RowIO* io;
     SweepRows rows;
     int height;
     int width;
     int levels;
-};
-
-// The planes of one picture, as the programs' wavelet_process take them:
-// one for grey, three for colour, each with its own RowIO and rows.
-constexpr int MOST_PLANES = 3;
-struct PicturePlanes {
-    RowIO io[MOST_PLANES];
-    SweepRows rows[MOST_PLANES];
-    int count;
-    int height;
-    int width;
 };
 
 // True when `levels` runs the multi-level transforms: 1 to MOST_LEVELS. With
@@ -97,21 +93,30 @@ void copyRow(const PlaneSweep& sweep, int y);
 // One step of a sweep: a row pair, a group of rows, or a row.
 using SweepStep = void (*)(const PlaneSweep& sweep, int step);
 
-// Runs steps 0 to steps - 1 of every plane; step i of every plane runs before
-// step i + 1 of any, so that the planes of a colour picture go down the
-// picture together.
-void runSweeps(const PlaneSweep* planes, int planeCount, SweepStep step, int steps);
-
-// Every plane of `picture` swept at `levels` levels, `steps` steps each.
-void sweepPicture(const PicturePlanes& picture, int levels, SweepStep step, int steps);
-
-// Plain buffers of width x height doubles, row-major: the RowIO of tests and
-// benchmarks. `planes` must outlive the RowIO.
-struct BufferPlanes {
-    const double* source;
-    double* result;
-    int width;
+// A transform as a sweep runs it: the rows a plane of height x width needs at
+// `levels` levels, the step, and how many steps a plane takes.
+struct SweepTransform {
+    SweepRowsLength (*rowsLength)(int height, int width, int levels);
+    SweepStep step;
+    int (*steps)(int height, int levels);
 };
-RowIO bufferRowIO(BufferPlanes& planes);
+
+// Every step of one plane, in order.
+void sweepPlane(const SweepTransform& transform, const PlaneSweep& sweep);
+
+// Plain buffers of width x height doubles, row-major: the rows of tests and
+// benchmarks.
+class BufferPlanes final : public RowIO {
+public:
+    BufferPlanes(const double* source, double* result, int width)
+        : source_(source), result_(result), width_(width) {}
+    void load(int y, int x, int count, double* values) const override;
+    void store(int y, int x, int count, const double* values) const override;
+
+private:
+    const double* source_;
+    double* result_;
+    int width_;
+};
 
 #endif

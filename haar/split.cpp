@@ -4,13 +4,15 @@
 
 #include "kernels.h"
 #include "plane.h"
+#include "workspace.h"
 
 namespace split {
 
 namespace {
 
-// The half and the quarter of the width: where the quadrants of the first
-// level and of the second (inside the top-left quadrant) begin.
+// The half and the quarter of the width and of the height: the columns and
+// rows where the quadrants of the first level, and of the second (inside the
+// top-left quadrant), begin.
 struct Layout {
     int hm, qm;  // half and a quarter of the width
     int hn, qn;  // half and a quarter of the height
@@ -27,13 +29,13 @@ void oneLevelGroup(const PlaneSweep& s, int group) {
     const Layout q = layoutOf(s);
     double* upper = s.rows.input;
     double* lower = upper + s.width;
-    s.io.load(s.io.source, 2 * group, 0, s.width, upper);
-    s.io.load(s.io.source, 2 * group + 1, 0, s.width, lower);
+    s.io->load(2 * group, 0, s.width, upper);
+    s.io->load(2 * group + 1, 0, s.width, lower);
     double* top = s.rows.result;
     double* bottom = top + s.width;
     kernels().blockLevel(upper, lower, top, top + q.hm, bottom, bottom + q.hm, s.width);
-    s.io.store(s.io.sink, group, 0, s.width, top);
-    s.io.store(s.io.sink, q.hn + group, 0, s.width, bottom);
+    s.io->store(group, 0, s.width, top);
+    s.io->store(q.hn + group, 0, s.width, bottom);
 }
 
 // Rows 4 * group to 4 * group + 3, two levels: the first level of both row
@@ -46,7 +48,7 @@ void twoLevelGroup(const PlaneSweep& s, int group) {
     double* r[4];
     for (int k = 0; k < 4; ++k) {
         double* row = s.rows.input + std::size_t(k) * std::size_t(s.width);
-        s.io.load(s.io.source, 4 * group + k, 0, s.width, row);
+        s.io->load(4 * group + k, 0, s.width, row);
         r[k] = row;
     }
     double* horizontal = s.rows.result;  // hm
@@ -56,14 +58,14 @@ void twoLevelGroup(const PlaneSweep& s, int group) {
         double* upper = r[2 * std::size_t(k)];
         kernels().blockLevel(upper, r[2 * std::size_t(k) + 1], upper, horizontal, lower,
                              lower + q.hm, s.width);
-        s.io.store(s.io.sink, row, q.hm, q.hm, horizontal);
-        s.io.store(s.io.sink, q.hn + row, 0, s.width, lower);
+        s.io->store(row, q.hm, q.hm, horizontal);
+        s.io->store(q.hn + row, 0, s.width, lower);
     }
     double* second = lower + s.width;     // hm: average, horizontal
     double* secondLower = second + q.hm;  // hm: vertical, diagonal
     kernels().blockLevel(r[0], r[2], second, second + q.qm, secondLower, secondLower + q.qm, q.hm);
-    s.io.store(s.io.sink, group, 0, q.hm, second);
-    s.io.store(s.io.sink, q.qn + group, 0, q.hm, secondLower);
+    s.io->store(group, 0, q.hm, second);
+    s.io->store(q.qn + group, 0, q.hm, secondLower);
 }
 
 }  // namespace
@@ -76,11 +78,7 @@ int splitLevels(int repeatNumber) {
     return repeatNumber == 1 ? 1 : 2;
 }
 
-int splitSideMultiple(int repeatNumber) {
-    return splitLevels(repeatNumber) == 1 ? 2 : 4;
-}
-
-SweepRowsLength sweepRowsLength(int width, int levels) {
+SweepRowsLength sweepRowsLength(int /*height*/, int width, int levels) {
     const std::size_t row = std::size_t(width);
     if (levels == 1) return SweepRowsLength{2 * row, 2 * row};
     return SweepRowsLength{4 * row, row + 3 * (row / 2)};
@@ -98,15 +96,12 @@ void sweepRowGroup(const PlaneSweep& sweep, int group) {
     }
 }
 
-void sweepPlane(const PlaneSweep& sweep) {
-    const int steps = sweepSteps(sweep.height, sweep.levels);
-    for (int step = 0; step < steps; ++step) sweepRowGroup(sweep, step);
-}
+const SweepTransform TRANSFORM{sweepRowsLength, sweepRowGroup, sweepSteps};
 
-void wavelet_process(const PicturePlanes& planes, std::FILE* progress) {
-    const int ysize = planes.height, xsize = planes.width;
+void wavelet_process(const SweepWorkspace& workspace, const PlaneIO& io, std::FILE* progress) {
+    const int ysize = workspace.shape.height, xsize = workspace.shape.width;
     if (progress) {
-        for (int plane = 0; plane < planes.count; ++plane) {
+        for (int plane = 0; plane < workspace.shape.planes; ++plane) {
             std::fprintf(progress, "Plane : %d\n", plane);
             std::fprintf(progress, "Wavelet Transfer -- %d Times --", R_Times);
             std::fprintf(progress,
@@ -114,8 +109,7 @@ void wavelet_process(const PicturePlanes& planes, std::FILE* progress) {
                          xsize, ysize, xsize, xsize / 2, ysize / 2, xsize / 4, ysize / 4);
         }
     }
-    const int levels = splitLevels(R_Times);
-    sweepPicture(planes, levels, sweepRowGroup, sweepSteps(ysize, levels));
+    sweepPicture(workspace, io);
 }
 
 }  // namespace split

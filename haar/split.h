@@ -26,6 +26,7 @@
 #include <cstdio>
 
 #include "plane.h"
+#include "workspace.h"
 
 namespace split {
 
@@ -36,12 +37,10 @@ double w_ll2(double a, double b, double c, double d, double offset);
 // The levels a repeat number gives: one for 1, two for every other value.
 int splitLevels(int repeatNumber);
 
-// What both sides must be a multiple of for those levels: 2 or 4.
-int splitSideMultiple(int repeatNumber);
-
-// The rows a sweep of `levels` (1 or 2) levels over a plane needs: the two or
-// four rows of a group, and the rows it finishes from them.
-SweepRowsLength sweepRowsLength(int width, int levels);
+// The rows a sweep of `levels` (1 or 2) levels over a plane `width` wide
+// needs, whatever its height: the two or four rows of a group, and the rows
+// it finishes from them.
+SweepRowsLength sweepRowsLength(int height, int width, int levels);
 
 // The groups of rows a plane takes: height / 2 for one level, height / 4 for
 // two.
@@ -51,13 +50,15 @@ int sweepSteps(int height, int levels);
 // and the next three for two.
 void sweepRowGroup(const PlaneSweep& sweep, int group);
 
-// Every group of a plane, in order.
-void sweepPlane(const PlaneSweep& sweep);
+// The sweep as a whole: its rows, its step and its steps.
+extern const SweepTransform TRANSFORM;
 
-// Transforms every plane at splitLevels(R_Times) levels, the planes in step,
-// and prints to `progress` (none when it is null), for each plane: its
-// number, the repeat number as given, a line of the sizes, and an empty line.
-void wavelet_process(const PicturePlanes& planes, std::FILE* progress = stdout);
+// Transforms every plane at the workspace's levels (1 or 2), the planes in
+// step, and prints to `progress` (none when it is null), for each plane: its
+// number, the repeat number as given (R_Times), a line of the sizes, and an
+// empty line. The workspace is one made for TRANSFORM.
+void wavelet_process(const SweepWorkspace& workspace, const PlaneIO& io,
+                     std::FILE* progress = stdout);
 
 }  // namespace split
 

@@ -190,11 +190,10 @@ void expectSpots(const Image& image, const std::vector<Spot>& spots, const char*
 void judge(const SuiteFile& f) {
     const Bytes file = readFileBytes(SUITE / f.path);
     ASSERT_FALSE(file.empty()) << f.path;
-    Image* read = nullptr;
-    BmpReadCause cause;
-    const int status = readBMPfileReporting((SUITE / f.path).string().c_str(), &read, &cause);
-    const ImagePtr image(read);
-    EXPECT_EQ(status, f.status) << f.path << " (" << f.why << "): " << bmpReadReason(cause);
+    const BmpReading reading = readBMPfileReporting((SUITE / f.path).string().c_str());
+    const ImagePtr& image = reading.image;
+    const int status = bmpReadStatus(reading.cause);
+    EXPECT_EQ(status, f.status) << f.path << " (" << f.why << "): " << bmpReadReason(reading.cause);
     if (!image) {
         EXPECT_NE(status, BMP_OK) << f.path;
         return;

@@ -13,8 +13,7 @@ using namespace fwd;
 namespace {
 
 Plane forward(const Plane& source, int height, int width, int levels) {
-    return runSweep(sweepPlane, sweepRowsLength(height, width, levels), source, height, width,
-                    levels);
+    return runSweep(TRANSFORM, source, height, width, levels);
 }
 
 struct Example {
@@ -72,9 +71,9 @@ TEST(ForwardTransform, UniformPictureKeepsItsValueTopLeftAndMidGreyElsewhere) {
 }
 
 TEST(ForwardTransform, ProgressLineCountsTheLevels) {
-    EXPECT_EQ(progressText(wavelet_process, 3, 8, 8, 3),
+    EXPECT_EQ(progressText(wavelet_process, TRANSFORM, 3, 3, 8, 8, 3),
               "Wavelet Transfer -- 1 Times -- 2 Times -- 3 Times --\n");
-    EXPECT_EQ(progressText(wavelet_process, 0, 2, 2), "Wavelet Transfer --\n");
+    EXPECT_EQ(progressText(wavelet_process, TRANSFORM, 0, 0, 2, 2), "Wavelet Transfer --\n");
 }
 
 TEST(ForwardTransform, DeepestLevelLeavesOneAverage) {
@@ -129,7 +128,7 @@ Plane plainForward(Plane source, int height, int width, int levels) {
 
 TEST(ForwardTransform, BitForBitTheTransformOfPlainPassesWithCopyBacks) {
     std::mt19937 random(11);
-    for (const SweepShape& shape : sweepEdgeShapes()) {
+    for (const EdgeShape& shape : sweepEdgeShapes()) {
         const Plane input = randomPlane(random, shape.width, shape.height, -1000.0, 1000.0);
         EXPECT_EQ(forward(input, shape.height, shape.width, shape.levels),
                   plainForward(input, shape.height, shape.width, shape.levels))

@@ -16,8 +16,7 @@ using namespace inv;
 namespace {
 
 Plane inverse(const Plane& source, int height, int width, int levels) {
-    return runSweep(sweepPlane, sweepRowsLength(height, width, levels), source, height, width,
-                    levels);
+    return runSweep(TRANSFORM, source, height, width, levels);
 }
 
 struct Example {
@@ -84,9 +83,9 @@ TEST(InverseTransform, ZeroDetailGivesAFlatPicture) {
 }
 
 TEST(InverseTransform, ProgressLineCountsTheLevelsDown) {
-    EXPECT_EQ(progressText(wavelet_inv_process, 3, 8, 8, 3),
+    EXPECT_EQ(progressText(wavelet_inv_process, TRANSFORM, 3, 3, 8, 8, 3),
               "Wavelet Inverse Transfer -- 3 times -- 2 times -- 1 times --\n");
-    EXPECT_EQ(progressText(wavelet_inv_process, 0, 2, 2), "Wavelet Inverse Transfer --\n");
+    EXPECT_EQ(progressText(wavelet_inv_process, TRANSFORM, 0, 0, 2, 2), "Wavelet Inverse Transfer --\n");
 }
 
 // The forward transform of whole numbers, offset taken off, comes back exactly.
@@ -102,8 +101,7 @@ TEST(InverseTransform, UndoesTheForwardTransform) {
         Plane picture = randomPlane(random, s.width, s.height, 0, 256);
         for (double& v : picture) v = double(int(v));
         const Plane coefficients =
-            runSweep(fwd::sweepPlane, fwd::sweepRowsLength(s.height, s.width, s.levels), picture,
-                     s.height, s.width, s.levels);
+            runSweep(fwd::TRANSFORM, picture, s.height, s.width, s.levels);
         EXPECT_EQ(inverse(withoutDetailOffset(coefficients, s.width, s.height, s.levels), s.height,
                           s.width, s.levels),
                   picture)
@@ -173,7 +171,7 @@ Plane plainInverse(Plane source, int height, int width, int levels) {
 // makes no whole-buffer copy and works a row pair at a time.
 TEST(InverseTransform, DriverEqualsTheWrittenSteps) {
     std::mt19937 random(14);
-    for (const SweepShape& s : sweepEdgeShapes()) {
+    for (const EdgeShape& s : sweepEdgeShapes()) {
         const Plane start = randomPlane(random, s.width, s.height, -300.0, 300.0);
         EXPECT_EQ(inverse(start, s.height, s.width, s.levels),
                   plainInverse(start, s.height, s.width, s.levels))

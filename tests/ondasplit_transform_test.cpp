@@ -18,7 +18,7 @@ namespace {
 // The transform at the levels `repeat` gives.
 Plane split(const Plane& source, int height, int width, int repeat) {
     const int levels = splitLevels(repeat);
-    return runSweep(sweepPlane, sweepRowsLength(width, levels), source, height, width, levels);
+    return runSweep(TRANSFORM, source, height, width, levels);
 }
 
 // Pixel values: whole numbers 0..255, the same for the same seed.
@@ -120,22 +120,20 @@ TEST(SplitTransform, EveryOtherRepeatNumberGivesTheTwoLevelLayout) {
     for (int repeat : {0, -1, -7, INT_MIN, 3, INT_MAX}) {
         EXPECT_EQ(split(input, 8, 12, repeat), twoLevels) << repeat;
         EXPECT_EQ(splitLevels(repeat), 2) << repeat;
-        EXPECT_EQ(splitSideMultiple(repeat), 4) << repeat;
     }
     EXPECT_EQ(splitLevels(1), 1);
-    EXPECT_EQ(splitSideMultiple(1), 2);
 }
 
 TEST(SplitTransform, ProgressShowsTheRepeatNumberAndTheSizes) {
-    EXPECT_EQ(progressText(wavelet_process, 2, 256, 512),
+    EXPECT_EQ(progressText(wavelet_process, TRANSFORM, 2, 2, 256, 512),
               "Plane : 0\nWavelet Transfer -- 2 Times --\n"
               "v:256, h:512, ysize:256, xsize:512, hm:256, hn:128, qm:128, qn:64\n\n");
-    EXPECT_EQ(progressText(wavelet_process, 1, 6, 2, 2),
+    EXPECT_EQ(progressText(wavelet_process, TRANSFORM, 1, 1, 6, 2, 2),
               "Plane : 0\nWavelet Transfer -- 1 Times --\n"
               "v:6, h:2, ysize:6, xsize:2, hm:1, hn:3, qm:0, qn:1\n\n"
               "Plane : 1\nWavelet Transfer -- 1 Times --\n"
               "v:6, h:2, ysize:6, xsize:2, hm:1, hn:3, qm:0, qn:1\n\n");
-    EXPECT_EQ(progressText(wavelet_process, -3, 4, 4),
+    EXPECT_EQ(progressText(wavelet_process, TRANSFORM, -3, 2, 4, 4),
               "Plane : 0\nWavelet Transfer -- -3 Times --\n"
               "v:4, h:4, ysize:4, xsize:4, hm:2, hn:2, qm:1, qn:1\n\n");
 }

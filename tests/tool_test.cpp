@@ -18,6 +18,8 @@
 #endif
 
 #include "console.h"
+#include "image_rows.h"
+#include "owners.h"
 #include "messages.h"
 #include "test_support.h"
 
@@ -196,13 +198,13 @@ TEST(ImageKind, ColourMonochromeOrNeither) {
 
 // The planes of `input` bound to fresh rows, written into `output`.
 struct BoundPlanes {
-    Workspace workspace;
+    ImagePtr output;
     ImagePlanes planes;
-    BoundPlanes(const Image& input, OffsetFreeCorner offsetFree) {
-        EXPECT_TRUE(prepareWorkspace(input, SweepRowsLength{8, 8}, workspace, "in.bmp"));
-        bindWorkspacePlanes(planes, input, workspace, offsetFree);
+    BoundPlanes(const Image& input, OffsetFreeCorner offsetFree)
+        : output(createImage(input.width, input.height, input.depth)) {
+        bindImagePlanes(planes, input, *output, offsetFree);
     }
-    const RowIO& io(int channel) const { return planes.planes.io[channel]; }
+    const RowIO& io(int channel) const { return *planes.io.plane[channel]; }
 };
 
 TEST(Planes, LoadKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
@@ -223,7 +225,7 @@ TEST(Planes, LoadKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
     for (const auto& c : cases) {
         const BoundPlanes bound(*image, c.offsetFree);
         std::vector<double> values(c.values.size());
-        bound.io(c.channel).load(bound.io(c.channel).source, c.y, c.x, c.count, values.data());
+        bound.io(c.channel).load(c.y, c.x, c.count, values.data());
         EXPECT_EQ(values, c.values) << c.channel << " " << c.x << "," << c.y;
     }
 }
@@ -260,12 +262,11 @@ TEST(Planes, StoreTruncatesClampsAndKeepsOtherChannels) {
     for (const int depth : {24, 8}) {
         const ImagePtr input = makeImage(4, rows, depth, [](int, int, int c) { return 40 + c; });
         const BoundPlanes bound(*input, OffsetFreeCorner{4, rows});
-        Image& output = *bound.workspace.output;
+        Image& output = *bound.output;
         std::memcpy(output.data, input->data, std::size_t(4 * rows * depth / 8));
         const int channel = depth == 24 ? 1 : 0;
         for (int y = 0; y < rows; ++y) {
-            bound.io(channel).store(bound.io(channel).sink, y, 0, 4,
-                                    values.data() + 4 * std::size_t(y));
+            bound.io(channel).store(y, 0, 4, values.data() + 4 * std::size_t(y));
         }
         for (int i = 0; i < 4 * rows; ++i) {
             EXPECT_EQ(channelAt(output, i % 4, i / 4, channel), expected[i])
@@ -280,21 +281,27 @@ TEST(Planes, StoreTruncatesClampsAndKeepsOtherChannels) {
 
 // A stand-in sweep step: row `y` of its plane, doubled.
 void doubleRow(const PlaneSweep& sweep, int y) {
-    sweep.io.load(sweep.io.source, y, 0, sweep.width, sweep.rows.input);
+    sweep.io->load(y, 0, sweep.width, sweep.rows.input);
     for (int x = 0; x < sweep.width; ++x) sweep.rows.result[x] = 2 * sweep.rows.input[x];
-    sweep.io.store(sweep.io.sink, y, 0, sweep.width, sweep.rows.result);
+    sweep.io->store(y, 0, sweep.width, sweep.rows.result);
 }
+
+// A row of input and one of result, a step a row.
+const SweepTransform DOUBLING{
+    [](int, int width, int) { return SweepRowsLength{std::size_t(width), std::size_t(width)}; },
+    doubleRow, [](int height, int) { return height; }};
 
 TEST(Planes, EveryChannelOfAColourImageIsTransformedOnItsOwn) {
     const ImagePtr input =
         makeImage(2, 2, 24, [](int x, int y, int c) { return x + 2 * y + 10 * c; });
     BoundPlanes bound(*input, OffsetFreeCorner{2, 2});
-    ASSERT_EQ(bound.planes.planes.count, 3);
-    sweepPicture(bound.planes.planes, 1, doubleRow, 2);
+    const SweepWorkspace workspace = makeSweepWorkspace(DOUBLING, SweepShape{2, 2, 3, 1});
+    ASSERT_TRUE(hasRows(workspace));
+    sweepPicture(workspace, bound.planes.io);
     for (int c = 0; c < 3; ++c) {
         for (int y = 0; y < 2; ++y) {
             for (int x = 0; x < 2; ++x) {
-                EXPECT_EQ(channelAt(*bound.workspace.output, x, y, c), 2 * (x + 2 * y + 10 * c));
+                EXPECT_EQ(channelAt(*bound.output, x, y, c), 2 * (x + 2 * y + 10 * c));
             }
         }
     }

@@ -7,34 +7,31 @@
 
 namespace onda_test {
 
-Plane runSweep(Sweep sweep, SweepRowsLength rows, const Plane& source, int height, int width,
+Plane runSweep(const SweepTransform& transform, const Plane& source, int height, int width,
                int levels) {
+    const SweepRowsLength rows = transform.rowsLength(height, width, levels);
     Plane result(source.size(), std::nan(""));
     Plane input(rows.input, std::nan("")), kept(rows.result, std::nan(""));
-    BufferPlanes buffers{source.data(), result.data(), width};
-    sweep(PlaneSweep{bufferRowIO(buffers), {input.data(), kept.data()}, height, width, levels});
+    const BufferPlanes buffers{source.data(), result.data(), width};
+    sweepPlane(transform, PlaneSweep{&buffers, {input.data(), kept.data()}, height, width, levels});
     return result;
 }
 
-std::string progressText(Process process, int repeat, int height, int width, int planes) {
+std::string progressText(Process process, const SweepTransform& transform, int repeat, int levels,
+                         int height, int width, int planes) {
     const Plane source(std::size_t(height) * std::size_t(width), 0.0);
-    Plane result(source.size()), input(8 * std::size_t(width)), kept(8 * std::size_t(width));
-    BufferPlanes buffers{source.data(), result.data(), width};
-    PicturePlanes picture{};
-    picture.count = planes;
-    picture.height = height;
-    picture.width = width;
-    for (int plane = 0; plane < planes; ++plane) {
-        picture.io[plane] = bufferRowIO(buffers);
-        picture.rows[plane] = SweepRows{input.data(), kept.data()};
-    }
+    Plane result(source.size());
+    const BufferPlanes buffers{source.data(), result.data(), width};
+    const SweepWorkspace workspace =
+        makeSweepWorkspace(transform, SweepShape{height, width, planes, levels});
+    const PlaneIO io{{&buffers, &buffers, &buffers}};
     R_Times = repeat;
     std::FILE* text = temporaryFile();
-    process(picture, text);
+    process(workspace, io, text);
     return readAllAndClose(text);
 }
 
-std::vector<SweepShape> sweepEdgeShapes() {
+std::vector<EdgeShape> sweepEdgeShapes() {
     return {
         {2, 2, 1},   {4, 4, 2},    {8, 8, 3},   {16, 16, 4}, {16, 8, 1},  {16, 8, 2},  {12, 4, 2},
         {24, 8, 3},  {40, 12, 2},  {40, 24, 3}, {24, 40, 3}, {64, 32, 5}, {96, 32, 5}, {192, 64, 6},

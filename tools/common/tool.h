@@ -1,26 +1,26 @@
-// The steps every onda program takes, written once.
+// What a program is, and the one run every program makes of it.
 //
-// A run is a straight line: banner, argument check, read the input, set the
-// repeat number, check the size, make the output image and the rows the
-// transform works in, bind every colour channel of the input and the output
-// to them, transform (the sweep loads each row it needs from the input and
-// stores each finished row segment into the output); finally write the
-// output file. Each step that can refuse the run prints its own message and
-// returns false (or no image), and the program then ends with EXIT_REFUSED.
-// Beside its standard output text, every refusal writes one reason line,
-// "PROGRAM: PATH: reason", to standard error.
+// A program is a description (ProgramDescription): its name, banner and
+// usage, how its repeat number gives its levels, and its transform. runProgram
+// takes it along a straight line: banner, arguments, read the input, the
+// repeat number and its levels, size check, the workspace the transforms'
+// library makes for the picture's shape and those levels, the sweep (which
+// loads each row it needs from the input and stores each finished row segment
+// into the output), and finally the output file. Each step that can refuse
+// the run prints its own message and returns false (or no image), and the
+// program then ends with EXIT_REFUSED. Beside its standard output text, every
+// refusal writes one reason line, "PROGRAM: PATH: reason", to standard error.
 #ifndef ONDA_TOOL_H
 #define ONDA_TOOL_H
 
-#include <cstddef>
+#include <climits>
 #include <cstdio>
 
-#include "bmp.h"
 #include "image.h"
-#include "image_rows.h"
 #include "messages.h"
-#include "owners.h"
 #include "plane.h"
+#include "size_check.h"
+#include "workspace.h"
 
 constexpr int EXIT_WRITTEN = 0;   // the output file was written
 constexpr int EXIT_REFUSED = 1;   // the run was refused or the output could not be written
@@ -33,55 +33,37 @@ struct ToolBanner {
     const char* usage;              // printed under "not enough parameters"
 };
 
-// What a run owns besides its input image.
-struct Workspace {
-    ImagePtr output;
-    BlockPtr<double> inputRows;   // the rows the sweeps load, every plane's in turn
-    BlockPtr<double> resultRows;  // the rows the sweeps finish and keep, likewise
-    SweepRowsLength perPlane;     // each plane's share of both
+// A program's wavelet_process.
+using WaveletProcess = void (*)(const SweepWorkspace& workspace, const PlaneIO& io,
+                                std::FILE* progress);
+
+struct ProgramDescription {
+    ToolBanner banner;
+    int defaultRepeat;  // the repeat number without a third argument
+    // The largest repeat number taken, and what the refusal of a larger one
+    // says the program makes (unused at INT_MAX).
+    int largestRepeat;
+    const char* repeatRange;
+    int (*levelsOf)(int repeatNumber);  // the levels a repeat number gives
+    SizeAdvice sizeAdvice;              // what a size refusal advises
+    bool reportsKind;                   // says whether the input is colour or monochrome
+    // The input carries the detail offset outside the approximation corner
+    // its levels leave (a transform); otherwise it carries none.
+    bool inputIsTransform;
+    const SweepTransform* transform;  // the rows, step and steps its sweep takes
+    WaveletProcess process;
+    // Printed once the workspace is had; null: the rows' addresses instead.
+    const message::JapaneseText* workspaceLine;
 };
 
-// Prints the banner; reason lines from now on name banner.name.
-void printBanner(const ToolBanner& banner);
+// The multi-level transforms' levels: as many as the repeat number.
+int levelsOfRepeatNumber(int repeatNumber);
 
-// With --help or -h as the only argument, prints the usage and where the
-// manual is; with --version, the program's name and version. True when it
-// answered one of them: the run then ends with EXIT_ANSWERED.
-bool answerHelpOrVersion(int argc, char** argv, const ToolBanner& banner);
-
-// True when both paths are given; otherwise prints the complaint and usage.
-bool checkArgumentCount(int argc, const ToolBanner& banner);
-
-// The input image, or none after printing that it cannot be read and why,
-// the advice for a picture too large fitted to `fit`. An 8-bit picture with
-// a colour palette is read as the red components of its colours;
-// writeOutputImage then says so.
-ImagePtr readInputImage(const char* path, const BmpAdviceFit& fit);
+// The run of `program` on the command line; the program's exit status.
+int runProgram(const ProgramDescription& program, int argc, char** argv);
 
 // Prints whether the image at `path` is colour (24-bit) or monochrome (8-bit);
 // for any other depth says it is neither and returns false.
 bool reportImageKind(const Image& image, const char* path);
-
-// Makes the output image (the input's shape), prints the memory size line
-// (the bytes of a plane of doubles, as the transform's size is documented)
-// and takes `perPlane` rows for every channel. If anything cannot be had,
-// prints "Memory cannot be allocated." and a reason naming what and its
-// size, and returns false. `path` is the input's, for the reason line.
-bool prepareWorkspace(const Image& input, SweepRowsLength perPlane, Workspace& workspace,
-                      const char* path);
-
-// "Memory has been allocated. The address is %p:%p\n": the two row workspaces.
-void printBufferAddresses(const Workspace& workspace);
-
-// Binds every channel of `input` and of the workspace's output to the
-// workspace's rows, for a wavelet_process; `offsetFree` as in loading
-// (image_rows.h).
-void bindWorkspacePlanes(ImagePlanes& planes, const Image& input, Workspace& workspace,
-                         OffsetFreeCorner offsetFree);
-
-// Writes the output file; on failure prints a line naming the path, and the
-// reason. Once it is written, an input read from a colour palette gets its
-// note on standard error. Returns the program's exit status.
-int writeOutputImage(const char* path, const Image& output);
 
 #endif

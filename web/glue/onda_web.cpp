@@ -71,11 +71,12 @@ FilePtr streamOf(const unsigned char* bytes, int size) {
 }
 
 // The process a sweep runs, and how it is set up.
-using Process = void (*)(const PicturePlanes&, std::FILE*);
+using Process = void (*)(const SweepWorkspace&, const PlaneIO&, std::FILE*);
 
 struct Sweep {
     Process process;
-    SweepRowsLength rows;
+    const SweepTransform* transform;
+    int levels;
     OffsetFreeCorner offsetFree;
     int repeat;  // R_Times, as the program sets it
 };
@@ -84,19 +85,14 @@ struct Sweep {
 // there is no memory for it.
 ImagePtr transformed(const Image& input, const Sweep& sweep) {
     ImagePtr output(createImage(input.width, input.height, input.depth));
-    const auto planes = std::size_t(channelCount(input));
-    const std::size_t inputLength = std::max<std::size_t>(sweep.rows.input, 1) * planes;
-    const std::size_t resultLength = std::max<std::size_t>(sweep.rows.result, 1) * planes;
-    const BlockPtr<double> inputRows(
-        static_cast<double*>(allocateBlock(inputLength * sizeof(double))));
-    const BlockPtr<double> resultRows(
-        static_cast<double*>(allocateBlock(resultLength * sizeof(double))));
-    if (!output || !inputRows || !resultRows) return nullptr;
+    const SweepWorkspace workspace = makeSweepWorkspace(
+        *sweep.transform,
+        SweepShape{input.height, input.width, channelCount(input), sweep.levels});
+    if (!output || !hasRows(workspace)) return nullptr;
     ImagePlanes bound;
-    bindImagePlanes(bound, input, *output, sweep.offsetFree, inputRows.get(), resultRows.get(),
-                    sweep.rows);
+    bindImagePlanes(bound, input, *output, sweep.offsetFree);
     R_Times = sweep.repeat;
-    sweep.process(bound.planes, nullptr);
+    sweep.process(workspace, bound.io, nullptr);
     return output;
 }
 
@@ -134,15 +130,13 @@ int onda_read_bmp(OndaWeb* web, const unsigned char* bytes, int size) {
     const FilePtr stream = streamOf(bytes, size);
     if (!stream)
         return refuse(*web, "the file's " + std::to_string(size) + " bytes cannot be held");
-    Image* read = nullptr;
-    BmpReadCause cause;
-    const int status = readBMPstream(stream.get(), &read, &cause);
-    ImagePtr picture(read);  // a partly read picture is released here too
-    if (status < 0) return refuse(*web, bmpReadReason(cause));
+    BmpReading reading = readBMPstreamReporting(stream.get());
+    if (bmpReadStatus(reading.cause) < 0) return refuse(*web, bmpReadReason(reading.cause));
+    ImagePtr picture = std::move(reading.image);
     const std::string limit = limitReason(picture->width, picture->height);
     if (!limit.empty()) return refuse(*web, limit);
     std::string note;
-    if (cause.colourPalette) {
+    if (reading.colourPalette) {
         note =
             "colour palette: each pixel is read as the red component of its colour; for all "
             "three, make it a 24-bit picture (" +
@@ -236,18 +230,15 @@ int onda_run(OndaWeb* web, int levels, int splitRepeat) {
         if (!reason.empty()) return refuse(*web, reason);
     }
     const OffsetFreeCorner whole{width, height};
-    ImagePtr forward = transformed(
-        *picture,
-        {fwd::wavelet_process, fwd::sweepRowsLength(height, width, levels), whole, levels});
+    ImagePtr forward =
+        transformed(*picture, {fwd::wavelet_process, &fwd::TRANSFORM, levels, whole, levels});
     ImagePtr inverse;
     if (forward) {
-        inverse = transformed(
-            *forward, {inv::wavelet_inv_process, inv::sweepRowsLength(height, width, levels),
-                       approximationCorner(*forward, levels), levels});
+        inverse = transformed(*forward, {inv::wavelet_inv_process, &inv::TRANSFORM, levels,
+                                         approximationCorner(*forward, levels), levels});
     }
     ImagePtr split = transformed(
-        *picture,
-        {split::wavelet_process, split::sweepRowsLength(width, splitLevels), whole, splitRepeat});
+        *picture, {split::wavelet_process, &split::TRANSFORM, splitLevels, whole, splitRepeat});
     if (!inverse || !split) return refuse(*web, noMemory(*picture));
     web->largestDifference = largestDifference(*picture, *inverse);
     web->pictures[ONDA_WEB_FORWARD] = std::move(forward);
