@@ -6,8 +6,11 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "test_support.h"
 #include "vectors.h"
@@ -69,7 +72,7 @@ BmpBuilder coloured(BmpBuilder b) {
 struct StatusCase {
     const char* name;
     Bytes bytes;
-    int status;
+    BmpReadKind kind;
     std::string reason;           // what bmpReadReason says, in part
     bool handsOverImage = false;  // the partly read image of pixel data cut short
 };
@@ -79,52 +82,66 @@ std::vector<StatusCase> statusCases() {
     // One case a line.
     // clang-format off
     std::vector<StatusCase> cases = {
-        {"empty file", {}, BMP_NO_SIGNATURE, "empty file"},
-        {"one byte", {'B'}, BMP_NO_SIGNATURE, "file of 1 byte"},
-        {"signature only", {'B', 'M'}, BMP_BAD_HEADER, "file ends inside the 14-byte file header"},
-        {"signature reversed", [] { BmpBuilder b = grey8(1, 1); b.signature = 0x424D; return b.bytes(); }(), BMP_BAD_HEADER, "starts with the bytes 0x4D 0x42, not \"BM\""},
-        {"header size 108", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 108; return b.bytes(); }(), BMP_BAD_HEADER, "bitmap header of 108 bytes"},
-        {"header size 124", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; return b.bytes(); }(), BMP_BAD_HEADER, "bitmap header of 124 bytes; only the 12-byte and 40-byte headers are read"},
-        {"header size 0", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 0; return b.bytes(); }(), BMP_BAD_HEADER, "bitmap header of 0 bytes"},
-        {"16 bits, header cut short", truncated([] { BmpBuilder b; b.bitsPerPixel = 16; return b.bytes(); }(), 40), BMP_BAD_HEADER, "file ends inside the 40-byte bitmap header"},
-        {"1 bit per pixel", [] { BmpBuilder b = grey8(1, 1); b.bitsPerPixel = 1; return b.bytes(); }(), BMP_UNSUPPORTED_BITS, "1 bit per pixel; only 8-bit (palette) and 24-bit pictures are read"},
-        {"compressed 4 bits", [] { BmpBuilder b; b.bitsPerPixel = 4; b.compression = 2; return b.bytes(); }(), BMP_UNSUPPORTED_BITS, "4 bits per pixel"},
-        {"8-bit run-length", [] { BmpBuilder b = grey8(4, 1); b.compression = 1; return b.bytes(); }(), BMP_BAD_PIXELS, "compression RLE8 (1)"},
-        {"24-bit bitfields", [] { BmpBuilder b; b.bitsPerPixel = 24; b.compression = 3; return b.bytes(); }(), BMP_BAD_PIXELS, "compression bit fields (3)"},
-        {"colours used 257", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 257; return b.bytes(); }(), BMP_BAD_HEADER, "257 colours used"},
-        {"colours used 300", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 300; return b.bytes(); }(), BMP_BAD_HEADER, "300 colours used"},
-        {"colours used 2^32-1", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 0xFFFFFFFF; return b.bytes(); }(), BMP_BAD_HEADER, "4294967295 colours used"},
-        {"colours used 2^31", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 0x80000000; return b.bytes(); }(), BMP_BAD_HEADER, "2147483648 colours used"},
-        {"palette cut short", truncated(good, 54 + 4 * 255 + 3), BMP_BAD_HEADER, "inside the palette, in entry 256 of 256"},
-        {"pixels cut short", truncated(good, good.size() - 9), BMP_BAD_PIXELS, "inside pixel row 2 of 3", true},
-        {"last padding byte missing", truncated(good, good.size() - 1), BMP_BAD_PIXELS, "inside pixel row 3 of 3", true},
-        {"negative width", [] { BmpBuilder b = grey8(1, 1); b.width = -4; return b.bytes(); }(), BMP_NO_IMAGE, "width -4; a width cannot be negative"},
-        {"top-down (negative height)", [] { BmpBuilder b = grey8(4, 1); b.height = -1; return b.bytes(); }(), BMP_NO_IMAGE, "rows stored top-down (height -1)"},
-        {"50000 x 50000", [] { BmpBuilder b = grey8(0, 0); b.width = 50000; b.height = 50000; return b.bytes(); }(), BMP_NO_IMAGE, "picture of 50000x50000 pixels"},
-        {"65535 x 65535 core header", [] { BmpBuilder b; b.headerSize = 12; b.width = 65535; b.height = 65535; b.palette.assign(768, 0); return b.bytes(); }(), BMP_NO_IMAGE, "picture of 65535x65535 pixels"},
-        {"width 2^30, 24 bits", [] { BmpBuilder b; b.bitsPerPixel = 24; b.width = 1 << 30; b.height = 1; return b.bytes(); }(), BMP_NO_IMAGE, "picture of 1073741824x1 pixels"},
-        {"pixel offset beyond the file's end", [] { BmpBuilder b = grey8(5, 3); b.pixelOffset = 1078 + 25; return b.bytes(); }(), BMP_BAD_PIXELS, "file ends inside pixel row 1 of 3", true},
-        {"pixel offset 2^32-1", [] { BmpBuilder b = grey8(5, 3); b.pixelOffset = 0xFFFFFFFF; return b.bytes(); }(), BMP_BAD_PIXELS, "file ends inside pixel row 1 of 3", true},
-        {"pixel offset inside the palette", [] { BmpBuilder b = grey8(5, 3); b.pixelOffset = 100; return b.bytes(); }(), BMP_OK, "read"},
-        {"well formed", good, BMP_OK, "read"},
-        {"256 colours used", [] { BmpBuilder b = grey8(5, 3); b.colorsUsed = 256; return b.bytes(); }(), BMP_OK, "read"},
-        {"P7, not netpbm", startingWith("P7\n"), BMP_BAD_HEADER, "starts with the bytes 0x50 0x37, not \"BM\": not a BMP file"},
-        {"P6 without a blank", startingWith("P6x"), BMP_BAD_HEADER, "starts with the bytes 0x50 0x36"},
-        {"RIFF, not WebP", startingWith("RIFF\x10\0\0\0WAVE"s), BMP_BAD_HEADER, "starts with the bytes 0x52 0x49"},
-        {"GIF88a", startingWith("GIF88a"), BMP_BAD_HEADER, "starts with the bytes 0x47 0x49"},
-        {"cursor, not icon", startingWith("\0\0\2\0"s), BMP_BAD_HEADER, "starts with the bytes 0x00 0x00"},
-        {"PNG cut short", truncated(startingWith("\x89PNG\r\n\x1A\n"), 8), BMP_BAD_HEADER, "a PNG file, not a BMP file" + conversionAdvice("-type TrueColor ")},
+        {"empty file", {}, BMP_FAULT_EMPTY, "empty file"},
+        {"one byte", {'B'}, BMP_FAULT_EMPTY, "file of 1 byte"},
+        {"signature only", {'B', 'M'}, BMP_FAULT_FILE_HEADER_CUT, "file ends inside the 14-byte file header"},
+        {"signature reversed", [] { BmpBuilder b = grey8(1, 1); b.signature = 0x424D; return b.bytes(); }(), BMP_FAULT_SIGNATURE, "starts with the bytes 0x4D 0x42, not \"BM\""},
+        {"header size 108", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 108; return b.bytes(); }(), BMP_FAULT_HEADER_SIZE, "bitmap header of 108 bytes"},
+        {"header size 124", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; return b.bytes(); }(), BMP_FAULT_HEADER_SIZE, "bitmap header of 124 bytes; only the 12-byte and 40-byte headers are read"},
+        {"header size 0", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 0; return b.bytes(); }(), BMP_FAULT_HEADER_SIZE, "bitmap header of 0 bytes"},
+        {"16 bits, header cut short", truncated([] { BmpBuilder b; b.bitsPerPixel = 16; return b.bytes(); }(), 40), BMP_FAULT_HEADER_CUT, "file ends inside the 40-byte bitmap header"},
+        {"1 bit per pixel", [] { BmpBuilder b = grey8(1, 1); b.bitsPerPixel = 1; return b.bytes(); }(), BMP_FAULT_BITS, "1 bit per pixel; only 8-bit (palette) and 24-bit pictures are read"},
+        {"compressed 4 bits", [] { BmpBuilder b; b.bitsPerPixel = 4; b.compression = 2; return b.bytes(); }(), BMP_FAULT_BITS, "4 bits per pixel"},
+        {"8-bit run-length", [] { BmpBuilder b = grey8(4, 1); b.compression = 1; return b.bytes(); }(), BMP_FAULT_COMPRESSION, "compression RLE8 (1)"},
+        {"24-bit bitfields", [] { BmpBuilder b; b.bitsPerPixel = 24; b.compression = 3; return b.bytes(); }(), BMP_FAULT_COMPRESSION, "compression bit fields (3)"},
+        {"colours used 257", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 257; return b.bytes(); }(), BMP_FAULT_COLOURS_USED, "257 colours used"},
+        {"colours used 300", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 300; return b.bytes(); }(), BMP_FAULT_COLOURS_USED, "300 colours used"},
+        {"colours used 2^32-1", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 0xFFFFFFFF; return b.bytes(); }(), BMP_FAULT_COLOURS_USED, "4294967295 colours used"},
+        {"colours used 2^31", [] { BmpBuilder b = grey8(1, 1); b.colorsUsed = 0x80000000; return b.bytes(); }(), BMP_FAULT_COLOURS_USED, "2147483648 colours used"},
+        {"palette cut short", truncated(good, 54 + 4 * 255 + 3), BMP_FAULT_PALETTE_CUT, "inside the palette, in entry 256 of 256"},
+        {"pixels cut short", truncated(good, good.size() - 9), BMP_FAULT_PIXELS_CUT, "inside pixel row 2 of 3", true},
+        {"last padding byte missing", truncated(good, good.size() - 1), BMP_FAULT_PIXELS_CUT, "inside pixel row 3 of 3", true},
+        {"negative width", [] { BmpBuilder b = grey8(1, 1); b.width = -4; return b.bytes(); }(), BMP_FAULT_NEGATIVE_WIDTH, "width -4; a width cannot be negative"},
+        {"top-down (negative height)", [] { BmpBuilder b = grey8(4, 1); b.height = -1; return b.bytes(); }(), BMP_FAULT_TOP_DOWN, "rows stored top-down (height -1)"},
+        {"50000 x 50000", [] { BmpBuilder b = grey8(0, 0); b.width = 50000; b.height = 50000; return b.bytes(); }(), BMP_FAULT_TOO_LARGE, "picture of 50000x50000 pixels"},
+        {"65535 x 65535 core header", [] { BmpBuilder b; b.headerSize = 12; b.width = 65535; b.height = 65535; b.palette.assign(768, 0); return b.bytes(); }(), BMP_FAULT_TOO_LARGE, "picture of 65535x65535 pixels"},
+        {"width 2^30, 24 bits", [] { BmpBuilder b; b.bitsPerPixel = 24; b.width = 1 << 30; b.height = 1; return b.bytes(); }(), BMP_FAULT_TOO_LARGE, "picture of 1073741824x1 pixels"},
+        {"pixel offset beyond the file's end", [] { BmpBuilder b = grey8(5, 3); b.pixelOffset = 1078 + 25; return b.bytes(); }(), BMP_FAULT_PIXELS_CUT, "file ends inside pixel row 1 of 3", true},
+        {"pixel offset 2^32-1", [] { BmpBuilder b = grey8(5, 3); b.pixelOffset = 0xFFFFFFFF; return b.bytes(); }(), BMP_FAULT_PIXELS_CUT, "file ends inside pixel row 1 of 3", true},
+        {"pixel offset inside the palette", [] { BmpBuilder b = grey8(5, 3); b.pixelOffset = 100; return b.bytes(); }(), BMP_FAULT_NONE, "read"},
+        {"well formed", good, BMP_FAULT_NONE, "read"},
+        {"256 colours used", [] { BmpBuilder b = grey8(5, 3); b.colorsUsed = 256; return b.bytes(); }(), BMP_FAULT_NONE, "read"},
+        {"P7, not netpbm", startingWith("P7\n"), BMP_FAULT_SIGNATURE, "starts with the bytes 0x50 0x37, not \"BM\": not a BMP file"},
+        {"P6 without a blank", startingWith("P6x"), BMP_FAULT_SIGNATURE, "starts with the bytes 0x50 0x36"},
+        {"RIFF, not WebP", startingWith("RIFF\x10\0\0\0WAVE"s), BMP_FAULT_SIGNATURE, "starts with the bytes 0x52 0x49"},
+        {"GIF88a", startingWith("GIF88a"), BMP_FAULT_SIGNATURE, "starts with the bytes 0x47 0x49"},
+        {"cursor, not icon", startingWith("\0\0\2\0"s), BMP_FAULT_SIGNATURE, "starts with the bytes 0x00 0x00"},
+        {"PNG cut short", truncated(startingWith("\x89PNG\r\n\x1A\n"), 8), BMP_FAULT_SIGNATURE, "a PNG file, not a BMP file" + conversionAdvice("-type TrueColor ")},
         // Advice from what the header says: true colour for fewer than 8 bits and a colour palette.
-        {"124 bytes, colour palette", [] { BmpBuilder b = coloured(grey8(1, 1)); b.headerSize = 124; return b.bytes(); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("-type TrueColor ")},
-        {"124 bytes, grey palette", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; return b.bytes(); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("")},
-        {"124 bytes, 4 bits", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; b.bitsPerPixel = 4; return b.bytes(); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("-type TrueColor ")},
-        {"124 bytes, 24 bits", [] { BmpBuilder b; b.headerSize = 124; b.bitsPerPixel = 24; return b.bytes(); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("")},
-        {"124 bytes, colour cut", [] { BmpBuilder b = coloured(grey8(1, 1)); b.headerSize = 124; return truncated(b.bytes(), 138 + 4 * 5 + 1); }(), BMP_BAD_HEADER, "are read" + conversionAdvice("")},
-        {"124 bytes cut in the first 40", [] { BmpBuilder b; b.headerSize = 124; return truncated(b.bytes(), 53); }(), BMP_BAD_HEADER, "BMP3:OUT.bmp; with -type TrueColor before -compress for 16 colours or fewer"},
-        {"RLE8, colour palette", [] { BmpBuilder b = coloured(grey8(4, 1)); b.compression = 1; return b.bytes(); }(), BMP_BAD_PIXELS, "are read" + conversionAdvice("-type TrueColor ")},
-        {"RLE8, colour beyond the entries", [] { BmpBuilder b = coloured(grey8(4, 1)); b.compression = 1; b.colorsUsed = 5; return b.bytes(); }(), BMP_BAD_PIXELS, "are read" + conversionAdvice("")},
-        {"top-down, colour palette", [] { BmpBuilder b = coloured(grey8(4, 1)); b.height = -1; return b.bytes(); }(), BMP_NO_IMAGE, "are read" + conversionAdvice("-type TrueColor ")},
+        {"124 bytes, colour palette", [] { BmpBuilder b = coloured(grey8(1, 1)); b.headerSize = 124; return b.bytes(); }(), BMP_FAULT_HEADER_SIZE, "are read" + conversionAdvice("-type TrueColor ")},
+        {"124 bytes, grey palette", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; return b.bytes(); }(), BMP_FAULT_HEADER_SIZE, "are read" + conversionAdvice("")},
+        {"124 bytes, 4 bits", [] { BmpBuilder b = grey8(1, 1); b.headerSize = 124; b.bitsPerPixel = 4; return b.bytes(); }(), BMP_FAULT_HEADER_SIZE, "are read" + conversionAdvice("-type TrueColor ")},
+        {"124 bytes, 24 bits", [] { BmpBuilder b; b.headerSize = 124; b.bitsPerPixel = 24; return b.bytes(); }(), BMP_FAULT_HEADER_SIZE, "are read" + conversionAdvice("")},
+        {"124 bytes, colour cut", [] { BmpBuilder b = coloured(grey8(1, 1)); b.headerSize = 124; return truncated(b.bytes(), 138 + 4 * 5 + 1); }(), BMP_FAULT_HEADER_SIZE, "are read" + conversionAdvice("")},
+        {"124 bytes cut in the first 40", [] { BmpBuilder b; b.headerSize = 124; return truncated(b.bytes(), 53); }(), BMP_FAULT_HEADER_SIZE, "BMP3:OUT.bmp; with -type TrueColor before -compress for 16 colours or fewer"},
+        {"RLE8, colour palette", [] { BmpBuilder b = coloured(grey8(4, 1)); b.compression = 1; return b.bytes(); }(), BMP_FAULT_COMPRESSION, "are read" + conversionAdvice("-type TrueColor ")},
+        {"RLE8, colour beyond the entries", [] { BmpBuilder b = coloured(grey8(4, 1)); b.compression = 1; b.colorsUsed = 5; return b.bytes(); }(), BMP_FAULT_COMPRESSION, "are read" + conversionAdvice("")},
+        {"top-down, colour palette", [] { BmpBuilder b = coloured(grey8(4, 1)); b.height = -1; return b.bytes(); }(), BMP_FAULT_TOP_DOWN, "are read" + conversionAdvice("-type TrueColor ")},
     };
+    // clang-format on
+    // A core header and its 3-byte palette entries cut short, colour pixels
+    // cut short, and sides whose 8-bit rows fit the file's limit or not.
+    BmpBuilder core = grey8(6, 2);
+    core.headerSize = 12;
+    core.palette.assign(std::size_t{3} * 256, 40);
+    const Bytes coreGrey = core.bytes(), colour = [] { BmpBuilder b; b.bitsPerPixel = 24; b.width = 3; b.height = 2; b.pixels.assign(24, 150); return b.bytes(); }();
+    // clang-format off
+    for (std::size_t cut = 18; cut < 26; ++cut) cases.push_back({"core header cut short", truncated(coreGrey, cut), BMP_FAULT_HEADER_CUT, "file ends inside the 12-byte bitmap header"});
+    cases.push_back({"core palette cut short", truncated(coreGrey, 26 + 767), BMP_FAULT_PALETTE_CUT, "file ends inside the palette, in entry 256 of 256"});
+    cases.push_back({"colour pixels cut short", truncated(colour, 54 + 12 + 5), BMP_FAULT_PIXELS_CUT, "file ends inside pixel row 2 of 2", true});
+    cases.push_back({"width 2^30, 8 bits", [] { BmpBuilder b = grey8(0, 0); b.width = 1 << 30; b.height = 1; return b.bytes(); }(), BMP_FAULT_PIXELS_CUT, "file ends inside pixel row 1 of 1", true});
+    cases.push_back({"height 2^30, 8 bits", [] { BmpBuilder b = grey8(0, 0); b.width = 1; b.height = 1 << 30; return b.bytes(); }(), BMP_FAULT_TOO_LARGE, "picture of 1x1073741824 pixels; the programs read and write pictures whose BMP file stays under 2 GiB"});
+    cases.push_back({"top-down colour", [] { BmpBuilder b; b.bitsPerPixel = 24; b.width = 4; b.height = -4; return b.bytes(); }(), BMP_FAULT_TOP_DOWN, "rows stored top-down (height -4); only bottom-up pictures are read" + conversionAdvice("")});
     // clang-format on
     // Other formats, named by their first bytes with the conversion that makes
     // a file read without a note: true colour but for a photograph or grey of
@@ -140,14 +157,14 @@ std::vector<StatusCase> statusCases() {
              {"P4 ", "a PBM (netpbm)", true}, {"P2\r", "a PGM (netpbm)", false}, {"P5\t", "a PGM (netpbm)", false},
              {"P3\n", "a PPM (netpbm)", true}, {"P6\n", "a PPM (netpbm)", true}}) {
         // clang-format on
-        cases.push_back({"other format", startingWith(head), BMP_BAD_HEADER,
+        cases.push_back({"other format", startingWith(head), BMP_FAULT_SIGNATURE,
                          name + " file, not a BMP file" +
                              conversionAdvice(trueColour ? "-type TrueColor " : "")});
     }
     for (int bits : {4, 16, 32, 0, 2}) {
         BmpBuilder b = grey8(1, 1);
         b.bitsPerPixel = uint16_t(bits);
-        cases.push_back({"unsupported bits per pixel", b.bytes(), BMP_UNSUPPORTED_BITS,
+        cases.push_back({"unsupported bits per pixel", b.bytes(), BMP_FAULT_BITS,
                          std::to_string(bits) + " bits per pixel;"});
     }
     // Every cut inside the file and bitmap headers is a header fault.
@@ -155,26 +172,111 @@ std::vector<StatusCase> statusCases() {
         const char* part = cut < 14   ? "14-byte file header"
                            : cut < 18 ? "bitmap header's size field"
                                       : "40-byte bitmap header";
-        cases.push_back({"header cut short", truncated(good, cut), BMP_BAD_HEADER, part});
+        cases.push_back({"header cut short", truncated(good, cut),
+                         cut < 14 ? BMP_FAULT_FILE_HEADER_CUT : BMP_FAULT_HEADER_CUT, part});
     }
     return cases;
 }
 
-TEST(ReadBMP, GivesTheStatusOfEachFault) {
+TEST(ReadBMP, NamesTheKindOfEachFault) {
     for (const auto& c : statusCases()) {
         const ReadResult r = readBytes(c.bytes);
-        EXPECT_EQ(r.status, c.status) << c.name << " (" << c.bytes.size() << " bytes)";
+        EXPECT_EQ(r.cause.kind, c.kind) << c.name << " (" << c.bytes.size() << " bytes)";
         // An image is handed over on success and on pixel data cut short only.
-        EXPECT_EQ(r.image != nullptr, c.status == BMP_OK || c.handsOverImage) << c.name;
+        EXPECT_EQ(r.image != nullptr, c.kind == BMP_FAULT_NONE || c.handsOverImage) << c.name;
         EXPECT_NE(bmpReadReason(r.cause).find(c.reason), std::string::npos)
             << c.name << ": " << bmpReadReason(r.cause);
     }
 }
 
-TEST(ReadBMP, MissingPathCannotBeOpened) {
+// The documented statuses, by kind; a read error takes that of the check it
+// interrupted, and a folder that cannot be opened that of a file.
+TEST(ReadBMP, EachKindGivesItsDocumentedStatus) {
+    const struct {
+        BmpReadKind kind, interrupted;
+        int status;
+    } rows[] = {
+        {BMP_FAULT_NONE, BMP_FAULT_NONE, BMP_OK},
+        {BMP_FAULT_CANNOT_OPEN, BMP_FAULT_NONE, BMP_CANNOT_OPEN},
+        {BMP_FAULT_READ_ERROR, BMP_FAULT_NONE, BMP_CANNOT_OPEN},
+        {BMP_FAULT_READ_ERROR, BMP_FAULT_EMPTY, BMP_NO_SIGNATURE},
+        {BMP_FAULT_READ_ERROR, BMP_FAULT_PALETTE_CUT, BMP_BAD_HEADER},
+        {BMP_FAULT_READ_ERROR, BMP_FAULT_PIXELS_CUT, BMP_BAD_PIXELS},
+        {BMP_FAULT_EMPTY, BMP_FAULT_NONE, BMP_NO_SIGNATURE},
+        {BMP_FAULT_SIGNATURE, BMP_FAULT_NONE, BMP_BAD_HEADER},
+        {BMP_FAULT_FILE_HEADER_CUT, BMP_FAULT_NONE, BMP_BAD_HEADER},
+        {BMP_FAULT_HEADER_SIZE, BMP_FAULT_NONE, BMP_BAD_HEADER},
+        {BMP_FAULT_HEADER_CUT, BMP_FAULT_NONE, BMP_BAD_HEADER},
+        {BMP_FAULT_BITS, BMP_FAULT_NONE, BMP_UNSUPPORTED_BITS},
+        {BMP_FAULT_COMPRESSION, BMP_FAULT_NONE, BMP_BAD_PIXELS},
+        {BMP_FAULT_COLOURS_USED, BMP_FAULT_NONE, BMP_BAD_HEADER},
+        {BMP_FAULT_PALETTE_CUT, BMP_FAULT_NONE, BMP_BAD_HEADER},
+        {BMP_FAULT_NEGATIVE_WIDTH, BMP_FAULT_NONE, BMP_NO_IMAGE},
+        {BMP_FAULT_TOP_DOWN, BMP_FAULT_NONE, BMP_NO_IMAGE},
+        {BMP_FAULT_TOO_LARGE, BMP_FAULT_NONE, BMP_NO_IMAGE},
+        {BMP_FAULT_NO_MEMORY, BMP_FAULT_NONE, BMP_NO_IMAGE},
+        {BMP_FAULT_PIXELS_CUT, BMP_FAULT_NONE, BMP_BAD_PIXELS},
+    };
+    for (const auto& row : rows) {
+        BmpReadCause cause;
+        cause.kind = row.kind;
+        cause.interrupted = row.interrupted;
+        EXPECT_EQ(bmpReadStatus(cause), row.status) << row.kind << " in " << row.interrupted;
+    }
+    // The plain entry points give the same.
+    const Bytes cut = truncated(grey8(5, 3).bytes(), 60);
+    const FilePtr stream(temporaryFile());
+    std::fwrite(cut.data(), 1, cut.size(), stream.get());
+    std::rewind(stream.get());
     Image* image = nullptr;
-    EXPECT_EQ(readBMPfile("/nonexistent/onda/in.bmp", &image), BMP_CANNOT_OPEN);
+    EXPECT_EQ(readBMPstream(stream.get(), &image), BMP_BAD_HEADER);
     EXPECT_EQ(image, nullptr);
+}
+
+// An 8-bit picture read from a palette with a colour among the entries it
+// declares says so beside the image.
+TEST(ReadBMP, ColourPaletteComesWithTheImage) {
+    Bytes reversed;
+    for (int i = 255; i >= 0; --i) reversed.insert(reversed.end(), 4, std::uint8_t(i));
+    const struct {
+        const char* name;
+        BmpBuilder picture;
+        bool colourPalette;
+    } rows[] = {
+        {"grey", grey8(4, 4), false},
+        {"grey in reverse", [&] { BmpBuilder b = grey8(4, 4); b.palette = reversed; return b; }(), false},
+        {"colour", coloured(grey8(4, 4)), true},
+        {"colour past the entries declared", [] { BmpBuilder b = coloured(grey8(4, 4)); b.colorsUsed = 5; return b; }(), false},
+        {"24 bits with a colour palette", [] { BmpBuilder b; b.bitsPerPixel = 24; b.width = b.height = 4; b.pixels.assign(48, 1); b.colorsUsed = 2; b.palette = {1, 2, 3, 0, 4, 5, 6, 0}; return b; }(), false},
+    };
+    for (const auto& row : rows) {
+        const ReadResult r = readBytes(row.picture.bytes());
+        EXPECT_EQ(r.cause.kind, BMP_FAULT_NONE) << row.name;
+        EXPECT_EQ(r.colourPalette, row.colourPalette) << row.name;
+    }
+}
+
+// A path that names no file, a folder, and a file the user may not read.
+TEST(ReadBMP, PathsThatCannotBeReadAreNamed) {
+    ScratchDir dir;
+    fs::create_directory(dir.path("folder.bmp"));
+    std::vector<std::pair<std::string, std::string>> rows = {
+        {"missing.bmp", "cannot be opened: No such file or directory"},
+        {"folder.bmp", "cannot be read: Is a directory"}};
+    writeFileBytes(dir.path("locked.bmp"), {'B', 'M'});
+    fs::permissions(dir.path("locked.bmp"), fs::perms::none);
+    if (!std::ifstream(dir.path("locked.bmp"))) {  // a superuser reads it still
+        rows.push_back({"locked.bmp", "cannot be opened: Permission denied"});
+    }
+    for (const auto& [name, reason] : rows) {
+        const BmpReading reading = readBMPfileReporting(dir.path(name).string().c_str());
+        EXPECT_EQ(bmpReadReason(reading.cause), reason) << name;
+        EXPECT_EQ(reading.image, nullptr) << name;
+    }
+    Image* image = nullptr;
+    EXPECT_EQ(readBMPfile(dir.path("missing.bmp").string().c_str(), &image), BMP_CANNOT_OPEN);
+    EXPECT_EQ(image, nullptr);
+    fs::permissions(dir.path("locked.bmp"), fs::perms::owner_all);  // Windows removes no read-only file
 }
 
 TEST(ReadBMP, RowsAreStoredBottomUpAndPaddingIsSkipped) {

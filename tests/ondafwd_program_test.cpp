@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string BANNER = bannerOf("Wavelet Function (Ondeline) ", message::FWD_PRODUCT);
+const std::string BANNER = bannerOf(message::FWD_BANNER);
 
 std::string ranLine(long long bufferBytes, const std::string& progress) {
     return "Memory size -> " + std::to_string(bufferBytes) + "\n" +

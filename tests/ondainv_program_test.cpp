@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string BANNER = bannerOf("Wavelet Inv. Function (Ondeline) ", message::INV_PRODUCT);
+const std::string BANNER = bannerOf(message::INV_BANNER);
 
 std::string progressLine(int levels) {
     std::string line = "Wavelet Inverse Transfer --";

@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string BANNER = bannerOf("Wavelet Function (ondasplit 3) ", message::SPLIT_PRODUCT);
+const std::string BANNER = bannerOf(message::SPLIT_BANNER);
 
 std::string kindLine(const Image& input, const fs::path& path) {
     return onda_test::kindLine(input.depth, path.string());
@@ -107,8 +107,8 @@ TEST(Ondasplit, RepeatNumberAboveTwoIsRefused) {
 // reason advises a crop, or one level where the shorter side has too few
 // pixels for two.
 TEST(Ondasplit, SizesTheBlocksCannotCoverAreRefused) {
-    const auto crop = [](const std::string& size) {
-        return ": crop to " + size + conversionAdvice("-crop " + size + "+0+0 +repage ");
+    const auto cropTo = [](const std::string& size) {
+        return "crop to " + size + conversionAdvice("-crop " + size + "+0+0 +repage ");
     };
     const std::string twoPixels = "; a side of 2 pixels takes at most 1 level";
     const struct {
@@ -116,12 +116,12 @@ TEST(Ondasplit, SizesTheBlocksCannotCoverAreRefused) {
         std::string repeat, multiple, advice;
     } cases[] = {
         // clang-format off
-        {3, 4, 8, "1", "2", crop("2x4")},  {4, 5, 24, "1", "2", crop("4x4")},
-        {6, 4, 8, "2", "4", crop("4x4")},  {4, 6, 24, "2", "4", crop("4x4")},
+        {3, 4, 8, "1", "2", ": " + cropTo("2x4")},  {4, 5, 24, "1", "2", ": " + cropTo("4x4")},
+        {6, 4, 8, "2", "4", ": " + cropTo("4x4")},  {4, 6, 24, "2", "4", ": " + cropTo("4x4")},
         {2, 2, 8, "2", "4", twoPixels},    {2, 4, 8, "0", "4", twoPixels},
-        {6, 8, 8, "-1", "4", crop("4x8")}, {0, 4, 8, "1", "2", ""},
+        {6, 8, 8, "-1", "4", ": " + cropTo("4x8")}, {0, 4, 8, "1", "2", ""},
         {4, 0, 24, "2", "4", ""},          {0, 0, 8, "1", "2", ""},
-        {3, 2, 8, "2", "4", twoPixels + ": for 1," + crop("2x2").substr(1)},  // clang-format on
+        {3, 2, 8, "2", "4", twoPixels + ": for 1, " + cropTo("2x2")},  // clang-format on
     };
     ScratchDir dir;
     for (const auto& c : cases) {

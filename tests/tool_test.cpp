@@ -107,6 +107,66 @@ TEST(SizeRule, RefusesZeroAndIndivisibleSides) {
     }
 }
 
+// The refusal's line on standard output and its reason, with the advice for
+// a picture (a crop, or the levels the shorter side takes where no crop can
+// do) and for a transform (the levels its size takes). From 31 levels on no
+// side can be halved that often, and the refusal says so in words.
+TEST(SizeRule, RefusalNamesTheSizeTheRuleAndTheAdvice) {
+    const auto multipleOf = [](const std::string& multiple) {
+        const std::string rule = "width and height must be positive multiples of " + multiple;
+        return std::pair<std::string, std::string>{rule, rule + " for the levels asked"};
+    };
+    const auto halvedTimes = [](const std::string& levels) {
+        const std::string rule = "no picture side can be halved " + levels + " times";
+        return std::pair<std::string, std::string>{rule, rule};
+    };
+    const auto cropTo = [](const std::string& size) {
+        return "crop to " + size + onda_test::conversionAdvice("-crop " + size + "+0+0 +repage ");
+    };
+    const std::string twoPixels = "; a side of 2 pixels takes at most 1 level",
+                      repeat = "; give the repeat number the transform was made with: this size takes ";
+    const struct {
+        int width, height, levels;
+        std::pair<std::string, std::string> rule;  // as standard output and the reason word it
+        std::string cropAdvice, repeatAdvice;      // the reason's end
+    } cases[] = {
+        // clang-format off
+        {6, 4, 2, multipleOf("4"), ": " + cropTo("4x4"), repeat + "at most 1 level"},
+        {8, 4, 3, multipleOf("8"), "; a side of 4 pixels takes at most 2 levels", repeat + "at most 2 levels"},
+        {3, 4, 1, multipleOf("2"), ": " + cropTo("2x4"), repeat + "no level"},
+        {2, 2, 30, multipleOf("1073741824"), twoPixels, repeat + "at most 1 level"},
+        {2, 2, 31, halvedTimes("31"), twoPixels, repeat + "at most 1 level"},
+        {2, 2, 40, halvedTimes("40"), twoPixels, repeat + "at most 1 level"},
+        {2, 2, INT_MAX, halvedTimes("2147483647"), twoPixels, repeat + "at most 1 level"},
+        {641, 479, 2, multipleOf("4"), ": " + cropTo("640x476"), repeat + "no level"},
+        {9, 8, 3, multipleOf("8"), ": " + cropTo("8x8"), repeat + "no level"},
+        {96, 64, 6, multipleOf("64"), ": " + cropTo("64x64"), repeat + "at most 5 levels"},
+        {64, 96, 7, multipleOf("128"), "; a side of 64 pixels takes at most 6 levels: for 6, " + cropTo("64x64"), repeat + "at most 5 levels"},
+        {1001, 777, 12, multipleOf("4096"), "; a side of 777 pixels takes at most 9 levels: for 9, " + cropTo("512x512"), repeat + "no level"},
+        {1, 8, 1, multipleOf("2"), "; a side of 1 pixel takes no level", repeat + "no level"},
+        {640, 476, 31, halvedTimes("31"), "; a side of 476 pixels takes at most 8 levels: for 8, " + cropTo("512x256"), repeat + "at most 2 levels"},
+        {0, 4, 1, multipleOf("2"), "", ""},
+        {4, 0, 0, multipleOf("1"), "", ""},
+        {0, 0, -3, multipleOf("1"), "", ""},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
+        const Image image{c.width, c.height, 8, nullptr};
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(checkImageSizeForLevels(image, c.levels, "in.bmp", SIZE_ADVICE_CROP));
+        EXPECT_EQ(std::fflush(stdout), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "Image size " + size + " cannot be transformed: " + c.rule.first + ".\n");
+        const std::string reason = "size " + size + "; " + c.rule.second;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "onda: in.bmp: " + reason + c.cropAdvice + "\n");
+        EXPECT_EQ(sizeReason(c.width, c.height, c.levels, SIZE_ADVICE_REPEAT_NUMBER),
+                  reason + c.repeatAdvice);
+    }
+}
+
 TEST(SizeRule, ApproximationCornerOfTheLevels) {
     const struct {
         int levels, width, height;

@@ -30,6 +30,10 @@ std::string bannerOf(const char* title, const message::JapaneseText& product) {
     return std::string(title) + "\n" + product.cp932 + "\n" + message::MAKERS_NOTICE + "\n";
 }
 
+std::string bannerOf(const message::ProgramBanner& banner) {
+    return bannerOf(banner.title, banner.product);
+}
+
 namespace {
 
 RunResult runMasked(const char* program, const std::vector<std::string>& args) {

@@ -20,6 +20,7 @@ std::string kindLine(int depth, const std::string& path);
 
 // The texts every program prints; the Japanese ones in their CP932 bytes.
 std::string bannerOf(const char* title, const message::JapaneseText& product);
+std::string bannerOf(const message::ProgramBanner& banner);
 
 // The advice that ends the reason of a refusal a conversion fixes, written
 // out: " (ImageMagick: convert IN OPTIONS-compress none BMP3:OUT.bmp;

@@ -91,6 +91,33 @@ inline constexpr const JapaneseText* JAPANESE_TEXTS[] = {
     &FILE_IS_MONO,
 };
 
+// What each program prints first, and its usage line.
+struct ProgramBanner {
+    const char* name;      // the program, as reason lines name it
+    const char* title;     // first banner line
+    JapaneseText product;  // second banner line
+    const char* usage;     // printed under "not enough parameters"
+};
+
+inline constexpr ProgramBanner FWD_BANNER = {
+    "ondafwd",
+    "Wavelet Function (Ondeline) ",
+    FWD_PRODUCT,
+    "ondafwd <read image file name> <write image file name> <Repeat Number>",
+};
+inline constexpr ProgramBanner INV_BANNER = {
+    "ondainv",
+    "Wavelet Inv. Function (Ondeline) ",
+    INV_PRODUCT,
+    "ondainv <read image file name> <write image file name>  <Repeat Number>",
+};
+inline constexpr ProgramBanner SPLIT_BANNER = {
+    "ondasplit",
+    "Wavelet Function (ondasplit 3) ",
+    SPLIT_PRODUCT,
+    "ondasplit <read image file name> <write image file name> <Repeat Number>",
+};
+
 inline constexpr char REPEAT_NUMBER_INPUT_ERROR[] = "Repeat Number input error";
 inline constexpr char MEMORY_SIZE[] = "Memory size -> %lld\n";
 inline constexpr char MEMORY_CANNOT_BE_ALLOCATED[] = "Memory cannot be allocated.";

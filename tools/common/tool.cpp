@@ -14,14 +14,14 @@
 
 namespace {
 
-void printBanner(const ToolBanner& banner) {
+void printBanner(const message::ProgramBanner& banner) {
     nameProgram(banner.name);
     std::puts(banner.title);
     std::puts(consoleText(banner.product));
     std::puts(message::MAKERS_NOTICE);
 }
 
-bool answerHelpOrVersion(int argc, char** argv, const ToolBanner& banner) {
+bool answerHelpOrVersion(int argc, char** argv, const message::ProgramBanner& banner) {
     if (argc != 2) return false;
     if (std::strcmp(argv[1], "--version") == 0) {
         std::printf("%s %s\n", banner.name, ONDA_VERSION);
@@ -37,7 +37,7 @@ bool answerHelpOrVersion(int argc, char** argv, const ToolBanner& banner) {
     return true;
 }
 
-bool checkArgumentCount(int argc, const ToolBanner& banner) {
+bool checkArgumentCount(int argc, const message::ProgramBanner& banner) {
     if (argc > 2) return true;
     std::puts(consoleText(message::NOT_ENOUGH_PARAMETERS));
     std::puts(banner.usage);
@@ -151,7 +151,7 @@ int levelsOfRepeatNumber(int repeatNumber) {
 }
 
 int runProgram(const ProgramDescription& program, int argc, char** argv) {
-    const ToolBanner& banner = program.banner;
+    const message::ProgramBanner& banner = program.banner;
     printBanner(banner);
     if (answerHelpOrVersion(argc, argv, banner)) return EXIT_ANSWERED;
     if (!checkArgumentCount(argc, banner)) return EXIT_REFUSED;

@@ -26,19 +26,12 @@ constexpr int EXIT_WRITTEN = 0;   // the output file was written
 constexpr int EXIT_REFUSED = 1;   // the run was refused or the output could not be written
 constexpr int EXIT_ANSWERED = 0;  // --help or --version was answered
 
-struct ToolBanner {
-    const char* name;               // the program, as reason lines name it
-    const char* title;              // first banner line
-    message::JapaneseText product;  // second banner line
-    const char* usage;              // printed under "not enough parameters"
-};
-
 // A program's wavelet_process.
 using WaveletProcess = void (*)(const SweepWorkspace& workspace, const PlaneIO& io,
                                 std::FILE* progress);
 
 struct ProgramDescription {
-    ToolBanner banner;
+    message::ProgramBanner banner;
     int defaultRepeat;  // the repeat number without a third argument
     // The largest repeat number taken, and what the refusal of a larger one
     // says the program makes (unused at INT_MAX).

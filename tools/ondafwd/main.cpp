@@ -14,8 +14,7 @@
 namespace {
 
 constexpr ProgramDescription ONDAFWD{
-    {"ondafwd", "Wavelet Function (Ondeline) ", message::FWD_PRODUCT,
-     "ondafwd <read image file name> <write image file name> <Repeat Number>"},
+    message::FWD_BANNER,
     2,  // repeat number by default
     INT_MAX,  // any repeat number
     "",

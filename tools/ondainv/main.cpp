@@ -15,8 +15,7 @@
 namespace {
 
 constexpr ProgramDescription ONDAINV{
-    {"ondainv", "Wavelet Inv. Function (Ondeline) ", message::INV_PRODUCT,
-     "ondainv <read image file name> <write image file name>  <Repeat Number>"},
+    message::INV_BANNER,
     2,  // repeat number by default
     INT_MAX,  // any repeat number
     "",

@@ -13,8 +13,7 @@
 namespace {
 
 constexpr ProgramDescription ONDASPLIT{
-    {"ondasplit", "Wavelet Function (ondasplit 3) ", message::SPLIT_PRODUCT,
-     "ondasplit <read image file name> <write image file name> <Repeat Number>"},
+    message::SPLIT_BANNER,
     1,  // repeat number by default
     2,  // the largest repeat number
     "ondasplit makes 1 or 2 levels (0 or less gives 2)",
