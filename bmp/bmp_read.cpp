@@ -244,36 +244,6 @@ bool readRow(PixelSource& source, Image& image, int y, std::int64_t padding,
            moveBytes(source, nullptr, std::uint64_t(padding), nullptr) == std::uint64_t(padding);
 }
 
-// Every stored row, bottom row first, after `gap` bytes (none when it is not
-// positive), from a stream at file offset `offset`. Returns 0, or the number
-// of the stored row (from 1) that the file ends in; a file that ends in the
-// gap ends before the first row.
-int readPixelRows(std::FILE* stream, Image* image, std::int64_t offset, std::int64_t gap,
-                  const Reds& reds) {
-    const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
-    if (rowLength == 0 || image->height == 0) return 0;  // the rows hold no bytes
-    const auto skipped = std::uint64_t(std::max<std::int64_t>(gap, 0));
-    TransferBlock block;
-    openTransferBlock(block);
-    PixelSource source{stream,
-                       &block,
-                       0,
-                       0,
-                       std::uint64_t(offset),
-                       skipped + std::uint64_t(rowLength) * std::uint64_t(image->height)};
-    if (moveBytes(source, nullptr, skipped, nullptr) != skipped) return 1;
-    const std::int64_t padding = rowLength - std::int64_t{image->width} * image->depth / 8;
-    Translation translation{reds, {}};
-    std::copy(reds.begin(), reds.end(), translation.wide.begin());
-    const bool translated = image->depth == 8 && !isGrey(reds);
-    for (int y = image->height - 1; y >= 0; --y) {
-        if (!readRow(source, *image, y, padding, translated ? &translation : nullptr)) {
-            return image->height - y;
-        }
-    }
-    return 0;
-}
-
 // Cause records of each shape: a kind alone, or with an errno, the value of
 // a refused field, the picture's dimensions, or where the file ends.
 BmpReadCause faultOf(BmpReadKind kind) {
@@ -302,6 +272,38 @@ BmpReadCause cutFault(BmpReadKind kind, std::int64_t endsIn, std::int64_t count)
     cause.endsIn = endsIn;
     cause.count = count;
     return cause;
+}
+
+// Every stored row, bottom row first, after `gap` bytes (none when it is not
+// positive), from a stream at file offset `offset`; BMP_FAULT_PIXELS_CUT
+// when the file ends first (a file that ends in the gap ends before the
+// first row).
+BmpReadCause readPixelRows(std::FILE* stream, Image* image, std::int64_t offset, std::int64_t gap,
+                           const Reds& reds) {
+    const std::int64_t rowLength = getDIBxmax(image->width, image->depth);
+    if (rowLength == 0 || image->height == 0) return faultOf(BMP_FAULT_NONE);  // no bytes
+    const auto skipped = std::uint64_t(std::max<std::int64_t>(gap, 0));
+    TransferBlock block;
+    openTransferBlock(block);
+    PixelSource source{stream,
+                       &block,
+                       0,
+                       0,
+                       std::uint64_t(offset),
+                       skipped + std::uint64_t(rowLength) * std::uint64_t(image->height)};
+    if (moveBytes(source, nullptr, skipped, nullptr) != skipped) {
+        return cutFault(BMP_FAULT_PIXELS_CUT, 1, image->height);
+    }
+    const std::int64_t padding = rowLength - std::int64_t{image->width} * image->depth / 8;
+    Translation translation{reds, {}};
+    std::copy(reds.begin(), reds.end(), translation.wide.begin());
+    const bool translated = image->depth == 8 && !isGrey(reds);
+    for (int y = image->height - 1; y >= 0; --y) {
+        if (!readRow(source, *image, y, padding, translated ? &translation : nullptr)) {
+            return cutFault(BMP_FAULT_PIXELS_CUT, image->height - y, image->height);
+        }
+    }
+    return faultOf(BMP_FAULT_NONE);
 }
 
 // A refusal of a header field, `field`, once the header is read: with the
@@ -343,7 +345,7 @@ bool hasColourPalette(std::FILE* stream, const Header& header, std::int64_t skip
 // file's end, that reason with its errno, and the check it interrupted.
 BmpReadCause refusal(std::FILE* stream, const BmpReadCause& found) {
     const int error = errno;
-    if (!std::ferror(stream)) return found;
+    if (found.kind == BMP_FAULT_NONE || !std::ferror(stream)) return found;
     BmpReadCause cause = errorFault(BMP_FAULT_READ_ERROR, error);
     cause.interrupted = found.kind;
     return cause;
@@ -625,11 +627,7 @@ BmpReadCause readStream(std::FILE* stream, BmpReading& reading) {
         return refused(found);
     }
     reading.colourPalette = colourPalette && header.bitsPerPixel == 8;
-    const int shortRow = readPixelRows(stream, reading.image.get(), paletteEnd, gap, reds);
-    if (shortRow != 0) {
-        return refused(cutFault(BMP_FAULT_PIXELS_CUT, shortRow, reading.image->height));
-    }
-    return faultOf(BMP_FAULT_NONE);
+    return refused(readPixelRows(stream, reading.image.get(), paletteEnd, gap, reds));
 }
 
 // The image of a reading, handed to a caller of the plain entry points.
