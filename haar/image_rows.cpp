@@ -5,25 +5,25 @@
 
 #include "kernels.h"
 
+ChannelRows::ChannelRows(const Image& input, Image& output, int channel,
+                         OffsetFreeCorner offsetFree)
+    : input_(&input),
+      output_(&output),
+      channel_(channel),
+      step_(pixelBytes(input)),
+      offsetFree_(offsetFree),
+      load_(step_ == 1 ? kernels().loadGrey : kernels().loadColour),
+      store_(step_ == 1 ? kernels().storeGrey : kernels().storeColour) {}
+
 void ChannelRows::load(int y, int x, int count, double* values) const {
-    const int step = pixelBytes(*input_);
-    const unsigned char* pixels = imageRow(*input_, y) + channel_ + std::ptrdiff_t(x) * step;
+    const unsigned char* pixels = imageRow(*input_, y) + channel_ + std::ptrdiff_t(x) * step_;
     const int offsetFree = y < offsetFree_.height ? std::clamp(offsetFree_.width - x, 0, count) : 0;
-    if (step == 1) {
-        kernels().loadGrey(pixels, values, std::size_t(offsetFree), std::size_t(count));
-    } else {
-        kernels().loadColour(pixels, values, std::size_t(offsetFree), std::size_t(count));
-    }
+    load_(pixels, values, std::size_t(offsetFree), std::size_t(count));
 }
 
 void ChannelRows::store(int y, int x, int count, const double* values) const {
-    const int step = pixelBytes(*output_);
-    unsigned char* pixels = imageRow(*output_, y) + channel_ + std::ptrdiff_t(x) * step;
-    if (step == 1) {
-        kernels().storeGrey(values, pixels, std::size_t(count));
-    } else {
-        kernels().storeColour(values, pixels, std::size_t(count));
-    }
+    unsigned char* pixels = imageRow(*output_, y) + channel_ + std::ptrdiff_t(x) * step_;
+    store_(values, pixels, std::size_t(count));
 }
 
 OffsetFreeCorner approximationCorner(const Image& image, int levels) {

@@ -11,6 +11,8 @@
 #ifndef ONDA_HAAR_IMAGE_ROWS_H
 #define ONDA_HAAR_IMAGE_ROWS_H
 
+#include <cstddef>
+
 #include "image.h"
 #include "plane.h"
 #include "workspace.h"
@@ -30,20 +32,26 @@ OffsetFreeCorner approximationCorner(const Image& image, int levels);
 // 3 colour channels for a 24-bit image, 1 for an 8-bit one.
 int channelCount(const Image& image);
 
-// One channel's plane: read from `input`, written into `output` (same shape).
+// One channel's plane: read from `input`, written into `output` (same shape
+// and depth), through the row loops of the vectors in use for that depth.
 class ChannelRows final : public RowIO {
 public:
     ChannelRows() = default;
-    ChannelRows(const Image& input, Image& output, int channel, OffsetFreeCorner offsetFree)
-        : input_(&input), output_(&output), channel_(channel), offsetFree_(offsetFree) {}
+    ChannelRows(const Image& input, Image& output, int channel, OffsetFreeCorner offsetFree);
     void load(int y, int x, int count, double* values) const override;
     void store(int y, int x, int count, const double* values) const override;
 
 private:
+    using Load = void (*)(const unsigned char* pixels, double* values, std::size_t offsetFree,
+                          std::size_t count);
+    using Store = void (*)(const double* values, unsigned char* pixels, std::size_t count);
     const Image* input_ = nullptr;
     Image* output_ = nullptr;
     int channel_ = 0;  // 0 red or grey, 1 green, 2 blue
+    int step_ = 1;     // bytes from one pixel to the next
     OffsetFreeCorner offsetFree_{};
+    Load load_ = nullptr;
+    Store store_ = nullptr;
 };
 
 // Every plane of a picture, ready for a wavelet_process. `io` points into
