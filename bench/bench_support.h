@@ -28,7 +28,8 @@ inline void sweepPlanes(const SweepTransform& transform, Planes& p, int levels) 
     const SweepRowsLength rows = transform.rowsLength(p.side, p.side, levels);
     std::vector<double> input(rows.input), result(rows.result);
     const BufferPlanes buffers{p.source.data(), p.result.data(), p.side};
-    sweepPlane(transform, PlaneSweep{&buffers, {input.data(), result.data()}, p.side, p.side, levels});
+    sweepPlane(transform,
+               PlaneSweep{&buffers, {input.data(), result.data()}, p.side, p.side, levels});
 }
 
 // Reports the time per pixel of a side x side plane as "ns/pixel".

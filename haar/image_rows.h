@@ -35,13 +35,13 @@ int channelCount(const Image& image);
 // One channel's plane: read from `input`, written into `output` (same shape
 // and depth), through the row loops of the vectors in use for that depth.
 class ChannelRows final : public RowIO {
-public:
+   public:
     ChannelRows() = default;
     ChannelRows(const Image& input, Image& output, int channel, OffsetFreeCorner offsetFree);
     void load(int y, int x, int count, double* values) const override;
     void store(int y, int x, int count, const double* values) const override;
 
-private:
+   private:
     using Load = void (*)(const unsigned char* pixels, double* values, std::size_t offsetFree,
                           std::size_t count);
     using Store = void (*)(const double* values, unsigned char* pixels, std::size_t count);

@@ -81,8 +81,7 @@ void sweepRowPair(const PlaneSweep& sweep, int pair) {
 
 const SweepTransform TRANSFORM{sweepRowsLength, sweepRowPair, fwd::sweepSteps};
 
-void wavelet_inv_process(const SweepWorkspace& workspace, const PlaneIO& io,
-                         std::FILE* progress) {
+void wavelet_inv_process(const SweepWorkspace& workspace, const PlaneIO& io, std::FILE* progress) {
     const int levels = workspace.shape.levels;
     if (progress) std::fputs("Wavelet Inverse Transfer --", progress);
     for (int level = levels; level >= 1; --level) {

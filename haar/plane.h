@@ -50,11 +50,11 @@ LevelRegion levelRegion(int height, int width, int level);
 // values[0..count) at the same places of the plane written. Each element of
 // the plane written is stored exactly once.
 class RowIO {
-public:
+   public:
     virtual void load(int y, int x, int count, double* values) const = 0;
     virtual void store(int y, int x, int count, const double* values) const = 0;
 
-protected:
+   protected:
     RowIO() = default;
     RowIO(const RowIO&) = default;
     RowIO& operator=(const RowIO&) = default;
@@ -107,13 +107,13 @@ void sweepPlane(const SweepTransform& transform, const PlaneSweep& sweep);
 // Plain buffers of width x height doubles, row-major: the rows of tests and
 // benchmarks.
 class BufferPlanes final : public RowIO {
-public:
+   public:
     BufferPlanes(const double* source, double* result, int width)
         : source_(source), result_(result), width_(width) {}
     void load(int y, int x, int count, double* values) const override;
     void store(int y, int x, int count, const double* values) const override;
 
-private:
+   private:
     const double* source_;
     double* result_;
     int width_;

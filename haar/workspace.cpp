@@ -39,8 +39,9 @@ void sweepPicture(const SweepWorkspace& workspace, const PlaneIO& io) {
     const SweepShape& shape = workspace.shape;
     PlaneSweep planes[MOST_PLANES];
     for (int plane = 0; plane < shape.planes; ++plane) {
-        const SweepRows rows{workspace.inputRows.get() + std::size_t(plane) * workspace.perPlane.input,
-                             workspace.resultRows.get() + std::size_t(plane) * workspace.perPlane.result};
+        const SweepRows rows{
+            workspace.inputRows.get() + std::size_t(plane) * workspace.perPlane.input,
+            workspace.resultRows.get() + std::size_t(plane) * workspace.perPlane.result};
         planes[plane] = PlaneSweep{io.plane[plane], rows, shape.height, shape.width, shape.levels};
     }
     const SweepTransform& transform = *workspace.transform;

@@ -33,7 +33,7 @@ struct SweepWorkspace {
     const SweepTransform* transform = nullptr;
     SweepShape shape{};
     SweepRowsLength perPlane{};
-    std::uint64_t inputBytes = 0;   // the size of each block, as asked for
+    std::uint64_t inputBytes = 0;  // the size of each block, as asked for
     std::uint64_t resultBytes = 0;
     BlockPtr<double> inputRows;
     BlockPtr<double> resultRows;

@@ -134,7 +134,14 @@ std::vector<StatusCase> statusCases() {
     BmpBuilder core = grey8(6, 2);
     core.headerSize = 12;
     core.palette.assign(std::size_t{3} * 256, 40);
-    const Bytes coreGrey = core.bytes(), colour = [] { BmpBuilder b; b.bitsPerPixel = 24; b.width = 3; b.height = 2; b.pixels.assign(24, 150); return b.bytes(); }();
+    const Bytes coreGrey = core.bytes(), colour = [] {
+        BmpBuilder b;
+        b.bitsPerPixel = 24;
+        b.width = 3;
+        b.height = 2;
+        b.pixels.assign(24, 150);
+        return b.bytes();
+    }();
     // clang-format off
     for (std::size_t cut = 18; cut < 26; ++cut) cases.push_back({"core header cut short", truncated(coreGrey, cut), BMP_FAULT_HEADER_CUT, "file ends inside the 12-byte bitmap header"});
     cases.push_back({"core palette cut short", truncated(coreGrey, 26 + 767), BMP_FAULT_PALETTE_CUT, "file ends inside the palette, in entry 256 of 256"});
@@ -244,10 +251,32 @@ TEST(ReadBMP, ColourPaletteComesWithTheImage) {
         bool colourPalette;
     } rows[] = {
         {"grey", grey8(4, 4), false},
-        {"grey in reverse", [&] { BmpBuilder b = grey8(4, 4); b.palette = reversed; return b; }(), false},
+        {"grey in reverse",
+         [&] {
+             BmpBuilder b = grey8(4, 4);
+             b.palette = reversed;
+             return b;
+         }(),
+         false},
         {"colour", coloured(grey8(4, 4)), true},
-        {"colour past the entries declared", [] { BmpBuilder b = coloured(grey8(4, 4)); b.colorsUsed = 5; return b; }(), false},
-        {"24 bits with a colour palette", [] { BmpBuilder b; b.bitsPerPixel = 24; b.width = b.height = 4; b.pixels.assign(48, 1); b.colorsUsed = 2; b.palette = {1, 2, 3, 0, 4, 5, 6, 0}; return b; }(), false},
+        {"colour past the entries declared",
+         [] {
+             BmpBuilder b = coloured(grey8(4, 4));
+             b.colorsUsed = 5;
+             return b;
+         }(),
+         false},
+        {"24 bits with a colour palette",
+         [] {
+             BmpBuilder b;
+             b.bitsPerPixel = 24;
+             b.width = b.height = 4;
+             b.pixels.assign(48, 1);
+             b.colorsUsed = 2;
+             b.palette = {1, 2, 3, 0, 4, 5, 6, 0};
+             return b;
+         }(),
+         false},
     };
     for (const auto& row : rows) {
         const ReadResult r = readBytes(row.picture.bytes());
@@ -276,7 +305,8 @@ TEST(ReadBMP, PathsThatCannotBeReadAreNamed) {
     Image* image = nullptr;
     EXPECT_EQ(readBMPfile(dir.path("missing.bmp").string().c_str(), &image), BMP_CANNOT_OPEN);
     EXPECT_EQ(image, nullptr);
-    fs::permissions(dir.path("locked.bmp"), fs::perms::owner_all);  // Windows removes no read-only file
+    fs::permissions(dir.path("locked.bmp"),
+                    fs::perms::owner_all);  // Windows removes no read-only file
 }
 
 TEST(ReadBMP, RowsAreStoredBottomUpAndPaddingIsSkipped) {

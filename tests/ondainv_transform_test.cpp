@@ -85,7 +85,8 @@ TEST(InverseTransform, ZeroDetailGivesAFlatPicture) {
 TEST(InverseTransform, ProgressLineCountsTheLevelsDown) {
     EXPECT_EQ(progressText(wavelet_inv_process, TRANSFORM, 3, 3, 8, 8, 3),
               "Wavelet Inverse Transfer -- 3 times -- 2 times -- 1 times --\n");
-    EXPECT_EQ(progressText(wavelet_inv_process, TRANSFORM, 0, 0, 2, 2), "Wavelet Inverse Transfer --\n");
+    EXPECT_EQ(progressText(wavelet_inv_process, TRANSFORM, 0, 0, 2, 2),
+              "Wavelet Inverse Transfer --\n");
 }
 
 // The forward transform of whole numbers, offset taken off, comes back exactly.
@@ -100,8 +101,7 @@ TEST(InverseTransform, UndoesTheForwardTransform) {
     for (const auto& s : shapes) {
         Plane picture = randomPlane(random, s.width, s.height, 0, 256);
         for (double& v : picture) v = double(int(v));
-        const Plane coefficients =
-            runSweep(fwd::TRANSFORM, picture, s.height, s.width, s.levels);
+        const Plane coefficients = runSweep(fwd::TRANSFORM, picture, s.height, s.width, s.levels);
         EXPECT_EQ(inverse(withoutDetailOffset(coefficients, s.width, s.height, s.levels), s.height,
                           s.width, s.levels),
                   picture)

@@ -19,8 +19,8 @@
 
 #include "console.h"
 #include "image_rows.h"
-#include "owners.h"
 #include "messages.h"
+#include "owners.h"
 #include "test_support.h"
 
 using onda_test::channelAt;
@@ -124,7 +124,8 @@ TEST(SizeRule, RefusalNamesTheSizeTheRuleAndTheAdvice) {
         return "crop to " + size + onda_test::conversionAdvice("-crop " + size + "+0+0 +repage ");
     };
     const std::string twoPixels = "; a side of 2 pixels takes at most 1 level",
-                      repeat = "; give the repeat number the transform was made with: this size takes ";
+                      repeat =
+                          "; give the repeat number the transform was made with: this size takes ";
     const struct {
         int width, height, levels;
         std::pair<std::string, std::string> rule;  // as standard output and the reason word it
@@ -347,9 +348,10 @@ void doubleRow(const PlaneSweep& sweep, int y) {
 }
 
 // A row of input and one of result, a step a row.
-const SweepTransform DOUBLING{
-    [](int, int width, int) { return SweepRowsLength{std::size_t(width), std::size_t(width)}; },
-    doubleRow, [](int height, int) { return height; }};
+const SweepTransform DOUBLING{[](int, int width, int) {
+                                  return SweepRowsLength{std::size_t(width), std::size_t(width)};
+                              },
+                              doubleRow, [](int height, int) { return height; }};
 
 TEST(Planes, EveryChannelOfAColourImageIsTransformedOnItsOwn) {
     const ImagePtr input =

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "plane.h"
-#include "workspace.h"
 #include "reference_transforms.h"
+#include "workspace.h"
 
 namespace onda_test {
 

@@ -15,7 +15,7 @@ namespace {
 
 constexpr ProgramDescription ONDAFWD{
     message::FWD_BANNER,
-    2,  // repeat number by default
+    2,        // repeat number by default
     INT_MAX,  // any repeat number
     "",
     levelsOfRepeatNumber,

@@ -16,7 +16,7 @@ namespace {
 
 constexpr ProgramDescription ONDAINV{
     message::INV_BANNER,
-    2,  // repeat number by default
+    2,        // repeat number by default
     INT_MAX,  // any repeat number
     "",
     levelsOfRepeatNumber,

@@ -19,7 +19,7 @@ constexpr ProgramDescription ONDASPLIT{
     "ondasplit makes 1 or 2 levels (0 or less gives 2)",
     split::splitLevels,
     SIZE_ADVICE_CROP,
-    true,  // says whether the input is colour or monochrome
+    true,   // says whether the input is colour or monochrome
     false,  // the input is a picture
     &split::TRANSFORM,
     split::wavelet_process,

@@ -86,8 +86,7 @@ struct Sweep {
 ImagePtr transformed(const Image& input, const Sweep& sweep) {
     ImagePtr output(createImage(input.width, input.height, input.depth));
     const SweepWorkspace workspace = makeSweepWorkspace(
-        *sweep.transform,
-        SweepShape{input.height, input.width, channelCount(input), sweep.levels});
+        *sweep.transform, SweepShape{input.height, input.width, channelCount(input), sweep.levels});
     if (!output || !hasRows(workspace)) return nullptr;
     ImagePlanes bound;
     bindImagePlanes(bound, input, *output, sweep.offsetFree);
