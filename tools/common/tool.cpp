@@ -60,22 +60,6 @@ BmpReading readInputImage(const char* path, const BmpAdviceFit& fit) {
     return reading;
 }
 
-}  // namespace
-
-bool reportImageKind(const Image& image, const char* path) {
-    const message::JapaneseText& line = image.depth == 24  ? message::FILE_IS_COLOUR
-                                        : image.depth == 8 ? message::FILE_IS_MONO
-                                                           : message::FILE_NEITHER_COLOUR_NOR_MONO;
-    std::printf(consoleText(line), path);
-    if (image.depth == 24 || image.depth == 8) return true;
-    printReason(path, std::to_string(image.depth) +
-                          " bits per pixel; only 8-bit (grey) and 24-bit (colour) pictures are "
-                          "transformed");
-    return false;
-}
-
-namespace {
-
 // The workspace `program` sweeps `input` in, at `levels` levels, after the
 // memory size line. If the output picture or the rows cannot be had, prints
 // "Memory cannot be allocated." and a reason naming what and its size (`path`
@@ -145,6 +129,18 @@ int writeOutputImage(const char* path, const Image& output, const BmpReading& in
 }
 
 }  // namespace
+
+bool reportImageKind(const Image& image, const char* path) {
+    const message::JapaneseText& line = image.depth == 24  ? message::FILE_IS_COLOUR
+                                        : image.depth == 8 ? message::FILE_IS_MONO
+                                                           : message::FILE_NEITHER_COLOUR_NOR_MONO;
+    std::printf(consoleText(line), path);
+    if (image.depth == 24 || image.depth == 8) return true;
+    printReason(path, std::to_string(image.depth) +
+                          " bits per pixel; only 8-bit (grey) and 24-bit (colour) pictures are "
+                          "transformed");
+    return false;
+}
 
 int levelsOfRepeatNumber(int repeatNumber) {
     return repeatNumber;
