@@ -16,8 +16,8 @@
 // One plane for grey, three for colour.
 constexpr int MOST_PLANES = 3;
 
-// A picture as a transform sweeps it: `planes` planes of height x width,
-// at `levels` levels.
+// A picture as a transform sweeps it: `planes` planes (1 to MOST_PLANES) of
+// height x width, at `levels` levels.
 struct SweepShape {
     int height;
     int width;
