@@ -18,9 +18,12 @@
 #endif
 
 #include "console.h"
+#include "forward.h"
 #include "image_rows.h"
+#include "inverse.h"
 #include "messages.h"
 #include "owners.h"
+#include "split.h"
 #include "test_support.h"
 
 using onda_test::channelAt;
@@ -352,6 +355,28 @@ const SweepTransform DOUBLING{[](int, int width, int) {
                                   return SweepRowsLength{std::size_t(width), std::size_t(width)};
                               },
                               doubleRow, [](int height, int) { return height; }};
+
+// Each transform's rows for a shape and its levels: at least a double a
+// plane, so that every block has an address.
+TEST(Workspace, SizedFromTheTransformTheShapeAndTheLevels) {
+    const struct {
+        const SweepTransform& transform;
+        SweepShape shape;
+        std::uint64_t inputBytes, resultBytes;
+    } rows[] = {
+        {fwd::TRANSFORM, {4, 8, 1, 2}, 128, 192},   {fwd::TRANSFORM, {4, 8, 3, 1}, 384, 384},
+        {fwd::TRANSFORM, {4, 8, 1, 0}, 128, 8},     {inv::TRANSFORM, {8, 8, 3, 3}, 384, 672},
+        {split::TRANSFORM, {4, 8, 1, 1}, 128, 128}, {split::TRANSFORM, {4, 8, 3, 2}, 768, 480},
+    };
+    for (const auto& row : rows) {
+        const SweepWorkspace workspace = makeSweepWorkspace(row.transform, row.shape);
+        EXPECT_TRUE(hasRows(workspace));
+        EXPECT_EQ(workspace.inputBytes, row.inputBytes)
+            << row.shape.width << " " << row.shape.levels;
+        EXPECT_EQ(workspace.resultBytes, row.resultBytes)
+            << row.shape.width << " " << row.shape.levels;
+    }
+}
 
 TEST(Planes, EveryChannelOfAColourImageIsTransformedOnItsOwn) {
     const ImagePtr input =

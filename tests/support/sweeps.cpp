@@ -1,5 +1,7 @@
 #include "sweeps.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstddef>
 
@@ -7,12 +9,38 @@
 
 namespace onda_test {
 
+namespace {
+
+// Plain buffers that fail the test on a segment outside the plane.
+class CheckedBuffers final : public RowIO {
+   public:
+    CheckedBuffers(const Plane& source, Plane& result, int height, int width)
+        : buffers_(source.data(), result.data(), width), height_(height), width_(width) {}
+    void load(int y, int x, int count, double* values) const override {
+        if (inside(y, x, count)) buffers_.load(y, x, count, values);
+    }
+    void store(int y, int x, int count, const double* values) const override {
+        if (inside(y, x, count)) buffers_.store(y, x, count, values);
+    }
+
+   private:
+    bool inside(int y, int x, int count) const {
+        const bool in = y >= 0 && y < height_ && x >= 0 && count >= 0 && x + count <= width_;
+        EXPECT_TRUE(in) << "segment of " << count << " at (" << x << ", " << y << ")";
+        return in;
+    }
+    BufferPlanes buffers_;
+    int height_, width_;
+};
+
+}  // namespace
+
 Plane runSweep(const SweepTransform& transform, const Plane& source, int height, int width,
                int levels) {
     const SweepRowsLength rows = transform.rowsLength(height, width, levels);
     Plane result(source.size(), std::nan(""));
     Plane input(rows.input, std::nan("")), kept(rows.result, std::nan(""));
-    const BufferPlanes buffers{source.data(), result.data(), width};
+    const CheckedBuffers buffers(source, result, height, width);
     sweepPlane(transform, PlaneSweep{&buffers, {input.data(), kept.data()}, height, width, levels});
     return result;
 }
