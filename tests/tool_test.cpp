@@ -243,19 +243,24 @@ TEST(ImageKind, ColourMonochromeOrNeither) {
         int depth;
         message::JapaneseText format;
         bool ok;
+        const char* reason;
     } cases[] = {
-        {24, message::FILE_IS_COLOUR, true},
-        {8, message::FILE_IS_MONO, true},
-        {16, message::FILE_NEITHER_COLOUR_NOR_MONO, false},
+        {24, message::FILE_IS_COLOUR, true, ""},
+        {8, message::FILE_IS_MONO, true, ""},
+        {16, message::FILE_NEITHER_COLOUR_NOR_MONO, false,
+         "onda: a%d.bmp: 16 bits per pixel; only 8-bit (grey) and 24-bit (colour) pictures are "
+         "transformed\n"},
     };
     for (const auto& c : cases) {
         const Image image{2, 2, c.depth, nullptr};
         testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
         const bool ok = reportImageKind(image, "a%d.bmp");
         EXPECT_EQ(std::fflush(stdout), 0);
         char expected[256];
         EXPECT_GT(std::snprintf(expected, sizeof expected, consoleText(c.format), "a%d.bmp"), 0);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), expected) << c.depth;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.reason) << c.depth;
         EXPECT_EQ(ok, c.ok) << c.depth;
     }
 }
