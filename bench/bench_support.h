@@ -26,7 +26,7 @@ struct Planes {
 // Runs `sweep` over the planes at `levels` levels, with `rows` of rows.
 template <class Sweep>
 void sweepPlanes(Sweep sweep, SweepRowsLength rows, Planes& p, int levels) {
-    std::vector<double> input(rows.input), result(rows.result);
+    std::vector<RowValue> input(rows.input), result(rows.result);
     BufferPlanes buffers{p.source.data(), p.result.data(), p.side};
     sweep(PlaneSweep{bufferRowIO(buffers), {input.data(), result.data()}, p.side, p.side, levels});
 }

@@ -7,7 +7,7 @@
 
 namespace {
 
-void loadFromImage(const void* source, int y, int x, int count, double* values) {
+void loadFromImage(const void* source, int y, int x, int count, RowValue* values) {
     const auto& c = *static_cast<const ChannelRows*>(source);
     const int step = pixelBytes(*c.input);
     const unsigned char* pixels = imageRow(*c.input, y) + c.channel + std::ptrdiff_t(x) * step;
@@ -20,7 +20,7 @@ void loadFromImage(const void* source, int y, int x, int count, double* values) 
     }
 }
 
-void storeToImage(void* sink, int y, int x, int count, const double* values) {
+void storeToImage(void* sink, int y, int x, int count, const RowValue* values) {
     const auto& c = *static_cast<const ChannelRows*>(sink);
     const int step = pixelBytes(*c.output);
     unsigned char* pixels = imageRow(*c.output, y) + c.channel + std::ptrdiff_t(x) * step;
@@ -43,7 +43,7 @@ int channelCount(const Image& image) {
 }
 
 void bindImagePlanes(ImagePlanes& bound, const Image& input, Image& output,
-                     OffsetFreeCorner offsetFree, double* inputRows, double* resultRows,
+                     OffsetFreeCorner offsetFree, RowValue* inputRows, RowValue* resultRows,
                      SweepRowsLength perPlane) {
     PicturePlanes& planes = bound.planes;
     planes.count = channelCount(input);

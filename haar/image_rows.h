@@ -1,7 +1,7 @@
 // The row pipeline: how the programs' sweeps read their values from one image
 // and write their results into another, a row segment at a time.
 //
-// Loading a segment (the fill) turns the bytes of one channel into doubles,
+// Loading a segment (the fill) turns the bytes of one channel into values,
 // taking the detail offset off every value outside an offset-free top-left
 // corner.
 // Storing a segment (the write-back) truncates each value toward zero and
@@ -48,10 +48,10 @@ struct ImagePlanes {
 };
 
 // Binds one plane per channel of `input`. Plane c works in `perPlane.input`
-// doubles from inputRows + c * perPlane.input and `perPlane.result` doubles
+// values from inputRows + c * perPlane.input and `perPlane.result` values
 // from resultRows + c * perPlane.result.
 void bindImagePlanes(ImagePlanes& bound, const Image& input, Image& output,
-                     OffsetFreeCorner offsetFree, double* inputRows, double* resultRows,
+                     OffsetFreeCorner offsetFree, RowValue* inputRows, RowValue* resultRows,
                      SweepRowsLength perPlane);
 
 #endif

@@ -40,12 +40,12 @@ void sweepPicture(const PicturePlanes& picture, int levels, SweepStep step, int 
 
 namespace {
 
-void loadFromBuffer(const void* source, int y, int x, int count, double* values) {
+void loadFromBuffer(const void* source, int y, int x, int count, RowValue* values) {
     const auto& planes = *static_cast<const BufferPlanes*>(source);
     std::copy_n(planes.source + bufferIndex(x, y, planes.width), count, values);
 }
 
-void storeToBuffer(void* sink, int y, int x, int count, const double* values) {
+void storeToBuffer(void* sink, int y, int x, int count, const RowValue* values) {
     const auto& planes = *static_cast<const BufferPlanes*>(sink);
     std::copy_n(values, count, planes.result + bufferIndex(x, y, planes.width));
 }

@@ -4,7 +4,7 @@
 //
 // A sweep walks a plane of width x height values from the top, a few rows at
 // a time, and never holds the whole plane: it loads the row segments it needs
-// through a RowIO, works in a few rows of doubles of its own (SweepRows), and
+// through a RowIO, works in a few rows of values of its own (SweepRows), and
 // stores every value it finishes, a row segment at a time, through the same
 // RowIO. Element (x, y) is column x of row y of the whole plane, whatever
 // region a level works on. The programs load from and store to images (see
@@ -13,6 +13,8 @@
 #define ONDA_HAAR_PLANE_H
 
 #include <cstddef>
+
+#include "kernels.h"
 
 // The number of transform levels, set once by main and read by each
 // program's wavelet_process, which passes it on to the sweep.
@@ -48,20 +50,20 @@ LevelRegion levelRegion(int height, int width, int level);
 // values[0..count) at the same places of the plane written. Each element of
 // the plane written is stored exactly once.
 struct RowIO {
-    void (*load)(const void* source, int y, int x, int count, double* values);
+    void (*load)(const void* source, int y, int x, int count, RowValue* values);
     const void* source;
-    void (*store)(void* sink, int y, int x, int count, const double* values);
+    void (*store)(void* sink, int y, int x, int count, const RowValue* values);
     void* sink;
 };
 
-// The doubles a sweep works in: `input` for the rows it loads, `result` for
+// The values (RowValue, kernels.h) a sweep works in: `input` for the rows it loads, `result` for
 // the rows it finishes and the rows it keeps between levels.
 struct SweepRows {
-    double* input;
-    double* result;
+    RowValue* input;
+    RowValue* result;
 };
 
-// How many doubles of each a sweep needs.
+// How many values of each a sweep needs.
 struct SweepRowsLength {
     std::size_t input;
     std::size_t result;

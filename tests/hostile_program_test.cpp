@@ -536,11 +536,11 @@ TEST_P(EveryProgram, MemoryThatCannotBeHadEndsTheRun) {
     };
     // Rows of a grey picture `width` wide at the default levels: two input
     // rows; two result rows, and one more for ondafwd's and ondainv's second
-    // level (two rows half as wide).
+    // level (two rows half as wide), of 4-byte values.
     const bool split = std::string(GetParam().name) == "ondasplit";
     const auto rows = [split](std::uint64_t width) {
-        return "no memory for the transform's rows of " + std::to_string(16 * width) + " and " +
-               std::to_string((split ? 16 : 24) * width) + " bytes";
+        return "no memory for the transform's rows of " + std::to_string(8 * width) + " and " +
+               std::to_string((split ? 8 : 12) * width) + " bytes";
     };
     // Under the sanitizer, which cannot run inside an address-space limit,
     // single requests above 16 MiB are refused instead: the picture takes 8

@@ -211,7 +211,7 @@ TEST(Planes, LoadKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
     const struct {
         int channel, y, x, count;
         OffsetFreeCorner offsetFree;
-        std::vector<double> values;
+        std::vector<RowValue> values;
     } cases[] = {
         {1, 0, 0, 4, {2, 1}, {100, 101, 102 - 128, 103 - 128}},
         {1, 1, 0, 4, {2, 1}, {110 - 128, 111 - 128, 112 - 128, 113 - 128}},
@@ -222,7 +222,7 @@ TEST(Planes, LoadKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
     };
     for (const auto& c : cases) {
         const BoundPlanes bound(*image, c.offsetFree);
-        std::vector<double> values(c.values.size());
+        std::vector<RowValue> values(c.values.size());
         bound.io(c.channel).load(bound.io(c.channel).source, c.y, c.x, c.count, values.data());
         EXPECT_EQ(values, c.values) << c.channel << " " << c.x << "," << c.y;
     }
@@ -263,9 +263,10 @@ TEST(Planes, StoreTruncatesClampsAndKeepsOtherChannels) {
         Image& output = *bound.workspace.output;
         std::memcpy(output.data, input->data, std::size_t(4 * rows * depth / 8));
         const int channel = depth == 24 ? 1 : 0;
+        const std::vector<RowValue> stored(values.begin(), values.end());
         for (int y = 0; y < rows; ++y) {
             bound.io(channel).store(bound.io(channel).sink, y, 0, 4,
-                                    values.data() + 4 * std::size_t(y));
+                                    stored.data() + 4 * std::size_t(y));
         }
         for (int i = 0; i < 4 * rows; ++i) {
             EXPECT_EQ(channelAt(output, i % 4, i / 4, channel), expected[i])

@@ -10,7 +10,7 @@ namespace onda_test {
 Plane runSweep(Sweep sweep, SweepRowsLength rows, const Plane& source, int height, int width,
                int levels) {
     Plane result(source.size(), std::nan(""));
-    Plane input(rows.input, std::nan("")), kept(rows.result, std::nan(""));
+    std::vector<RowValue> input(rows.input, std::nanf("")), kept(rows.result, std::nanf(""));
     BufferPlanes buffers{source.data(), result.data(), width};
     sweep(PlaneSweep{bufferRowIO(buffers), {input.data(), kept.data()}, height, width, levels});
     return result;
@@ -18,7 +18,8 @@ Plane runSweep(Sweep sweep, SweepRowsLength rows, const Plane& source, int heigh
 
 std::string progressText(Process process, int repeat, int height, int width, int planes) {
     const Plane source(std::size_t(height) * std::size_t(width), 0.0);
-    Plane result(source.size()), input(8 * std::size_t(width)), kept(8 * std::size_t(width));
+    Plane result(source.size());
+    std::vector<RowValue> input(8 * std::size_t(width)), kept(8 * std::size_t(width));
     BufferPlanes buffers{source.data(), result.data(), width};
     PicturePlanes picture{};
     picture.count = planes;

@@ -76,17 +76,17 @@ bool reportImageKind(const Image& image, const char* path) {
 
 namespace {
 
-// The bytes of every channel's share of rows (at least one double, so that
+// The bytes of every channel's share of rows (at least one value, so that
 // every block has an address), or 0 when they overflow.
 std::size_t rowsBytes(std::size_t perPlane, int planes) {
-    constexpr std::size_t MOST = SIZE_MAX / sizeof(double) / MOST_PLANES;
+    constexpr std::size_t MOST = SIZE_MAX / sizeof(RowValue) / MOST_PLANES;
     if (perPlane > MOST) return 0;
-    return std::max<std::size_t>(perPlane, 1) * std::size_t(planes) * sizeof(double);
+    return std::max<std::size_t>(perPlane, 1) * std::size_t(planes) * sizeof(RowValue);
 }
 
-BlockPtr<double> allocateRows(std::size_t bytes) {
+BlockPtr<RowValue> allocateRows(std::size_t bytes) {
     if (bytes == 0) return nullptr;
-    return BlockPtr<double>(static_cast<double*>(allocateBlock(bytes)));
+    return BlockPtr<RowValue>(static_cast<RowValue*>(allocateBlock(bytes)));
 }
 
 }  // namespace

@@ -36,8 +36,8 @@ struct ToolBanner {
 // What a run owns besides its input image.
 struct Workspace {
     ImagePtr output;
-    BlockPtr<double> inputRows;   // the rows the sweeps load, every plane's in turn
-    BlockPtr<double> resultRows;  // the rows the sweeps finish and keep, likewise
+    BlockPtr<RowValue> inputRows;   // the rows the sweeps load, every plane's in turn
+    BlockPtr<RowValue> resultRows;  // the rows the sweeps finish and keep, likewise
     SweepRowsLength perPlane;     // each plane's share of both
 };
 

@@ -87,10 +87,10 @@ ImagePtr transformed(const Image& input, const Sweep& sweep) {
     const auto planes = std::size_t(channelCount(input));
     const std::size_t inputLength = std::max<std::size_t>(sweep.rows.input, 1) * planes;
     const std::size_t resultLength = std::max<std::size_t>(sweep.rows.result, 1) * planes;
-    const BlockPtr<double> inputRows(
-        static_cast<double*>(allocateBlock(inputLength * sizeof(double))));
-    const BlockPtr<double> resultRows(
-        static_cast<double*>(allocateBlock(resultLength * sizeof(double))));
+    const BlockPtr<RowValue> inputRows(
+        static_cast<RowValue*>(allocateBlock(inputLength * sizeof(RowValue))));
+    const BlockPtr<RowValue> resultRows(
+        static_cast<RowValue*>(allocateBlock(resultLength * sizeof(RowValue))));
     if (!output || !inputRows || !resultRows) return nullptr;
     ImagePlanes bound;
     bindImagePlanes(bound, input, *output, sweep.offsetFree, inputRows.get(), resultRows.get(),
