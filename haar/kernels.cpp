@@ -484,23 +484,28 @@ ONDA_AVX2 void storeGreyAvx2(const RowValue* __restrict values, unsigned char* _
 // while x + 17 <= count: from there, the channel's own bytes reach
 // 3 * (count - x) - 2 bytes on.
 
-// Channel bytes of four pixels as values, less `offset`.
-ONDA_AVX2 void fourChannelValues(const unsigned char* pixels, RowValue* values, __m128 offset) {
-    const __m128i pick = _mm_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1);
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
-    const __m128i dwords = _mm_shuffle_epi8(bytes, pick);
-    _mm_storeu_ps(values, _mm_sub_ps(_mm_cvtepi32_ps(dwords), offset));
+// Channel bytes of eight pixels as values, less `offset`: sixteen bytes from
+// pixel x and sixteen from pixel x + 4, which holds while x + 10 <= count.
+ONDA_AVX2 void eightChannelValues(const unsigned char* pixels, RowValue* values, __m256 offset) {
+    const __m256i pick = _mm256_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1,
+                                          -1, 0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1,
+                                          -1, -1);
+    const __m256i bytes =
+        _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(pixels + 12),
+                            reinterpret_cast<const __m128i*>(pixels));
+    const __m256i dwords = _mm256_shuffle_epi8(bytes, pick);
+    _mm256_storeu_ps(values, _mm256_sub_ps(_mm256_cvtepi32_ps(dwords), offset));
 }
 
 ONDA_AVX2 void loadColourAvx2(const unsigned char* __restrict pixels, RowValue* __restrict values,
                               std::size_t offsetFree, std::size_t count) {
-    const __m128 none = _mm_setzero_ps(), offset = _mm_set1_ps(OFFSET);
+    const __m256 none = _mm256_setzero_ps(), offset = _mm256_set1_ps(OFFSET);
     std::size_t x = 0;
-    for (; x + 4 <= offsetFree && x + 6 <= count; x += 4) {
-        fourChannelValues(pixels + 3 * x, values + x, none);
+    for (; x + 8 <= offsetFree && x + 10 <= count; x += 8) {
+        eightChannelValues(pixels + 3 * x, values + x, none);
     }
     for (; x < offsetFree; ++x) values[x] = pixels[3 * x];
-    for (; x + 6 <= count; x += 4) fourChannelValues(pixels + 3 * x, values + x, offset);
+    for (; x + 10 <= count; x += 8) eightChannelValues(pixels + 3 * x, values + x, offset);
     loadFrom<3>(x, pixels, values, offsetFree, count);
 }
 
