@@ -54,8 +54,8 @@ std::size_t keptRowLength(int level, int values) {
 // every other value is stored at once: the horizontal details (and, at the
 // deepest level, the averages before them) in row `pair`, the column details
 // in row rows / 2 + pair.
-void runPair(const PlaneSweep& s, int level, int pair, const RowValue* upper,
-             const RowValue* lower, RowValue* scratch) {
+void runPair(const PlaneSweep& s, int level, int pair, const RowValue* upper, const RowValue* lower,
+             RowValue* scratch) {
     const auto [rows, cols] = levelRegion(s.height, s.width, level);
     const int half = cols / 2;
     RowValue* averages = s.rows.result;

@@ -198,10 +198,12 @@ void forwardPairSse2(const RowValue* __restrict upper, const RowValue* __restric
         const __m128 lowerDetail = _mm_add_ps(offset, _mm_mul_ps(_mm_sub_ps(le, lo), halving));
         _mm_storeu_ps(averages + k, _mm_mul_ps(_mm_add_ps(upperAverage, lowerAverage), halving));
         _mm_storeu_ps(horizontal + k, _mm_mul_ps(_mm_add_ps(upperDetail, lowerDetail), halving));
-        _mm_storeu_ps(details + k,
-                      _mm_add_ps(offset, _mm_mul_ps(_mm_sub_ps(upperAverage, lowerAverage), halving)));
-        _mm_storeu_ps(details + half + k,
-                      _mm_add_ps(offset, _mm_mul_ps(_mm_sub_ps(upperDetail, lowerDetail), halving)));
+        _mm_storeu_ps(
+            details + k,
+            _mm_add_ps(offset, _mm_mul_ps(_mm_sub_ps(upperAverage, lowerAverage), halving)));
+        _mm_storeu_ps(
+            details + half + k,
+            _mm_add_ps(offset, _mm_mul_ps(_mm_sub_ps(upperDetail, lowerDetail), halving)));
     }
     forwardPairFrom(k, upper, lower, averages, horizontal, details, half);
 }
@@ -436,7 +438,8 @@ ONDA_AVX2 void blockLevelAvx2(const RowValue* upper, const RowValue* lower, RowV
 // Eight bytes as values, less `offset`.
 ONDA_AVX2 void eightValuesAvx2(const unsigned char* pixels, RowValue* values, __m256 offset) {
     const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixels));
-    _mm256_storeu_ps(values, _mm256_sub_ps(_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes)), offset));
+    _mm256_storeu_ps(values,
+                     _mm256_sub_ps(_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes)), offset));
 }
 
 // Values x to `end` of a grey row, less `offset`, as far as whole groups of
@@ -487,12 +490,11 @@ ONDA_AVX2 void storeGreyAvx2(const RowValue* __restrict values, unsigned char* _
 // Channel bytes of eight pixels as values, less `offset`: sixteen bytes from
 // pixel x and sixteen from pixel x + 4, which holds while x + 10 <= count.
 ONDA_AVX2 void eightChannelValues(const unsigned char* pixels, RowValue* values, __m256 offset) {
-    const __m256i pick = _mm256_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1,
-                                          -1, 0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1,
-                                          -1, -1);
-    const __m256i bytes =
-        _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(pixels + 12),
-                            reinterpret_cast<const __m128i*>(pixels));
+    const __m256i pick =
+        _mm256_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1, 0, -1, -1, -1,
+                         3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1);
+    const __m256i bytes = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(pixels + 12),
+                                              reinterpret_cast<const __m128i*>(pixels));
     const __m256i dwords = _mm256_shuffle_epi8(bytes, pick);
     _mm256_storeu_ps(values, _mm256_sub_ps(_mm256_cvtepi32_ps(dwords), offset));
 }

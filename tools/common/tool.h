@@ -38,7 +38,7 @@ struct Workspace {
     ImagePtr output;
     BlockPtr<RowValue> inputRows;   // the rows the sweeps load, every plane's in turn
     BlockPtr<RowValue> resultRows;  // the rows the sweeps finish and keep, likewise
-    SweepRowsLength perPlane;     // each plane's share of both
+    SweepRowsLength perPlane;       // each plane's share of both
 };
 
 // Prints the banner; reason lines from now on name banner.name.
