@@ -7,9 +7,19 @@
 #include <sys/mman.h>
 #endif
 
+// Under AddressSanitizer every block comes from its allocator, which checks
+// each access to it and can be told to refuse large requests.
+#if defined(__SANITIZE_ADDRESS__)
+#define ONDA_ALLOCATOR_ONLY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ONDA_ALLOCATOR_ONLY 1
+#endif
+#endif
+
 namespace {
 
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
+#if defined(__linux__) && defined(MADV_HUGEPAGE) && !defined(ONDA_ALLOCATOR_ONLY)
 constexpr std::uintptr_t HUGE_PAGE = std::uintptr_t{2} << 20;
 
 // A block mapped from the system, aligned to a huge page and a whole number
