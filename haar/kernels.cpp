@@ -26,13 +26,13 @@ T average(T a, T b) {
 }
 template <typename T>
 T difference(T a, T b) {
-    return T{DETAIL_OFFSET} + (a - b) / T{2};
+    return static_cast<T>(DETAIL_OFFSET) + (a - b) / T{2};
 }
 RowValue quarter(RowValue a, RowValue b, RowValue c, RowValue d, RowValue offset) {
     return (a + b + c + d) / RowValue{4} + offset;
 }
 
-constexpr RowValue OFFSET{DETAIL_OFFSET};
+constexpr auto OFFSET = static_cast<RowValue>(DETAIL_OFFSET);
 
 // A coefficient truncated toward zero and clamped to 0..255; NaN gives 0.
 unsigned char channelByte(RowValue value) {
