@@ -26,7 +26,7 @@ struct Planes {
 // Sweeps the planes with `transform` at `levels` levels, in the rows it asks.
 inline void sweepPlanes(const SweepTransform& transform, Planes& p, int levels) {
     const SweepRowsLength rows = transform.rowsLength(p.side, p.side, levels);
-    std::vector<double> input(rows.input), result(rows.result);
+    std::vector<RowValue> input(rows.input), result(rows.result);
     const BufferPlanes buffers{p.source.data(), p.result.data(), p.side};
     sweepPlane(transform,
                PlaneSweep{&buffers, {input.data(), result.data()}, p.side, p.side, levels});

@@ -5,6 +5,9 @@
 #if defined(ONDA_SSE2_VECTORS)
 #include <emmintrin.h>
 #endif
+#if defined(ONDA_AVX2_VECTORS)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -38,6 +41,25 @@ std::size_t swapRedAndBlueSse2(const unsigned char* in, unsigned char* out, std:
 }
 #endif
 
+#if defined(ONDA_AVX2_VECTORS)
+// As swapRedAndBlueSse2, each sixteen bytes put in their new order by one
+// byte shuffle.
+ONDA_AVX2 std::size_t swapRedAndBlueAvx2(const unsigned char* in, unsigned char* out,
+                                         std::size_t pixels) {
+    if (pixels < 6) return 0;
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    std::size_t x = 0;
+    for (; x + 11 <= pixels; x += 5) {
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x + 15));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x), _mm_shuffle_epi8(bytes, order));
+        bytes = next;
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x), _mm_shuffle_epi8(bytes, order));
+    return x + 5;
+}
+#endif
+
 }  // namespace
 
 void openTransferBlock(TransferBlock& block) {
@@ -49,7 +71,10 @@ void openTransferBlock(TransferBlock& block) {
 void swapRedAndBlue(const unsigned char* in, unsigned char* out, std::size_t pixels) {
     std::size_t x = 0;
 #if defined(ONDA_SSE2_VECTORS)
-    if (vectorWidth() != VECTORS_PORTABLE) x = swapRedAndBlueSse2(in, out, pixels);
+    if (vectorWidth() == VECTORS_SSE2) x = swapRedAndBlueSse2(in, out, pixels);
+#endif
+#if defined(ONDA_AVX2_VECTORS)
+    if (vectorWidth() == VECTORS_AVX2) x = swapRedAndBlueAvx2(in, out, pixels);
 #endif
     for (; x < pixels; ++x) {
         const unsigned char first = in[3 * x], third = in[3 * x + 2];

@@ -43,28 +43,43 @@ void wavelet_1d_height(int column, int count, const double* source, double* resu
 
 namespace {
 
+// The length of a row of `values` averages kept for level `level`: doubles
+// from beyond EXACT_LEVELS on, two RowValue each.
+std::size_t keptRowLength(int level, int values) {
+    return std::size_t(values) * (level > EXACT_LEVELS ? 2 : 1);
+}
+
 // Pair `pair` of level `level`, from its two input rows. The averages that
 // the next level works on go to its two rows at the start of `scratch` (the
 // deeper levels' rows follow), and it runs its pair once both are there;
 // every other value is stored at once: the horizontal details (and, at the
 // deepest level, the averages before them) in row `pair`, the column details
 // in row rows / 2 + pair.
-void runPair(const PlaneSweep& s, int level, int pair, const double* upper, const double* lower,
-             double* scratch) {
+void runPair(const PlaneSweep& s, int level, int pair, const RowValue* upper, const RowValue* lower,
+             RowValue* scratch) {
     const auto [rows, cols] = levelRegion(s.height, s.width, level);
     const int half = cols / 2;
-    double* averages = s.rows.result;
-    double* details = averages + s.width;
+    RowValue* averages = s.rows.result;
+    RowValue* details = averages + s.width;
     const bool deepest = level == s.levels;
-    double* kept = deepest ? averages : scratch + std::size_t(pair % 2) * std::size_t(half);
+    const std::size_t kept = keptRowLength(level + 1, half);
+    RowValue* keptRow = deepest ? averages : scratch + std::size_t(pair % 2) * kept;
     // The row pass of the two rows and the column step over the pair, value
     // by value, with nothing stored between them.
-    kernels().forwardPair(upper, lower, kept, averages + half, details, half);
+    if (level > EXACT_LEVELS) {
+        forwardPairWide(upper, lower, keptRow, !deepest, averages + half, details, half);
+    } else {
+        kernels().forwardPair(upper, lower, keptRow, averages + half, details, half);
+    }
     const int first = deepest ? 0 : half;
     s.io->store(pair, first, cols - first, averages + first);
     s.io->store(rows / 2 + pair, 0, cols, details);
     if (!deepest && pair % 2 == 1) {
-        runPair(s, level + 1, pair / 2, scratch, scratch + half, scratch + 2 * std::size_t(half));
+        if (level == EXACT_LEVELS) {
+            widenValues(scratch, std::size_t(half));
+            widenValues(scratch + kept, std::size_t(half));
+        }
+        runPair(s, level + 1, pair / 2, scratch, scratch + kept, scratch + 2 * kept);
     }
 }
 
@@ -75,7 +90,7 @@ SweepRowsLength sweepRowsLength(int height, int width, int levels) {
     if (!runsLevels(levels)) return SweepRowsLength{2 * row, 0};
     std::size_t result = 2 * row;
     for (int level = 2; level <= levels; ++level) {
-        result += 2 * std::size_t(levelRegion(height, width, level).cols);
+        result += 2 * keptRowLength(level, levelRegion(height, width, level).cols);
     }
     return SweepRowsLength{2 * row, result};
 }
@@ -89,8 +104,8 @@ void sweepRowPair(const PlaneSweep& sweep, int pair) {
         copyRow(sweep, pair);
         return;
     }
-    double* upper = sweep.rows.input;
-    double* lower = upper + sweep.width;
+    RowValue* upper = sweep.rows.input;
+    RowValue* lower = upper + sweep.width;
     sweep.io->load(2 * pair, 0, sweep.width, upper);
     sweep.io->load(2 * pair + 1, 0, sweep.width, lower);
     runPair(sweep, 1, pair, upper, lower, sweep.rows.result + 2 * std::size_t(sweep.width));

@@ -15,13 +15,13 @@ ChannelRows::ChannelRows(const Image& input, Image& output, int channel,
       load_(step_ == 1 ? kernels().loadGrey : kernels().loadColour),
       store_(step_ == 1 ? kernels().storeGrey : kernels().storeColour) {}
 
-void ChannelRows::load(int y, int x, int count, double* values) const {
+void ChannelRows::load(int y, int x, int count, RowValue* values) const {
     const unsigned char* pixels = imageRow(*input_, y) + channel_ + std::ptrdiff_t(x) * step_;
     const int offsetFree = y < offsetFree_.height ? std::clamp(offsetFree_.width - x, 0, count) : 0;
     load_(pixels, values, std::size_t(offsetFree), std::size_t(count));
 }
 
-void ChannelRows::store(int y, int x, int count, const double* values) const {
+void ChannelRows::store(int y, int x, int count, const RowValue* values) const {
     unsigned char* pixels = imageRow(*output_, y) + channel_ + std::ptrdiff_t(x) * step_;
     store_(values, pixels, std::size_t(count));
 }

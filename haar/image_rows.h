@@ -1,7 +1,7 @@
 // The row pipeline: how the programs' sweeps read their values from one image
 // and write their results into another, a row segment at a time.
 //
-// Loading a segment (the fill) turns the bytes of one channel into doubles,
+// Loading a segment (the fill) turns the bytes of one channel into values,
 // taking the detail offset off every value outside an offset-free top-left
 // corner.
 // Storing a segment (the write-back) truncates each value toward zero and
@@ -38,13 +38,13 @@ class ChannelRows final : public RowIO {
    public:
     ChannelRows() = default;
     ChannelRows(const Image& input, Image& output, int channel, OffsetFreeCorner offsetFree);
-    void load(int y, int x, int count, double* values) const override;
-    void store(int y, int x, int count, const double* values) const override;
+    void load(int y, int x, int count, RowValue* values) const override;
+    void store(int y, int x, int count, const RowValue* values) const override;
 
    private:
-    using Load = void (*)(const unsigned char* pixels, double* values, std::size_t offsetFree,
+    using Load = void (*)(const unsigned char* pixels, RowValue* values, std::size_t offsetFree,
                           std::size_t count);
-    using Store = void (*)(const double* values, unsigned char* pixels, std::size_t count);
+    using Store = void (*)(const RowValue* values, unsigned char* pixels, std::size_t count);
     const Image* input_ = nullptr;
     Image* output_ = nullptr;
     int channel_ = 0;  // 0 red or grey, 1 green, 2 blue

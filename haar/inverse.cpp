@@ -43,20 +43,20 @@ namespace {
 // it is loaded with the rest. The pair's own values are loaded after the
 // deeper levels have used the input rows: the right half of row `pair` (the
 // whole row at the deepest level) and row rows / 2 + pair.
-void runPair(const PlaneSweep& s, int level, int pair, double* upper, double* lower,
-             double* scratch) {
+void runPair(const PlaneSweep& s, int level, int pair, RowValue* upper, RowValue* lower,
+             RowValue* scratch) {
     const auto [rows, cols] = levelRegion(s.height, s.width, level);
     const int half = cols / 2;
     const bool deepest = level == s.levels;
     if (!deepest && pair % 2 == 0) {
         runPair(s, level + 1, pair / 2, scratch, scratch + half, scratch + 2 * std::size_t(half));
     }
-    double* averages = s.rows.input;
-    double* details = averages + s.width;
+    RowValue* averages = s.rows.input;
+    RowValue* details = averages + s.width;
     const int first = deepest ? 0 : half;
     s.io->load(pair, first, cols - first, averages + first);
     s.io->load(rows / 2 + pair, 0, cols, details);
-    const double* left = deepest ? averages : scratch + std::size_t(pair % 2) * std::size_t(half);
+    const RowValue* left = deepest ? averages : scratch + std::size_t(pair % 2) * std::size_t(half);
     // The column step and the row pass undone at once, value by value.
     kernels().inversePair(left, averages + half, details, upper, lower, half);
 }
@@ -72,8 +72,8 @@ void sweepRowPair(const PlaneSweep& sweep, int pair) {
         copyRow(sweep, pair);
         return;
     }
-    double* upper = sweep.rows.result;
-    double* lower = upper + sweep.width;
+    RowValue* upper = sweep.rows.result;
+    RowValue* lower = upper + sweep.width;
     runPair(sweep, 1, pair, upper, lower, lower + sweep.width);
     sweep.io->store(2 * pair, 0, sweep.width, upper);
     sweep.io->store(2 * pair + 1, 0, sweep.width, lower);

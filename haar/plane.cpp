@@ -28,10 +28,10 @@ void sweepPlane(const SweepTransform& transform, const PlaneSweep& sweep) {
     for (int step = 0; step < steps; ++step) transform.step(sweep, step);
 }
 
-void BufferPlanes::load(int y, int x, int count, double* values) const {
+void BufferPlanes::load(int y, int x, int count, RowValue* values) const {
     std::copy_n(source_ + bufferIndex(x, y, width_), count, values);
 }
 
-void BufferPlanes::store(int y, int x, int count, const double* values) const {
+void BufferPlanes::store(int y, int x, int count, const RowValue* values) const {
     std::copy_n(values, count, result_ + bufferIndex(x, y, width_));
 }

@@ -4,7 +4,7 @@
 //
 // A sweep walks a plane of width x height values from the top, a few rows at
 // a time, and never holds the whole plane: it loads the row segments it needs
-// through a RowIO, works in a few rows of doubles (SweepRows, which the
+// through a RowIO, works in a few rows of values (SweepRows, which the
 // workspace of workspace.h holds for every plane of a picture), and stores
 // every value it finishes, a row segment at a time, through the same RowIO.
 // Element (x, y) is column x of row y of the whole plane, whatever region a
@@ -14,6 +14,8 @@
 #define ONDA_HAAR_PLANE_H
 
 #include <cstddef>
+
+#include "kernels.h"
 
 // The repeat number, set once by main from its third argument. The
 // transforms take their levels as a parameter; only the block transform's
@@ -51,8 +53,8 @@ LevelRegion levelRegion(int height, int width, int level);
 // the plane written is stored exactly once.
 class RowIO {
    public:
-    virtual void load(int y, int x, int count, double* values) const = 0;
-    virtual void store(int y, int x, int count, const double* values) const = 0;
+    virtual void load(int y, int x, int count, RowValue* values) const = 0;
+    virtual void store(int y, int x, int count, const RowValue* values) const = 0;
 
    protected:
     RowIO() = default;
@@ -61,14 +63,15 @@ class RowIO {
     ~RowIO() = default;
 };
 
-// The doubles a sweep works in: `input` for the rows it loads, `result` for
-// the rows it finishes and the rows it keeps between levels.
+// The values (RowValue, kernels.h) a sweep works in: `input` for the rows it
+// loads, `result` for the rows it finishes and the rows it keeps between
+// levels.
 struct SweepRows {
-    double* input;
-    double* result;
+    RowValue* input;
+    RowValue* result;
 };
 
-// How many doubles of each a sweep needs.
+// How many values of each a sweep needs.
 struct SweepRowsLength {
     std::size_t input;
     std::size_t result;
@@ -110,8 +113,8 @@ class BufferPlanes final : public RowIO {
    public:
     BufferPlanes(const double* source, double* result, int width)
         : source_(source), result_(result), width_(width) {}
-    void load(int y, int x, int count, double* values) const override;
-    void store(int y, int x, int count, const double* values) const override;
+    void load(int y, int x, int count, RowValue* values) const override;
+    void store(int y, int x, int count, const RowValue* values) const override;
 
    private:
     const double* source_;

@@ -27,12 +27,12 @@ Layout layoutOf(const PlaneSweep& s) {
 // diagonal details.
 void oneLevelGroup(const PlaneSweep& s, int group) {
     const Layout q = layoutOf(s);
-    double* upper = s.rows.input;
-    double* lower = upper + s.width;
+    RowValue* upper = s.rows.input;
+    RowValue* lower = upper + s.width;
     s.io->load(2 * group, 0, s.width, upper);
     s.io->load(2 * group + 1, 0, s.width, lower);
-    double* top = s.rows.result;
-    double* bottom = top + s.width;
+    RowValue* top = s.rows.result;
+    RowValue* bottom = top + s.width;
     kernels().blockLevel(upper, lower, top, top + q.hm, bottom, bottom + q.hm, s.width);
     s.io->store(group, 0, s.width, top);
     s.io->store(q.hn + group, 0, s.width, bottom);
@@ -45,24 +45,24 @@ void oneLevelGroup(const PlaneSweep& s, int group) {
 // longer need, and the second level is the first one over them.
 void twoLevelGroup(const PlaneSweep& s, int group) {
     const Layout q = layoutOf(s);
-    double* r[4];
+    RowValue* r[4];
     for (int k = 0; k < 4; ++k) {
-        double* row = s.rows.input + std::size_t(k) * std::size_t(s.width);
+        RowValue* row = s.rows.input + std::size_t(k) * std::size_t(s.width);
         s.io->load(4 * group + k, 0, s.width, row);
         r[k] = row;
     }
-    double* horizontal = s.rows.result;  // hm
-    double* lower = horizontal + q.hm;   // width: vertical, then diagonal
+    RowValue* horizontal = s.rows.result;  // hm
+    RowValue* lower = horizontal + q.hm;   // width: vertical, then diagonal
     for (int k = 0; k < 2; ++k) {
         const int row = 2 * group + k;
-        double* upper = r[2 * std::size_t(k)];
+        RowValue* upper = r[2 * std::size_t(k)];
         kernels().blockLevel(upper, r[2 * std::size_t(k) + 1], upper, horizontal, lower,
                              lower + q.hm, s.width);
         s.io->store(row, q.hm, q.hm, horizontal);
         s.io->store(q.hn + row, 0, s.width, lower);
     }
-    double* second = lower + s.width;     // hm: average, horizontal
-    double* secondLower = second + q.hm;  // hm: vertical, diagonal
+    RowValue* second = lower + s.width;     // hm: average, horizontal
+    RowValue* secondLower = second + q.hm;  // hm: vertical, diagonal
     kernels().blockLevel(r[0], r[2], second, second + q.qm, secondLower, secondLower + q.qm, q.hm);
     s.io->store(group, 0, q.hm, second);
     s.io->store(q.qn + group, 0, q.hm, secondLower);

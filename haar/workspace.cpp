@@ -5,16 +5,16 @@
 
 namespace {
 
-// A block of `perPlane` doubles for each plane, at least one a plane so that
+// A block of `perPlane` values for each plane, at least one a plane so that
 // every block has an address.
 std::uint64_t blockBytes(std::size_t perPlane, int planes) {
     return std::uint64_t{std::max<std::size_t>(perPlane, 1)} * std::uint64_t(planes) *
-           sizeof(double);
+           sizeof(RowValue);
 }
 
-BlockPtr<double> allocateRows(std::uint64_t bytes) {
+BlockPtr<RowValue> allocateRows(std::uint64_t bytes) {
     if (bytes > SIZE_MAX) return nullptr;
-    return BlockPtr<double>(static_cast<double*>(allocateBlock(std::size_t(bytes))));
+    return BlockPtr<RowValue>(static_cast<RowValue*>(allocateBlock(std::size_t(bytes))));
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ struct SweepShape {
     int levels;
 };
 
-// What a transform's sweeps work in. Plane p takes perPlane.input doubles
+// What a transform's sweeps work in. Plane p takes perPlane.input values
 // from inputRows + p * perPlane.input, and likewise of resultRows. Either
 // block is empty when it could not be had (the result rows are asked for
 // only once the input rows are).
@@ -35,8 +35,8 @@ struct SweepWorkspace {
     SweepRowsLength perPlane{};
     std::uint64_t inputBytes = 0;  // the size of each block, as asked for
     std::uint64_t resultBytes = 0;
-    BlockPtr<double> inputRows;
-    BlockPtr<double> resultRows;
+    BlockPtr<RowValue> inputRows;
+    BlockPtr<RowValue> resultRows;
 };
 
 // The workspace of `transform` for `shape`: sized and allocated.

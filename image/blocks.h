@@ -2,8 +2,9 @@
 //
 // A picture of millions of pixels fills tens of megabytes, and every 4 KiB page
 // of it costs a page fault when first touched. Where the system offers
-// transparent huge pages (Linux), these blocks ask for them, which turns tens
-// of thousands of faults into a few dozen. Elsewhere they are plain malloc.
+// transparent huge pages (Linux), blocks of 2 MiB and more are mapped from
+// the system aligned to a huge page and ask for them, which turns tens of
+// thousands of faults into a few dozen. Elsewhere they are plain malloc.
 #ifndef ONDA_BLOCKS_H
 #define ONDA_BLOCKS_H
 

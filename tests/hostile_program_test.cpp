@@ -357,21 +357,21 @@ TEST_P(EveryProgram, MemoryThatCannotBeHadEndsTheRun) {
     };
     // Rows of a grey picture `width` wide at the default levels: two input
     // rows; two result rows, and one more for ondafwd's and ondainv's second
-    // level (two rows half as wide).
+    // level (two rows half as wide), of 4-byte values.
     const bool split = std::string(GetParam().name) == "ondasplit";
     const auto rows = [split](std::uint64_t width) {
-        return "no memory for the transform's rows of " + std::to_string(16 * width) + " and " +
-               std::to_string((split ? 16 : 24) * width) + " bytes";
+        return "no memory for the transform's rows of " + std::to_string(8 * width) + " and " +
+               std::to_string((split ? 8 : 12) * width) + " bytes";
     };
     // Under the sanitizer, which cannot run inside an address-space limit,
-    // single requests above 16 MiB are refused instead: the picture takes 8
-    // MiB, the input rows 32.
+    // single requests above 16 MiB are refused instead: the picture takes 12
+    // MiB, the rows 24 and more.
     const std::vector<Case> cases =
         underAddressSanitizer()
             ? std::vector<
-                  Case>{{1 << 21, 4, 0,
+                  Case>{{3 << 20, 4, 0,
                          "ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=16",
-                         "67108864", rows(1 << 21)}}
+                         "100663296", rows(3 << 20)}}
             : std::vector<Case>{{16384, 16384, 400, nullptr, "2147483648",
                                  "no memory for a 16384x16384 output picture of 268435456 bytes"},
                                 {1 << 25, 4, 400, nullptr, "1073741824", rows(1 << 25)}};

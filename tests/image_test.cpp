@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
+#include "blocks.h"
+#include "owners.h"
+#include "run_program.h"
 #include "test_support.h"
 
 using onda_test::makeImage;
+using onda_test::underAddressSanitizer;
 
 namespace {
 
@@ -182,6 +189,38 @@ TEST(Layout, RowsHoldEveryChannelOfEveryPixel) {
                               onda_test::channelAt(view, x, y, c))
                         << depth << ": " << x << "," << y << "," << c;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Blocks of each size, more large ones at once than the system's mappings
+// are kept for: each zeroed one reads zero at both ends, each takes a byte
+// at both ends, and each goes back.
+TEST(Blocks, LargeAndSmallBlocksComeZeroedAndGoBack) {
+    constexpr std::size_t MIB = std::size_t{1} << 20;
+    const std::size_t sizes[] = {1, 2 * MIB - 1, 2 * MIB, 3 * MIB + 5};
+    std::vector<BlockPtr<unsigned char>> blocks;
+    for (int round = 0; round < 6; ++round) {
+        for (const std::size_t bytes : sizes) {
+            auto* zeroed = static_cast<unsigned char*>(allocateZeroedBlock(bytes));
+            ASSERT_NE(zeroed, nullptr) << bytes;
+            EXPECT_EQ(zeroed[0] + zeroed[bytes - 1], 0) << bytes;
+#if defined(__linux__)
+            // The first large ones are whole huge pages.
+            if (round == 0 && bytes >= 2 * MIB && !underAddressSanitizer()) {
+                EXPECT_EQ(reinterpret_cast<std::uintptr_t>(zeroed) % (2 * MIB), 0U) << bytes;
+            }
+#endif
+            zeroed[0] = zeroed[bytes - 1] = 1;
+            blocks.emplace_back(zeroed);
+            blocks.emplace_back(static_cast<unsigned char*>(allocateBlock(bytes)));
+            blocks.back()[bytes - 1] = 2;
+        }
+    }
+    blocks.clear();
+    freeBlock(nullptr);  // does nothing
 }
 
 }  // namespace

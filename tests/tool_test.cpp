@@ -282,7 +282,7 @@ TEST(Planes, LoadKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
     const struct {
         int channel, y, x, count;
         OffsetFreeCorner offsetFree;
-        std::vector<double> values;
+        std::vector<RowValue> values;
     } cases[] = {
         {1, 0, 0, 4, {2, 1}, {100, 101, 102 - 128, 103 - 128}},
         {1, 1, 0, 4, {2, 1}, {110 - 128, 111 - 128, 112 - 128, 113 - 128}},
@@ -293,7 +293,7 @@ TEST(Planes, LoadKeepsTheCornerAndTakesTheOffsetOffElsewhere) {
     };
     for (const auto& c : cases) {
         const BoundPlanes bound(*image, c.offsetFree);
-        std::vector<double> values(c.values.size());
+        std::vector<RowValue> values(c.values.size());
         bound.io(c.channel).load(c.y, c.x, c.count, values.data());
         EXPECT_EQ(values, c.values) << c.channel << " " << c.x << "," << c.y;
     }
@@ -334,8 +334,9 @@ TEST(Planes, StoreTruncatesClampsAndKeepsOtherChannels) {
         Image& output = *bound.output;
         std::memcpy(output.data, input->data, std::size_t(4 * rows * depth / 8));
         const int channel = depth == 24 ? 1 : 0;
+        const std::vector<RowValue> stored(values.begin(), values.end());
         for (int y = 0; y < rows; ++y) {
-            bound.io(channel).store(y, 0, 4, values.data() + 4 * std::size_t(y));
+            bound.io(channel).store(y, 0, 4, stored.data() + 4 * std::size_t(y));
         }
         for (int i = 0; i < 4 * rows; ++i) {
             EXPECT_EQ(channelAt(output, i % 4, i / 4, channel), expected[i])
@@ -361,7 +362,7 @@ const SweepTransform DOUBLING{[](int, int width, int) {
                               },
                               doubleRow, [](int height, int) { return height; }};
 
-// Each transform's rows for a shape and its levels: at least a double a
+// Each transform's rows for a shape and its levels: at least a value a
 // plane, so that every block has an address.
 TEST(Workspace, SizedFromTheTransformTheShapeAndTheLevels) {
     const struct {
@@ -369,9 +370,10 @@ TEST(Workspace, SizedFromTheTransformTheShapeAndTheLevels) {
         SweepShape shape;
         std::uint64_t inputBytes, resultBytes;
     } rows[] = {
-        {fwd::TRANSFORM, {4, 8, 1, 2}, 128, 192},   {fwd::TRANSFORM, {4, 8, 3, 1}, 384, 384},
-        {fwd::TRANSFORM, {4, 8, 1, 0}, 128, 8},     {inv::TRANSFORM, {8, 8, 3, 3}, 384, 672},
-        {split::TRANSFORM, {4, 8, 1, 1}, 128, 128}, {split::TRANSFORM, {4, 8, 3, 2}, 768, 480},
+        {fwd::TRANSFORM, {4, 8, 1, 2}, 64, 96},         {fwd::TRANSFORM, {4, 8, 3, 1}, 192, 192},
+        {fwd::TRANSFORM, {4, 8, 1, 0}, 64, 4},          {inv::TRANSFORM, {8, 8, 3, 3}, 192, 336},
+        {split::TRANSFORM, {4, 8, 1, 1}, 64, 64},       {split::TRANSFORM, {4, 8, 3, 2}, 384, 240},
+        {fwd::TRANSFORM, {512, 512, 1, 9}, 4096, 8192},  // level 9 keeps doubles
     };
     for (const auto& row : rows) {
         const SweepWorkspace workspace = makeSweepWorkspace(row.transform, row.shape);

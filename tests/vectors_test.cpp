@@ -16,28 +16,33 @@ using namespace onda_test;
 
 namespace {
 
-// What a kernel leaves in its outputs, bit for bit (NaN included).
-using Bits = std::vector<std::uint64_t>;
+// A row of the kernels' values.
+using Row = std::vector<RowValue>;
 
-Bits bitsOf(const Plane& values) {
+// What a kernel leaves in its outputs, bit for bit (NaN included).
+using Bits = std::vector<std::uint32_t>;
+static_assert(sizeof(RowValue) == sizeof(std::uint32_t), "one value, one word");
+
+Bits bitsOf(const Row& values) {
     Bits bits(values.size());
-    std::memcpy(bits.data(), values.data(), values.size() * sizeof(double));
+    std::memcpy(bits.data(), values.data(), values.size() * sizeof(RowValue));
     return bits;
 }
 
 // Values whose sums round, and the ones the byte store treats apart.
-Plane testValues(std::mt19937& random, std::size_t count) {
-    Plane values = randomPlane(random, int(count), 1, -300.0, 600.0);
-    const double special[] = {std::nan(""),
-                              std::numeric_limits<double>::infinity(),
-                              -std::numeric_limits<double>::infinity(),
-                              -0.0,
-                              0.99,
-                              254.99,
-                              255.0,
-                              255.5,
-                              1e300,
-                              -1e-300};
+Row testValues(std::mt19937& random, std::size_t count) {
+    const Plane drawn = randomPlane(random, int(count), 1, -300.0, 600.0);
+    Row values(drawn.begin(), drawn.end());
+    const RowValue special[] = {std::nanf(""),
+                                std::numeric_limits<RowValue>::infinity(),
+                                -std::numeric_limits<RowValue>::infinity(),
+                                -0.0F,
+                                0.99F,
+                                254.99F,
+                                255.0F,
+                                255.5F,
+                                3e38F,
+                                -1e-40F};
     for (std::size_t k = 0; k < count; k += 3) values[k] = special[(k / 3) % 10];
     return values;
 }
@@ -46,12 +51,12 @@ Plane testValues(std::mt19937& random, std::size_t count) {
 Bits allOutputs(std::size_t half) {
     std::mt19937 random{static_cast<unsigned>(half)};
     const std::size_t width = 2 * half;
-    const Plane upper = testValues(random, width), lower = testValues(random, width);
+    const Row upper = testValues(random, width), lower = testValues(random, width);
     const Kernels& k = kernels();
-    Plane out(7 * width, 0.0);
+    Row out(7 * width, 0.0F);
     k.forwardPair(upper.data(), lower.data(), out.data(), &out[half], &out[width],
                   std::ptrdiff_t(half));
-    Plane rebuilt(2 * width);
+    Row rebuilt(2 * width);
     k.inversePair(upper.data(), &upper[half], lower.data(), rebuilt.data(), &rebuilt[width],
                   std::ptrdiff_t(half));
     out.insert(out.end(), rebuilt.begin(), rebuilt.end());
@@ -59,7 +64,7 @@ Bits allOutputs(std::size_t half) {
                  &out[3 * width], &out[3 * width + half], std::ptrdiff_t(width));
     k.blockLevel(upper.data(), lower.data(), nullptr, &out[4 * width], &out[4 * width + half],
                  &out[5 * width], std::ptrdiff_t(width));
-    Plane inPlace = upper;  // the averages over the upper row itself
+    Row inPlace = upper;  // the averages over the upper row itself
     k.blockLevel(inPlace.data(), lower.data(), inPlace.data(), &out[5 * width + half],
                  &out[6 * width], &out[6 * width + half], std::ptrdiff_t(width));
     out.insert(out.end(), inPlace.begin(), inPlace.end());
@@ -68,7 +73,7 @@ Bits allOutputs(std::size_t half) {
     std::vector<unsigned char> colour(3 * width, 7);
     k.storeColour(lower.data(), &colour[1], width);  // green, between red and blue
     for (std::size_t offsetFree : {std::size_t{0}, half / 3, width}) {
-        Plane loaded(2 * width);
+        Row loaded(2 * width);
         k.loadGrey(bytes.data(), loaded.data(), offsetFree, width);
         k.loadColour(&colour[1], &loaded[width], offsetFree, width);
         out.insert(out.end(), loaded.begin(), loaded.end());

@@ -13,6 +13,13 @@ Plane randomPlane(std::mt19937& random, int width, int height, double low, doubl
     return plane;
 }
 
+Plane randomBytes(std::mt19937& random, int width, int height) {
+    std::uniform_int_distribution<int> value(0, 255);
+    Plane plane(std::size_t(width) * std::size_t(height));
+    for (double& v : plane) v = value(random);
+    return plane;
+}
+
 Plane planeFromFormula(int width, int height, double (*value)(int x, int y)) {
     Plane plane;
     for (int y = 0; y < height; ++y)

@@ -17,6 +17,9 @@ using Plane = std::vector<double>;
 
 // A width x height plane of values drawn evenly from [low, high).
 Plane randomPlane(std::mt19937& random, int width, int height, double low, double high);
+// A width x height plane of whole numbers drawn evenly from 0..255: pixel
+// bytes, the values the sweeps are exact on.
+Plane randomBytes(std::mt19937& random, int width, int height);
 // Where element (x, y) of a plane `width` elements wide is kept.
 inline std::size_t planeIndex(int x, int y, int width) {
     return std::size_t(y) * std::size_t(width) + std::size_t(x);

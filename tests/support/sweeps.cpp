@@ -16,10 +16,10 @@ class CheckedBuffers final : public RowIO {
    public:
     CheckedBuffers(const Plane& source, Plane& result, int height, int width)
         : buffers_(source.data(), result.data(), width), height_(height), width_(width) {}
-    void load(int y, int x, int count, double* values) const override {
+    void load(int y, int x, int count, RowValue* values) const override {
         if (inside(y, x, count)) buffers_.load(y, x, count, values);
     }
-    void store(int y, int x, int count, const double* values) const override {
+    void store(int y, int x, int count, const RowValue* values) const override {
         if (inside(y, x, count)) buffers_.store(y, x, count, values);
     }
 
@@ -39,7 +39,7 @@ Plane runSweep(const SweepTransform& transform, const Plane& source, int height,
                int levels) {
     const SweepRowsLength rows = transform.rowsLength(height, width, levels);
     Plane result(source.size(), std::nan(""));
-    Plane input(rows.input, std::nan("")), kept(rows.result, std::nan(""));
+    std::vector<RowValue> input(rows.input, std::nanf("")), kept(rows.result, std::nanf(""));
     const CheckedBuffers buffers(source, result, height, width);
     sweepPlane(transform, PlaneSweep{&buffers, {input.data(), kept.data()}, height, width, levels});
     return result;
