@@ -86,10 +86,14 @@ TEST(Ondasplit, RepeatNumberArgument) {
 TEST(Ondasplit, RepeatNumberAboveTwoIsRefused) {
     const struct {
         int width, height, depth;
-        std::string repeat;
+        std::string repeat, saturated;
     } cases[] = {
-        {4, 4, 8, "3"}, {4, 4, 24, "3"}, {4, 4, 8, "2147483648"}, {4, 4, 8, "99999999999999999999"},
-        {3, 5, 8, "3"}, {0, 0, 24, "7"},
+        {4, 4, 8, "3", "3"},
+        {4, 4, 24, "3", "3"},
+        {4, 4, 8, "2147483648", "2147483647"},
+        {4, 4, 8, "99999999999999999999", "2147483647"},
+        {3, 5, 8, "3", "3"},
+        {0, 0, 24, "7", "7"},
     };
     ScratchDir dir;
     for (const auto& c : cases) {
@@ -99,6 +103,8 @@ TEST(Ondasplit, RepeatNumberAboveTwoIsRefused) {
         EXPECT_EQ(r.exitStatus, 1);
         EXPECT_EQ(r.out,
                   BANNER + kindLine(*input, dir.path("in.bmp")) + "Repeat Number input error\n");
+        EXPECT_EQ(r.err, "ondasplit: " + dir.path("in.bmp").string() + ": repeat number " +
+                             c.saturated + "; ondasplit makes 1 or 2 levels (0 or less gives 2)\n");
         EXPECT_FALSE(fs::exists(dir.path("out.bmp")));
     }
 }
