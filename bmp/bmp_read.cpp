@@ -536,16 +536,15 @@ std::int64_t getDIBxmax(std::int64_t width, int bitsPerPixel) {
     }
 }
 
-int bmpReadStatus(const BmpReadCause& cause) {
-    switch (cause.kind) {
+namespace {
+
+// The status of a refusal of `kind`; a read error that interrupted no check
+// is one of opening (a folder).
+int statusOfKind(BmpReadKind kind) {
+    switch (kind) {
         case BMP_FAULT_NONE: return BMP_OK;
-        case BMP_FAULT_CANNOT_OPEN: return BMP_CANNOT_OPEN;
-        case BMP_FAULT_READ_ERROR: {
-            if (cause.interrupted == BMP_FAULT_NONE) return BMP_CANNOT_OPEN;  // a folder
-            BmpReadCause interrupted;
-            interrupted.kind = cause.interrupted;
-            return bmpReadStatus(interrupted);
-        }
+        case BMP_FAULT_CANNOT_OPEN:
+        case BMP_FAULT_READ_ERROR: return BMP_CANNOT_OPEN;
         case BMP_FAULT_EMPTY: return BMP_NO_SIGNATURE;
         case BMP_FAULT_SIGNATURE:
         case BMP_FAULT_FILE_HEADER_CUT:
@@ -562,6 +561,14 @@ int bmpReadStatus(const BmpReadCause& cause) {
         case BMP_FAULT_NO_MEMORY: return BMP_NO_IMAGE;
     }
     return BMP_BAD_HEADER;  // a kind outside the enumeration
+}
+
+}  // namespace
+
+int bmpReadStatus(const BmpReadCause& cause) {
+    const bool interrupted =
+        cause.kind == BMP_FAULT_READ_ERROR && cause.interrupted != BMP_FAULT_NONE;
+    return statusOfKind(interrupted ? cause.interrupted : cause.kind);
 }
 
 namespace {
