@@ -200,7 +200,7 @@ namespace {
 // at both ends, and each goes back.
 TEST(Blocks, LargeAndSmallBlocksComeZeroedAndGoBack) {
     constexpr std::size_t MIB = std::size_t{1} << 20;
-    const std::size_t sizes[] = {1, 2 * MIB - 1, 2 * MIB, 3 * MIB + 5};
+    const std::size_t sizes[] = {1, 2 * MIB - 1, 2 * MIB, 4 * MIB + 1};
     std::vector<BlockPtr<unsigned char>> blocks;
     for (int round = 0; round < 6; ++round) {
         for (const std::size_t bytes : sizes) {
